@@ -1,0 +1,453 @@
+// Layout of a report into pages: pure data in, pure data out.
+#include "reports/engine/engine.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QLocale>
+
+#include <cmath>
+#include <optional>
+#include <stdexcept>
+
+namespace rpt {
+namespace {
+
+constexpr double kEpsilon = 1e-6;  // millimetres; keeps rounding from forcing page breaks
+
+[[noreturn]] void fail(const QString& text) { throw std::invalid_argument(text.toStdString()); }
+
+QHash<QString, int> fieldIndex(const ReportDataSource& src) {
+    QHash<QString, int> h;
+    const QStringList names = src.fieldNames();
+    for (int i = 0; i < names.size(); ++i) h.insert(names[i].toLower(), i);
+    return h;
+}
+
+int lookupField(const QHash<QString, int>& fields, const QString& name) {
+    auto it = fields.constFind(name.toLower());
+    if (it != fields.constEnd()) return *it;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0) {
+        it = fields.constFind(name.mid(dot + 1).toLower());
+        if (it != fields.constEnd()) return *it;
+    }
+    return -1;
+}
+
+std::optional<Mask> compileMask(const QString& mask) {
+    if (mask.isEmpty()) return std::nullopt;
+    auto m = Mask::parse(mask);
+    if (!m) fail(QStringLiteral("Неверная маска «%1»").arg(mask));
+    return m;
+}
+
+QString unmasked(const QVariant& v, const QString& sep) {
+    switch (v.metaType().id()) {
+    case QMetaType::QString:
+        return v.toString();
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = v.toDouble();
+        if (!std::isfinite(d)) return v.toString();
+        QString s = QString::number(d, 'f', QLocale::FloatingPointShortest);
+        if (sep != QLatin1String(".")) s.replace(QLatin1Char('.'), sep);
+        return s;
+    }
+    case QMetaType::QDate:
+        return v.toDate().toString(QStringLiteral("dd.MM.yyyy"));
+    case QMetaType::QDateTime:
+        return v.toDateTime().toString(QStringLiteral("dd.MM.yyyy hh:mm"));
+    default:
+        if (v.metaType() == QMetaType::fromType<Decimal>()) return v.value<Decimal>().toString(sep);
+        return v.toString();
+    }
+}
+
+QString format(const QVariant& v, const std::optional<Mask>& mask, const QString& sep) {
+    if (v.isNull()) return {};
+    if (mask) {
+        if (const auto d = Decimal::fromVariant(v)) return mask->format(*d, sep);
+    }
+    return unmasked(v, sep);
+}
+
+bool isBlank(const QVariant& v) {
+    return v.isNull() ||
+           (v.metaType().id() == QMetaType::QString && v.toString().trimmed().isEmpty());
+}
+
+Element* findElement(Band& band, const QString& name) {
+    for (Element& e : band.elements)
+        if (e.name == name) return &e;
+    for (Band& c : band.children)
+        if (Element* e = findElement(c, name)) return e;
+    return nullptr;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+
+VectorDataSource::VectorDataSource(QStringList fields, std::vector<QVariantList> rows)
+    : fields_(std::move(fields)), rows_(std::move(rows)) {}
+
+void VectorDataSource::addRow(QVariantList row) { rows_.push_back(std::move(row)); }
+
+QVariant VectorDataSource::value(int row, int field) const {
+    const QVariantList& r = rows_.at(size_t(row));
+    return field >= 0 && field < r.size() ? r.at(field) : QVariant();
+}
+
+QVariant Row::value(const QString& field) const {
+    const int i = lookupField(*fields_, field);
+    if (i < 0) fail(QStringLiteral("В данных отчета нет поля «%1»").arg(field));
+    return row_ < 0 ? QVariant() : src_->value(row_, i);
+}
+
+Element Element::label(const QRectF& rect, const QString& caption, const QString& name) {
+    Element e;
+    e.kind = Kind::Label;
+    e.rect = rect;
+    e.text = caption;
+    e.name = name;
+    return e;
+}
+
+Element Element::field(const QRectF& rect, const QString& field, const QString& mask) {
+    Element e;
+    e.kind = Kind::Field;
+    e.rect = rect;
+    e.fieldName = field;
+    e.mask = mask;
+    return e;
+}
+
+Element Element::computed(const QRectF& rect, ValueFn fn, const QString& mask) {
+    Element e;
+    e.kind = Kind::Computed;
+    e.rect = rect;
+    e.compute = std::move(fn);
+    e.mask = mask;
+    return e;
+}
+
+Element Element::sum(const QRectF& rect, const QString& field, const QString& mask,
+                     bool resetAfterPrint) {
+    Element e;
+    e.kind = Kind::Sum;
+    e.rect = rect;
+    e.fieldName = field;
+    e.mask = mask;
+    e.resetAfterPrint = resetAfterPrint;
+    return e;
+}
+
+Element Element::sum(const QRectF& rect, ValueFn fn, const QString& mask, bool resetAfterPrint) {
+    Element e = sum(rect, QString(), mask, resetAfterPrint);
+    e.compute = std::move(fn);
+    return e;
+}
+
+Element Element::pageNumber(const QRectF& rect, const QString& format) {
+    Element e;
+    e.kind = Kind::PageNumber;
+    e.rect = rect;
+    e.text = format;
+    return e;
+}
+
+Element& ReportDef::element(const QString& name) {
+    for (Group& g : groups) {
+        if (Element* e = findElement(g.header, name)) return *e;
+        if (Element* e = findElement(g.footer, name)) return *e;
+    }
+    if (Element* e = findElement(detail, name)) return *e;
+    if (Element* e = findElement(pageFooter, name)) return *e;
+    fail(QStringLiteral("В отчете нет элемента «%1»").arg(name));
+}
+
+QPageLayout PreparedReport::pageLayout() const {
+    return QPageLayout(QPageSize(paper), orientation, QMarginsF(0, 0, 0, 0),
+                       QPageLayout::Millimeter);
+}
+
+QString formatValue(const QVariant& v, const QString& mask, const QString& decimalSeparator) {
+    return format(v, compileMask(mask), decimalSeparator);
+}
+
+// ---------------------------------------------------------------------------------------
+
+class Preparer {
+public:
+    Preparer(const ReportDef& def, const ReportDataSource& src)
+        : def_(def), src_(src), fields_(fieldIndex(src)) {
+        sep_ = def.decimalSeparator.isEmpty() ? QLocale().decimalPoint() : def.decimalSeparator;
+        for (const Group& g : def.groups) {
+            CGroup cg;
+            cg.def = &g;
+            cg.keyed = !g.key.isEmpty() || bool(g.keyFn);
+            if (!g.key.isEmpty()) cg.keyField = resolve(g.key);
+            cg.header = compile(g.header);
+            cg.footer = compile(g.footer);
+            groups_.push_back(std::move(cg));
+        }
+        detail_ = compile(def.detail);
+        pageFooter_ = compile(def.pageFooter);
+
+        QSizeF paper = QPageSize(def.paper).size(QPageSize::Millimeter);
+        if (def.orientation == QPageLayout::Landscape) paper.transpose();
+        out_.paper = def.paper;
+        out_.orientation = def.orientation;
+        out_.paperSize = paper;
+        out_.fontFamily = def.fontFamily;
+        left_ = def.margins.left();
+        width_ = paper.width() - def.margins.left() - def.margins.right();
+        top_ = def.margins.top();
+        footerTop_ = paper.height() - def.margins.bottom() - pageFooter_.totalHeight;
+    }
+
+    PreparedReport run() {
+        const int n = src_.rowCount();
+        const int ng = int(groups_.size());
+        open_.assign(size_t(ng), false);
+        int firstKeyed = 0;
+        while (firstKeyed < ng && !groups_[size_t(firstKeyed)].keyed) ++firstKeyed;
+
+        startPage(-1);  // no group is open yet: nothing to repeat
+        auto openGroup = [&](int g, int row) {
+            placeTree(groups_[size_t(g)].header, row);
+            open_[size_t(g)] = true;
+        };
+        auto closeGroup = [&](int g, int row) {
+            placeTree(groups_[size_t(g)].footer, row);
+            open_[size_t(g)] = false;
+        };
+        for (int g = 0; g < firstKeyed; ++g) openGroup(g, -1);
+
+        std::vector<QVariant> prevKeys(static_cast<size_t>(ng)), keys(static_cast<size_t>(ng));
+        for (int r = 0; r < n; ++r) {
+            for (int g = 0; g < ng; ++g) keys[size_t(g)] = keyOf(groups_[size_t(g)], r);
+            int level = ng;
+            if (r == 0) {
+                level = firstKeyed;
+            } else {
+                for (int g = 0; g < ng; ++g)
+                    if (groups_[size_t(g)].keyed && keys[size_t(g)] != prevKeys[size_t(g)]) {
+                        level = g;
+                        break;
+                    }
+                for (int g = ng - 1; g >= level; --g) closeGroup(g, r - 1);
+            }
+            if (level < ng) {
+                // A group heading must not end a page: keep it with its first row.
+                double needed = detail_.def->height;
+                for (int g = level; g < ng; ++g) needed += groups_[size_t(g)].header.totalHeight;
+                if (!fits(needed)) newPage(r);
+            }
+            for (int g = level; g < ng; ++g) openGroup(g, r);
+            placeTree(detail_, r, true);
+            std::swap(keys, prevKeys);
+        }
+        for (int g = ng - 1; g >= 0; --g)
+            if (open_[size_t(g)]) closeGroup(g, n - 1);
+        closePage(n - 1);
+        return std::move(out_);
+    }
+
+private:
+    struct CElement {
+        const Element* def = nullptr;
+        int field = -1;
+        std::optional<Mask> mask;
+        int acc = -1;  // accumulator of a Sum
+    };
+    struct CBand {
+        const Band* def = nullptr;
+        std::vector<CElement> elements;
+        std::vector<CBand> children;
+        std::vector<int> resets;  // accumulators that start again once this band prints
+        double totalHeight = 0;   // with all children
+    };
+    struct CGroup {
+        const Group* def = nullptr;
+        bool keyed = false;
+        int keyField = -1;
+        CBand header, footer;
+    };
+
+    int resolve(const QString& name) const {
+        const int i = lookupField(fields_, name);
+        if (i < 0) fail(QStringLiteral("В данных отчета нет поля «%1»").arg(name));
+        return i;
+    }
+
+    CBand compile(const Band& band) {
+        CBand cb;
+        cb.def = &band;
+        cb.totalHeight = band.height;
+        for (const Element& e : band.elements) {
+            CElement ce;
+            ce.def = &e;
+            using K = Element::Kind;
+            if (e.kind == K::Field || (e.kind == K::Sum && !e.compute)) {
+                if (e.fieldName.isEmpty())
+                    fail(QStringLiteral("Элемент «%1» полосы «%2» не связан с полем")
+                             .arg(e.name, band.name));
+                ce.field = resolve(e.fieldName);
+            }
+            if (e.kind == K::Computed && !e.compute)
+                fail(QStringLiteral("Элемент «%1» полосы «%2» без выражения").arg(e.name, band.name));
+            if (e.kind == K::Field || e.kind == K::Computed || e.kind == K::Sum)
+                ce.mask = compileMask(e.mask);
+            if (e.kind == K::Sum) {
+                ce.acc = int(acc_.size());
+                acc_.emplace_back();
+                sums_.push_back({ce.acc, ce.field, &e.compute, e.fieldName.isEmpty() ? e.name : e.fieldName});
+                if (e.resetAfterPrint) cb.resets.push_back(ce.acc);
+            }
+            cb.elements.push_back(std::move(ce));
+        }
+        for (const Band& c : band.children) {
+            cb.children.push_back(compile(c));
+            cb.totalHeight += cb.children.back().totalHeight;
+        }
+        return cb;
+    }
+
+    QVariant keyOf(const CGroup& g, int row) const {
+        if (g.keyField >= 0) return src_.value(row, g.keyField);
+        if (g.def->keyFn) return g.def->keyFn(Row(&src_, &fields_, row));
+        return {};
+    }
+
+    bool fits(double height) const { return y_ + height <= footerTop_ + kEpsilon || pageFresh(); }
+    bool pageFresh() const { return y_ <= bodyTop_ + kEpsilon; }
+
+    void startPage(int row) {
+        out_.pages.emplace_back();
+        y_ = top_;
+        bodyTop_ = top_;
+        // Headings of the groups still open come back at the top of the new page.
+        for (size_t g = 0; g < groups_.size(); ++g)
+            if (open_[g] && groups_[g].def->repeatHeader) emitTree(groups_[g].header, row);
+        bodyTop_ = y_;
+    }
+
+    void closePage(int row) {
+        if (pageFooter_.def->isEmpty()) return;
+        y_ = footerTop_;
+        emitTree(pageFooter_, row);
+    }
+
+    void newPage(int row) {
+        closePage(row);
+        startPage(row);
+    }
+
+    void placeTree(const CBand& band, int row, bool detail = false) {
+        if (band.def->height > 0 && !fits(band.def->height)) newPage(row);
+        if (detail) feedSums(row);
+        put(band, row);
+        for (const CBand& c : band.children) placeTree(c, row);
+    }
+
+    // Places a band and its children where the cursor is, without looking for room.
+    void emitTree(const CBand& band, int row) {
+        put(band, row);
+        for (const CBand& c : band.children) emitTree(c, row);
+    }
+
+    void feedSums(int row) {
+        for (const SumSource& s : sums_) {
+            const QVariant v = s.field >= 0 ? src_.value(row, s.field)
+                                            : (*s.compute)(Row(&src_, &fields_, row));
+            if (isBlank(v)) continue;
+            const auto d = Decimal::fromVariant(v);
+            if (!d)
+                throw std::runtime_error(
+                    QStringLiteral("Сумма по полю «%1»: значение «%2» не является числом")
+                        .arg(s.name, v.toString())
+                        .toStdString());
+            acc_[size_t(s.acc)] += *d;
+        }
+    }
+
+    QString text(const CElement& ce, int row) const {
+        const Element& e = *ce.def;
+        switch (e.kind) {
+        case Element::Kind::Label:
+            return e.text;
+        case Element::Kind::Field:
+            return row < 0 ? QString() : format(src_.value(row, ce.field), ce.mask, sep_);
+        case Element::Kind::Computed:
+            return format(e.compute(Row(&src_, &fields_, row)), ce.mask, sep_);
+        case Element::Kind::Sum: {
+            const Decimal total = acc_[size_t(ce.acc)];
+            return ce.mask ? ce.mask->format(total, sep_) : total.toString(sep_);
+        }
+        case Element::Kind::PageNumber: {
+            const QString number = QString::number(out_.pages.size());
+            return e.text.contains(QLatin1String("%1")) ? QString(e.text).replace(QLatin1String("%1"), number)
+                                                        : e.text + number;
+        }
+        }
+        return {};
+    }
+
+    void put(const CBand& band, int row) {
+        const Band& b = *band.def;
+        std::vector<PreparedItem>& items = out_.pages.back().items;
+        if (b.shade.isValid() || b.frame != NoSides) {
+            PreparedItem it;
+            it.rect = QRectF(left_, y_, width_, b.height);
+            it.frame = b.frame;
+            it.shade = b.shade;
+            it.band = b.name;
+            it.isBand = true;
+            items.push_back(std::move(it));
+        }
+        for (const CElement& ce : band.elements) {
+            const Element& e = *ce.def;
+            PreparedItem it;
+            it.rect = e.rect.translated(left_, y_);
+            it.text = text(ce, row);
+            it.alignment = e.alignment;
+            it.bold = e.bold < 0 ? b.bold : e.bold == 1;
+            it.fontSize = e.fontSize > 0 ? e.fontSize : def_.fontSize;
+            it.frame = e.frame;
+            it.shade = e.shade;
+            it.band = b.name;
+            it.element = e.name;
+            items.push_back(std::move(it));
+        }
+        y_ += b.height;
+        for (int a : band.resets) acc_[size_t(a)] = Decimal();
+    }
+
+    struct SumSource {
+        int acc;
+        int field;
+        const ValueFn* compute;
+        QString name;
+    };
+
+    const ReportDef& def_;
+    const ReportDataSource& src_;
+    QHash<QString, int> fields_;
+    QString sep_;
+    std::vector<CGroup> groups_;
+    CBand detail_, pageFooter_;
+    std::vector<Decimal> acc_;
+    std::vector<SumSource> sums_;
+    std::vector<bool> open_;  // per group: header printed, footer not yet
+
+    PreparedReport out_;
+    double left_ = 0, width_ = 0, top_ = 0, footerTop_ = 0;
+    double y_ = 0, bodyTop_ = 0;
+};
+
+PreparedReport prepare(const ReportDef& def, const ReportDataSource& rows) {
+    return Preparer(def, rows).run();
+}
+
+}  // namespace rpt

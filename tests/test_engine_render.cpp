@@ -1,0 +1,353 @@
+// Painting prepared pages: PDF files, printers, images and the preview window.
+#include "core/ui.h"
+#include "reports/engine/engine.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QImage>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace rpt;
+
+namespace {
+
+const QColor kTotalBandShade(220, 220, 220);
+const QColor kGroupShade(224, 224, 224);
+
+QString run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) return QStringLiteral("<%1 failed>").arg(program);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QString pdfText(const QString& path) { return run(QStringLiteral("pdftotext"), {path, QStringLiteral("-")}); }
+
+int pdfPages(const QString& path) {
+    const QString info = run(QStringLiteral("pdfinfo"), {path});
+    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+// Paper size in points of the first page.
+QSizeF pdfPaper(const QString& path) {
+    const QString info = run(QStringLiteral("pdfinfo"), {path});
+    const auto m = QRegularExpression(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts")).match(info);
+    return m.hasMatch() ? QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()) : QSizeF();
+}
+
+bool samePaper(const QSizeF& a, const QSizeF& b) {
+    const bool same = std::abs(a.width() - b.width()) < 1 && std::abs(a.height() - b.height()) < 1;
+    if (!same) qWarning() << "paper" << a << "expected" << b;
+    return same;
+}
+
+// The detailed report by products in small: a shaded title band, a shaded product group,
+// framed detail cells, a boxed and shaded total band, page numbers.
+ReportDef productsReport() {
+    ReportDef d;
+    d.decimalSeparator = QStringLiteral(",");
+    Group head;
+    head.header = Band(QStringLiteral("header"), 16);
+    head.header.setShade(QColor(244, 244, 244))
+        .add(Element::label({0, 0, 190, 8}, QStringLiteral("Отчет"), QStringLiteral("QRLabel1")).setBold().setFontSize(11))
+        .add(Element::label({0, 9, 40, 6}, QStringLiteral("Марка")))
+        .add(Element::label({110, 9, 20, 6}, QStringLiteral("Брак")).centred())
+        .add(Element::label({130, 9, 20, 6}, QStringLiteral("Коробки")).centred())
+        .add(Element::label({150, 9, 20, 6}, QStringLiteral("Кол-во")).centred())
+        .add(Element::label({170, 9, 20, 6}, QStringLiteral("Сумма")).centred())
+        .addChild(Band(QStringLiteral("spacer"), 2));
+    head.footer = Band(QStringLiteral("total"), 8);
+    head.footer.setFrame(AllSides).setShade(kTotalBandShade).setBold()
+        .add(Element::label({0, 0, 40, 8}, QStringLiteral("Итого:")))
+        .add(Element::sum({110, 0, 20, 8}, QStringLiteral("brk"), {}, false).centred())
+        .add(Element::sum({150, 0, 20, 8}, QStringLiteral("kolvo"), {}, false).centred())
+        .add(Element::sum({170, 0, 20, 8}, QStringLiteral("summa"), QStringLiteral("#0.00"), false).centred());
+    Group nom;
+    nom.key = QStringLiteral("nom");
+    nom.header = Band(QStringLiteral("nomHeader"), 7);
+    nom.header.setShade(kGroupShade).add(Element::field({0, 0, 100, 7}, QStringLiteral("nom")).setBold());
+    nom.footer = Band(QStringLiteral("nomFooter"), 7);
+    nom.footer.setBold().add(Element::sum({170, 0, 20, 7}, QStringLiteral("summa"), QStringLiteral("#0.00"))
+                                 .centred()
+                                 .setShade(QColor(239, 239, 239)));
+    d.groups = {head, nom};
+    d.detail = Band(QStringLiteral("detail"), 6);
+    d.detail.add(Element::field({0, 0, 40, 6}, QStringLiteral("marka")).setFrame(AllSides))
+        .add(Element::computed({40, 0, 40, 6},
+                               [](const Row& r) {
+                                   const int c = r.value(QStringLiteral("color")).toInt();
+                                   return c <= 0 ? QStringLiteral(" ")
+                                                 : c == 1 ? QStringLiteral(" (грунт)")
+                                                          : QStringLiteral(" (RAL: %1)").arg(c);
+                               })
+                 .setFrame(AllSides))
+        .add(Element::computed({80, 0, 30, 6},
+                               [](const Row& r) {
+                                   return r.value(QStringLiteral("naimen")).toInt() == 0
+                                              ? QStringLiteral("Готовая продукция")
+                                              : QStringLiteral("Заготовки");
+                               })
+                 .setFrame(AllSides))
+        .add(Element::field({110, 0, 20, 6}, QStringLiteral("brk"), QStringLiteral("#0.000")).centred().setFrame(AllSides))
+        .add(Element::field({130, 0, 20, 6}, QStringLiteral("mass"), QStringLiteral("#0.000")).centred().setFrame(AllSides))
+        .add(Element::field({150, 0, 20, 6}, QStringLiteral("kolvo"), QStringLiteral("#0.000")).centred().setFrame(AllSides))
+        .add(Element::field({170, 0, 20, 6}, QStringLiteral("summa"), QStringLiteral("#0.000")).centred().setFrame(AllSides));
+    d.pageFooter = Band(QStringLiteral("pageFooter"), 6);
+    d.pageFooter.add(Element::pageNumber({150, 0, 40, 6}, QStringLiteral("Страница %1")).right());
+    d.setCaption(QStringLiteral("QRLabel1"),
+                 QStringLiteral("   Детальный отчет по продукции за период с 01.03.2024 по 01.04.2024"));
+    return d;
+}
+
+VectorDataSource productsRows(int count) {
+    VectorDataSource src({QStringLiteral("marka"), QStringLiteral("nom"), QStringLiteral("naimen"),
+                          QStringLiteral("color"), QStringLiteral("brk"), QStringLiteral("mass"),
+                          QStringLiteral("kolvo"), QStringLiteral("summa")});
+    const QStringList noms{QStringLiteral("Кронштейны"), QStringLiteral("Хомуты"), QStringLiteral("Профили")};
+    for (int i = 0; i < count; ++i)
+        src.addRow({QStringLiteral("КР-%1").arg(100 + i), noms[(i * noms.size()) / count], i % 2,
+                    i % 3 == 0 ? 1013 : i % 3, qlonglong(i % 4), QStringLiteral("%1.25").arg(i),
+                    QStringLiteral("%1").arg(10 + i), 1234.5 + i});
+    return src;
+}
+
+}  // namespace
+
+class TestEngineRender : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(dir_.isValid()); }
+    void cleanup() { ui::testing::setModalHook({}); ui::testing::setMessageHook({}); }
+
+    void pdfHoldsEveryPageWithCyrillicText() {
+        const PreparedReport r = prepare(productsReport(), productsRows(60));
+        QVERIFY(r.pages.size() >= 2);
+        const QString path = dir_.filePath(QStringLiteral("отчет.pdf"));
+        QVERIFY(writePdf(r, path, QStringLiteral("Детальный отчет по продукции")));
+        QCOMPARE(pdfPages(path), int(r.pages.size()));
+
+        const QString text = pdfText(path);
+        for (const char* expected : {"Детальный отчет по продукции за период с 01.03.2024 по 01.04.2024", "Кол-во",
+                                     "Коробки", "Кронштейны", "Хомуты", "Профили", "Готовая продукция", "Заготовки",
+                                     "(грунт)", "(RAL: 1013)", "КР-159", "1234,500", "Итого:", "Страница 1"})
+            QVERIFY2(text.contains(QString::fromUtf8(expected)), expected);
+        // Text of the last page ends the file: the total and the last page number.
+        const QString last = text.split(QLatin1Char('\f')).value(int(r.pages.size()) - 1);
+        QVERIFY(last.contains(QStringLiteral("Итого:")));
+        QVERIFY(last.contains(QStringLiteral("Страница %1").arg(r.pages.size())));
+        QVERIFY(!text.split(QLatin1Char('\f')).value(0).contains(QStringLiteral("Итого:")));
+
+        // The fonts are embedded with a Unicode map, and are ones that carry Cyrillic.
+        const QStringList fonts = run(QStringLiteral("pdffonts"), {path}).split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(2);
+        QVERIFY(!fonts.isEmpty());
+        for (const QString& line : fonts) {
+            const QStringList f = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            QVERIFY2(f.size() >= 6, qPrintable(line));
+            QVERIFY2(f[0].contains(QStringLiteral("Liberation")) || f[0].contains(QStringLiteral("DejaVu")), qPrintable(line));
+            QCOMPARE(f[f.size() - 5], QStringLiteral("yes"));  // embedded
+            QCOMPARE(f[f.size() - 3], QStringLiteral("yes"));  // Unicode map
+        }
+    }
+
+    void pdfToAnUnwritablePlaceFails() {
+        const PreparedReport r = prepare(productsReport(), productsRows(3));
+        QVERIFY(!writePdf(r, dir_.filePath(QStringLiteral("нет/такой/папки.pdf"))));
+    }
+
+    void printerGetsItsPageRange() {
+        const PreparedReport r = prepare(productsReport(), productsRows(90));
+        QVERIFY(r.pages.size() >= 3);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        const QString path = dir_.filePath(QStringLiteral("range.pdf"));
+        printer.setOutputFileName(path);
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(2, 2);
+        QVERIFY(print(r, printer));
+        QCOMPARE(pdfPages(path), 1);
+        const QString text = pdfText(path);
+        QVERIFY(text.contains(QStringLiteral("Страница 2")));
+        QVERIFY(!text.contains(QStringLiteral("Страница 1")));
+        QVERIFY(!text.contains(QStringLiteral("Детальный отчет")));  // the title is on page 1 only
+    }
+
+    void pdfAndPrinterTakeThePaperOfTheReport_data() {
+        QTest::addColumn<int>("orientation");
+        QTest::newRow("portrait") << int(QPageLayout::Portrait);
+        QTest::newRow("landscape") << int(QPageLayout::Landscape);
+    }
+    void pdfAndPrinterTakeThePaperOfTheReport() {
+        QFETCH(int, orientation);
+        ReportDef d = productsReport();
+        d.orientation = QPageLayout::Orientation(orientation);
+        const PreparedReport r = prepare(d, productsRows(3));
+        const QSizeF expected = orientation == QPageLayout::Portrait ? QSizeF(595.3, 841.9) : QSizeF(841.9, 595.3);
+        const QString viaWriter = dir_.filePath(QStringLiteral("writer.pdf"));
+        QVERIFY(writePdf(r, viaWriter));
+        QVERIFY(samePaper(pdfPaper(viaWriter), expected));
+
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setPageSize(QPageSize(QPageSize::A5));  // whatever the printer had before
+        const QString viaPrinter = dir_.filePath(QStringLiteral("printer.pdf"));
+        printer.setOutputFileName(viaPrinter);
+        QVERIFY(print(r, printer));
+        QVERIFY(samePaper(pdfPaper(viaPrinter), expected));
+        // Full-page mode: the title's left edge lies at the 10 mm margin, not 10 mm further in.
+        const QString bbox = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), viaPrinter, QStringLiteral("-")});
+        const auto m = QRegularExpression(QStringLiteral("xMin=\"([0-9.]+)\"[^>]*>Детальный")).match(bbox);
+        QVERIFY2(m.hasMatch(), qPrintable(bbox.left(2000)));
+        QVERIFY2(m.captured(1).toDouble() > 28.3 && m.captured(1).toDouble() < 28.3 + 15, qPrintable(m.captured(1)));
+    }
+
+    void printDialogChoosesThePrinter() {
+        const PreparedReport r = prepare(productsReport(), productsRows(60));
+        const QString path = dir_.filePath(QStringLiteral("printed.pdf"));
+        ui::testing::setModalHook([&](QDialog* dlg) {
+            auto* pd = qobject_cast<QPrintDialog*>(dlg);
+            if (!pd) return int(QDialog::Rejected);
+            pd->printer()->setOutputFormat(QPrinter::PdfFormat);
+            pd->printer()->setOutputFileName(path);
+            return int(QDialog::Accepted);
+        });
+        QVERIFY(print(r, static_cast<QWidget*>(nullptr)));
+        QCOMPARE(pdfPages(path), int(r.pages.size()));
+        QVERIFY(pdfText(path).contains(QStringLiteral("Итого:")));
+
+        ui::testing::setModalHook([](QDialog*) { return int(QDialog::Rejected); });
+        QFile::remove(path);
+        QVERIFY(!print(r, static_cast<QWidget*>(nullptr)));
+        QVERIFY(!QFile::exists(path));
+    }
+
+    void pagePaintsShadesFramesAndText() {
+        const PreparedReport r = prepare(productsReport(), productsRows(4));
+        QCOMPARE(r.pages.size(), size_t(1));
+        const double dpi = 150;
+        const double px = dpi / 25.4;
+        QImage img(qRound(r.paperSize.width() * px), qRound(r.paperSize.height() * px), QImage::Format_RGB32);
+        img.setDotsPerMeterX(qRound(dpi / 0.0254));
+        img.setDotsPerMeterY(qRound(dpi / 0.0254));
+        img.fill(Qt::white);
+        {
+            QPainter p(&img);
+            render(r, 0, p);
+        }
+        auto bandOf = [&](const QString& band) {
+            for (const PreparedItem& it : r.pages[0].items)
+                if (it.band == band && it.isBand) return it.rect;
+            return QRectF();
+        };
+        auto at = [&](double xMm, double yMm) { return QColor(img.pixel(int(xMm * px), int(yMm * px))); };
+
+        const QRectF total = bandOf(QStringLiteral("total"));
+        QVERIFY(!total.isEmpty());
+        // Shade inside the box where nothing is written (between "Итого:" and the sums).
+        QCOMPARE(at(total.left() + 70, total.center().y()), kTotalBandShade);
+        // The box: dark rules on all four sides.
+        QVERIFY(at(total.left() + 70, total.top()).lightness() < 100);
+        QVERIFY(at(total.left() + 70, total.bottom()).lightness() < 100);
+        QVERIFY(at(total.left(), total.center().y()).lightness() < 100);
+        QVERIFY(at(total.right(), total.center().y()).lightness() < 100);
+        const QRectF group = bandOf(QStringLiteral("nomHeader"));
+        QCOMPARE(at(group.left() + 150, group.center().y()), kGroupShade);
+        QVERIFY(at(group.left() + 150, group.top()).lightness() > 200);  // no frame on a group band
+
+        // Text is painted inside the title label and nowhere below the page footer's box.
+        int dark = 0;
+        for (const PreparedItem& it : r.pages[0].items)
+            if (it.element == QLatin1String("QRLabel1"))
+                for (int y = int(it.rect.top() * px); y < int(it.rect.bottom() * px); ++y)
+                    for (int x = int(it.rect.left() * px); x < int(it.rect.right() * px); ++x)
+                        dark += QColor(img.pixel(x, y)).lightness() < 128;
+        QVERIFY(dark > 200);
+        for (int y = int((r.paperSize.height() - 9.5) * px); y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) QVERIFY(QColor(img.pixel(x, y)).lightness() > 200);
+    }
+
+    void previewShowsThePagesAndSavesPdf() {
+        const PreparedReport r = prepare(productsReport(), productsRows(60));
+        const QString path = dir_.filePath(QStringLiteral("из просмотра.pdf"));
+        const QString title = QStringLiteral("   Детальный отчет по продукции за период с 01.03.2024 по 01.04.2024");
+        int previewPages = -1;
+        QString windowTitle;
+        bool fileDialogShown = false;
+        bool answerFileDialog = true;
+        ui::testing::setModalHook([&](QDialog* dlg) {
+            if (auto* fd = qobject_cast<QFileDialog*>(dlg)) {
+                fileDialogShown = true;
+                if (!answerFileDialog) return int(QDialog::Rejected);
+                fd->selectFile(path);
+                return int(QDialog::Accepted);
+            }
+            auto* preview = qobject_cast<QPrintPreviewDialog*>(dlg);
+            if (!preview) return -1;
+            windowTitle = preview->windowTitle();
+            auto* widget = preview->findChild<QPrintPreviewWidget*>();
+            if (!widget) return -2;
+            widget->updatePreview();
+            previewPages = widget->pageCount();
+            for (QAction* a : preview->findChildren<QAction*>())
+                if (a->text() == QStringLiteral("Сохранить в PDF")) a->trigger();
+            return int(QDialog::Accepted);
+        });
+        QString error;
+        ui::testing::setMessageHook([&](const ui::Message& m) {
+            error = m.text;
+            return QMessageBox::Ok;
+        });
+
+        QCOMPARE(showPreview(r, nullptr, title), int(QDialog::Accepted));
+        QCOMPARE(windowTitle, title.trimmed());
+        QCOMPARE(previewPages, int(r.pages.size()));
+        QVERIFY(fileDialogShown);
+        QCOMPARE(error, QString());
+        QCOMPARE(pdfPages(path), int(r.pages.size()));
+        QVERIFY(pdfText(path).contains(QStringLiteral("Детальный отчет по продукции")));
+
+        // Cancelling the file dialog writes nothing.
+        QFile::remove(path);
+        fileDialogShown = false;
+        answerFileDialog = false;
+        QCOMPARE(showPreview(r, nullptr, title), int(QDialog::Accepted));
+        QVERIFY(fileDialogShown);
+        QVERIFY(!QFile::exists(path));
+    }
+
+    void savingIntoAnUnwritablePlaceSaysSo() {
+        const PreparedReport r = prepare(productsReport(), productsRows(3));
+        const QString path = dir_.filePath(QStringLiteral("нет/папки.pdf"));
+        ui::testing::setModalHook([&](QDialog* dlg) {
+            if (auto* fd = qobject_cast<QFileDialog*>(dlg)) {
+                fd->selectFile(path);
+                return int(QDialog::Accepted);
+            }
+            for (QAction* a : dlg->findChildren<QAction*>())
+                if (a->text() == QStringLiteral("Сохранить в PDF")) a->trigger();
+            return int(QDialog::Rejected);
+        });
+        QStringList messages;
+        ui::testing::setMessageHook([&](const ui::Message& m) {
+            messages << m.caption + QLatin1Char('/') + m.text;
+            return QMessageBox::Ok;
+        });
+        showPreview(r, nullptr, QStringLiteral("Отчет"));
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages[0].startsWith(QStringLiteral("Ошибка/Не удалось записать файл")));
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+QTEST_MAIN(TestEngineRender)
+#include "test_engine_render.moc"
