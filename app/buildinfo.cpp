@@ -1,0 +1,8 @@
+// Compiled into the executable only: its date and time are the build stamp.
+#include "core/buildstamp.h"
+
+namespace {
+struct Register {
+    Register() { buildstamp::setCompileTexts(__DATE__, __TIME__); }
+} reg;
+}  // namespace

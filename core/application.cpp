@@ -1,0 +1,30 @@
+#include "core/application.h"
+
+#include "core/ui.h"
+
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <clocale>
+
+MirnApplication::MirnApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool MirnApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        ui::showException(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ui::showException(QString());
+    }
+    return false;
+}
+
+void setupApplication(QApplication& app) {
+    app.setApplicationName(QStringLiteral("mirn"));
+    app.setOrganizationName(QStringLiteral("mirn"));
+    auto* qt = new QTranslator(&app);
+    if (qt->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(qt);
+    // The workbook writer formats numbers with the C library's locale: keep a point.
+    std::setlocale(LC_NUMERIC, "C");
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The shared data module: the one connection and the queries and commands that
+// several windows use. Created once, when the journal window is created.
+#include "core/db.h"
+
+#include <QString>
+
+class TDataModule6 : public QObject {
+    Q_OBJECT
+public:
+    explicit TDataModule6(QObject* parent = nullptr);
+    ~TDataModule6() override;
+
+    // The one connection (name kConnectionName).
+    QSqlDatabase ADO_DB() const;
+
+    Query Workers, Izdel, Oper, Vid_oper;
+    Query Smena1, Smena2, Smena3, Smena4;
+    Query H_Tabel_1, H_Tabel_2, H_Tabel_3;
+    Query Control;
+    Command DelSmena, H_Tabel_ins, SQL_exec;
+    Command Oper_ins, Oper_ed, Oper_del;
+    QString DecimalDelim;
+
+    // The journal query of a shift: 2, 3, 4 pick their own, anything else shift 1.
+    Query& shiftQuery(int shift);
+
+    // Runs sql (one row, integer column cnt) through Control; on cnt > 0 shows
+    // message under "Ошибка" and returns true.
+    bool CheckExists(const QString& sql, const QString& message);
+    // Replaces the first "," (or, if none, the first ".") by DecimalDelim.
+    QString NormalizeDecimal(const QString& text) const;
+
+    // Runs a one-row, one-column query through Control and returns the value
+    // (0 when it yields no row).
+    int scalarInt(const QString& sql);
+
+    static TDataModule6* instance() { return instance_; }
+
+private:
+    static TDataModule6* instance_;
+};
+
+// The data module created at start-up.
+inline TDataModule6& dm() { return *TDataModule6::instance(); }
+
+// The texts of the shared queries, line by line.
+namespace sqltext {
+QStringList smena(int shift);
+QStringList oper();
+QStringList hTabel(int shift);
+}  // namespace sqltext

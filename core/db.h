@@ -1,0 +1,143 @@
+#pragma once
+// Data access over the one shared connection: static client-side result sets
+// (open, read, scroll, filter on the fetched rows, close) and commands.
+#include <QDate>
+#include <QObject>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <functional>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+// The name of the one shared connection.
+inline const QString kConnectionName = QStringLiteral("ADO_DB");
+
+// A database statement failed; what() carries the server's message.
+class DbError : public std::runtime_error {
+public:
+    explicit DbError(const QString& message) : std::runtime_error(message.toStdString()) {}
+};
+
+// A statement whose text is a list of lines joined by line breaks, with named
+// parameters (":name") bound by the driver — never pasted into the text.
+class Statement {
+public:
+    explicit Statement(QString connectionName = QString());
+    virtual ~Statement() = default;
+
+    QStringList SQL;  // the text, line by line
+    void setText(const QString& text) { SQL = QStringList{text}; }
+    QString text() const { return SQL.join(QLatin1Char('\n')); }
+
+    void setParam(const QString& name, const QVariant& value);
+    QVariant param(const QString& name) const;
+    void clearParams() { params_.clear(); }
+
+    QSqlDatabase database() const;
+    void setConnectionName(const QString& name) { connection_ = name; }
+
+protected:
+    // Runs the text with the current parameters; throws DbError on failure.
+    class QSqlQuery run(bool forwardOnly) const;
+
+private:
+    QString connection_;
+    std::vector<std::pair<QString, QVariant>> params_;
+};
+
+// A command: set its text (and parameters), run it.
+class Command : public Statement {
+public:
+    using Statement::Statement;
+    // Returns the number of rows affected.
+    int exec();
+};
+
+// A query read whole into memory. Positions are 1-based record numbers over the
+// rows that pass the filter, as the windows count them; 0 means no current row.
+class Query : public QObject, public Statement {
+    Q_OBJECT
+public:
+    using Row = QVector<QVariant>;
+
+    explicit Query(QString connectionName = QString(), QObject* parent = nullptr);
+
+    void open();
+    void close();
+    void reopen() { close(); open(); }
+    bool active() const { return active_; }
+
+    // Field access on the current row; names compare case-insensitively.
+    int fieldIndex(const QString& name) const;  // -1 when absent
+    const QStringList& fieldNames() const { return fields_; }
+    QVariant field(const QString& name) const;  // null when no current row
+    QString asString(const QString& name) const { return field(name).toString(); }
+    int asInt(const QString& name) const;
+    double asDouble(const QString& name) const;
+
+    // Rows that pass the filter.
+    int recordCount() const { return int(visible_.size()); }
+    bool isEmpty() const { return visible_.empty(); }
+    QVariant value(int visibleRow, int column) const;
+    QVariant value(int visibleRow, const QString& name) const;
+    const Row& row(int visibleRow) const { return rows_[visible_[visibleRow]]; }
+
+    int recNo() const { return current_ + 1; }
+    void setRecNo(int recNo);
+    void first() { setRecNo(1); }
+    void last() { setRecNo(recordCount()); }
+    void next();
+    void prior();
+    bool eof() const { return eof_; }
+    bool bof() const { return bof_; }
+    // Moves to the first row whose field equals value; stays put and returns false otherwise.
+    bool locate(const QString& name, const QVariant& value);
+
+    // Filter on the fetched rows (no new read). An empty predicate switches it off.
+    void setFilter(std::function<bool(const Query&, const Row&)> pred);
+    // "field like 'text%'" (or "'%text%'" when anywhere) matched literally and without
+    // regard to letter case; an empty text switches the filter off.
+    void setLikeFilter(const QString& name, const QString& text, bool anywhere = false);
+    void clearFilter() { setFilter({}); }
+    bool filtered() const { return bool(filter_); }
+
+signals:
+    void reset();                  // opened, closed or re-filtered
+    void currentChanged(int row);  // 0-based visible row, -1 when none
+
+private:
+    void applyFilter();
+    void moveTo(int visibleRow);
+
+    bool active_ = false;
+    QStringList fields_;
+    QStringList fieldsLower_;
+    std::vector<Row> rows_;
+    std::vector<int> visible_;
+    int current_ = -1;
+    bool eof_ = true;
+    bool bof_ = true;
+    std::function<bool(const Query&, const Row&)> filter_;
+};
+
+// Begins a transaction on the shared connection and rolls it back unless committed.
+class Transaction {
+public:
+    explicit Transaction(QString connectionName = QString());
+    ~Transaction();
+    void commit();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+private:
+    QString connection_;
+    bool open_ = false;
+};
+
+// Numbers as the database returns them (numeric comes as exact text).
+int toInt(const QVariant& v);
+double toDouble(const QVariant& v);

@@ -1,0 +1,77 @@
+#pragma once
+// A read-only grid over a Query: the columns named by field, the grid's current
+// row kept equal to the query's current record in both directions.
+#include "core/db.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QFont>
+#include <QTableView>
+#include <QVector>
+#include <functional>
+
+struct GridColumn {
+    QString field;
+    QString title;
+    Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
+    int width = 0;  // 0: fitted to the contents
+    bool hidden = false;
+    std::function<QString(const QVariant&)> format;  // empty: displayText
+};
+
+// How a value reads in a grid: dates as DD.MM.YYYY, numbers without trailing zeros.
+QString displayText(const QVariant& v);
+
+struct CellStyle {
+    QFont font;
+    QColor foreground;  // invalid: default
+    QColor background;  // invalid: default
+};
+
+class QueryModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    using Styler = std::function<void(const Query&, int row, const GridColumn&, CellStyle&)>;
+
+    explicit QueryModel(QObject* parent = nullptr);
+    void setQuery(Query* q);
+    Query* query() const { return query_; }
+    void setColumns(QVector<GridColumn> cols);
+    const QVector<GridColumn>& columns() const { return cols_; }
+    void setStyler(Styler s) { styler_ = std::move(s); }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override;
+
+private:
+    Query* query_ = nullptr;
+    QVector<GridColumn> cols_;
+    Styler styler_;
+    QMetaObject::Connection resetConn_;
+};
+
+class DBGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit DBGrid(QWidget* parent = nullptr);
+    QueryModel* queryModel() const { return model_; }
+    void setQuery(Query* q);  // points the grid at another query (its "data source")
+    Query* query() const { return model_->query(); }
+    void setColumns(QVector<GridColumn> cols);
+
+signals:
+    void dblClick();
+    void enterPressed();
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void followQuery(int row);
+    void applyColumns();
+    QueryModel* model_;
+    QMetaObject::Connection currentConn_;
+    bool syncing_ = false;
+};

@@ -1,0 +1,25 @@
+#pragma once
+// The signed-in role, kept for the windows that restrict by it, and ending the application.
+#include <QString>
+
+enum class Role { None, Viewer, Foremen, FinishedGoods, Administrator };
+
+// The role a typed code selects (the code compared exactly after trimming).
+Role roleForCode(const QString& typed);
+
+inline const QString kForemenCode = QStringLiteral("brolkin");
+
+struct Session {
+    Role role = Role::None;
+};
+Session& session();
+
+namespace app {
+// Ends the application: every running event loop returns, with this exit code.
+void terminate(int code = 0);
+bool terminated();
+int exitCode();
+namespace testing {
+void resetTerminated();
+}
+}  // namespace app

@@ -1,0 +1,65 @@
+#include "core/ui.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+
+namespace ui {
+namespace {
+MessageHook g_messageHook;
+ModalHook g_modalHook;
+
+QMessageBox::Icon toQt(Icon icon) {
+    switch (icon) {
+    case Icon::Information: return QMessageBox::Information;
+    case Icon::Warning: return QMessageBox::Warning;
+    case Icon::Error: return QMessageBox::Critical;
+    case Icon::Question: return QMessageBox::Question;
+    case Icon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+}  // namespace
+
+QMessageBox::StandardButton message(const QString& text, const QString& caption, Icon icon,
+                                    Buttons buttons) {
+    const Message m{text, caption, icon, buttons};
+    if (g_messageHook) return g_messageHook(m);
+    QMessageBox box(toQt(icon), caption, text,
+                    buttons == Buttons::YesNo ? (QMessageBox::Yes | QMessageBox::No)
+                                              : QMessageBox::Ok,
+                    QApplication::activeWindow());
+    if (buttons == Buttons::YesNo) box.setDefaultButton(QMessageBox::Yes);
+    // An hourglass left by the caller must not hide the arrow over the box.
+    QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    const auto r = static_cast<QMessageBox::StandardButton>(box.exec());
+    QGuiApplication::restoreOverrideCursor();
+    return r;
+}
+
+void error(const QString& text, const QString& caption) {
+    message(text, caption, Icon::Error, Buttons::Ok);
+}
+
+bool confirmDelete(const QString& text) {
+    return message(text, QStringLiteral("Удаление"), Icon::Question, Buttons::YesNo) ==
+           QMessageBox::Yes;
+}
+
+int execModal(QDialog* dlg) {
+    if (g_modalHook) return g_modalHook(dlg);
+    return dlg->exec();
+}
+
+void showException(const QString& text) {
+    message(text, QStringLiteral("Ошибка"), Icon::Error, Buttons::Ok);
+}
+
+BusyCursor::BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+BusyCursor::~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+
+namespace testing {
+void setMessageHook(MessageHook hook) { g_messageHook = std::move(hook); }
+void setModalHook(ModalHook hook) { g_modalHook = std::move(hook); }
+}  // namespace testing
+
+}  // namespace ui

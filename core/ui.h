@@ -1,0 +1,73 @@
+#pragma once
+// Message boxes, modal windows and error display in one place: production shows the
+// real QMessageBox and runs exec(); tests install hooks and answer without a nested loop.
+#include <QDialog>
+#include <QMessageBox>
+#include <QString>
+#include <exception>
+#include <functional>
+#include <type_traits>
+#include <utility>
+
+namespace ui {
+
+enum class Icon { None, Information, Warning, Error, Question };
+enum class Buttons { Ok, YesNo };
+
+struct Message {
+    QString text;
+    QString caption;
+    Icon icon = Icon::Error;
+    Buttons buttons = Buttons::Ok;
+};
+
+using MessageHook = std::function<QMessageBox::StandardButton(const Message&)>;
+using ModalHook = std::function<int(QDialog*)>;
+
+// Shows a message box (or hands it to the hook). Returns the button pressed.
+QMessageBox::StandardButton message(const QString& text, const QString& caption,
+                                    Icon icon = Icon::Error, Buttons buttons = Buttons::Ok);
+// Error box with the error icon and OK.
+void error(const QString& text, const QString& caption = QStringLiteral("Ошибка"));
+// Question before a delete: caption "Удаление", Yes/No; true only on Yes.
+bool confirmDelete(const QString& text);
+
+// Runs a window modally (or hands it to the hook) and returns its result code.
+int execModal(QDialog* dlg);
+
+// The application's standard error display for anything a handler did not catch.
+void showException(const QString& text);
+
+// Wraps an event handler so that an error escaping it is shown and the application goes on.
+template <class F>
+auto guard(F f) {
+    return [f = std::move(f)](auto&&... args) mutable {
+        try {
+            // Signals may carry more arguments than the handler takes.
+            if constexpr (std::is_invocable_v<F&, decltype(args)...>)
+                f(std::forward<decltype(args)>(args)...);
+            else
+                f();
+        } catch (const std::exception& e) {
+            showException(QString::fromUtf8(e.what()));
+        } catch (...) {
+            showException(QString());
+        }
+    };
+}
+
+// Hourglass cursor for the lifetime of the object.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+namespace testing {
+void setMessageHook(MessageHook hook);  // empty hook restores the real boxes
+void setModalHook(ModalHook hook);      // empty hook restores exec()
+}  // namespace testing
+
+}  // namespace ui

@@ -1,0 +1,301 @@
+#include "journal/tform1.h"
+
+#include "core/buildstamp.h"
+#include "core/connection.h"
+#include "core/datamodule.h"
+#include "core/forms.h"
+#include "core/session.h"
+#include "core/signin.h"
+#include "core/ui.h"
+
+#include <QCalendarWidget>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+const QColor kGreen(0, 128, 0);
+const QColor kRed(255, 0, 0);
+
+QPushButton* plainButton(const QString& caption, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    // Enter in the date picker must not press a button.
+    b->setAutoDefault(false);
+    b->setDefault(false);
+    return b;
+}
+}  // namespace
+
+bool isConfirmed(const QString& ok) {
+    return ok == QLatin1String("ok") || ok == QStringLiteral("да");
+}
+
+QString toggledOk(const QString& ok) {
+    return isConfirmed(ok) ? QStringLiteral("no") : QStringLiteral("ok");
+}
+
+TForm1::TForm1() {
+    setWindowTitle(QStringLiteral("Табель"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    updtOK.SQL = {QStringLiteral("update accounts_dep.smena set ok=:ok where id=:id")};
+
+    MainMenu1 = new QMenuBar(this);
+    N2 = MainMenu1->addMenu(QStringLiteral("Справочники"));
+    N1 = N2->addAction(QStringLiteral("Рабочие"));
+    N3 = N2->addAction(QStringLiteral("Изделия"));
+    N4 = N2->addAction(QStringLiteral("Цены"));
+    N6 = N2->addAction(QStringLiteral("Операции"));
+    N8 = N2->addAction(QStringLiteral("Внеурочное"));
+    N11 = MainMenu1->addAction(QStringLiteral("Табель по времени"));
+    N7 = MainMenu1->addMenu(QStringLiteral("Отчеты"));
+    N10 = N7->addAction(QStringLiteral("Сводные отчеты"));
+    N5 = MainMenu1->addAction(QStringLiteral("Выход"));
+
+    RadioButton1 = new QRadioButton(QStringLiteral("Смена №1"), this);
+    RadioButton2 = new QRadioButton(QStringLiteral("Смена №2"), this);
+    RadioButton3 = new QRadioButton(QStringLiteral("Смена №3"), this);
+    RadioButton4 = new QRadioButton(QStringLiteral("Переработка"), this);
+    RadioButton1->setChecked(true);
+    for (QRadioButton* r : {RadioButton1, RadioButton2, RadioButton3, RadioButton4})
+        r->setAutoFillBackground(true);
+    DateT = new QDateEdit(QDate::currentDate(), this);
+    DateT->setCalendarPopup(true);
+    DateT->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    CBox1 = new QCheckBox(QStringLiteral("Выходной"), this);
+
+    DBGrid2 = new DBGrid(this);
+    const auto center = Qt::AlignCenter;
+    DBGrid2->setColumns({
+        {QStringLiteral("fio"), QStringLiteral("Фамилия И.О."), Qt::AlignLeft | Qt::AlignVCenter, 190},
+        {QStringLiteral("marka"), QStringLiteral("Марка изделия"), Qt::AlignLeft | Qt::AlignVCenter, 170},
+        {QStringLiteral("vid"), QStringLiteral("Операция"), Qt::AlignLeft | Qt::AlignVCenter, 150},
+        {QStringLiteral("nmn"), QStringLiteral("Вид"), Qt::AlignLeft | Qt::AlignVCenter, 140},
+        {QStringLiteral("color"), QStringLiteral("Цвет"), center, 50},
+        {QStringLiteral("time"), QStringLiteral("Часы"), Qt::AlignRight | Qt::AlignVCenter, 45},
+        {QStringLiteral("kol_vo"), QStringLiteral("Кол-во"), Qt::AlignRight | Qt::AlignVCenter, 60},
+        {QStringLiteral("brak"), QStringLiteral("Брак"), Qt::AlignRight | Qt::AlignVCenter, 45},
+        {QStringLiteral("summa"), QStringLiteral("Итого (р.)"), Qt::AlignRight | Qt::AlignVCenter, 80},
+        {QStringLiteral("prize"), QStringLiteral("Премия (%)"), Qt::AlignRight | Qt::AlignVCenter, 0, true},
+        {QStringLiteral("ok"), QStringLiteral("OK"), center, 40},
+        {QStringLiteral("vvod"), QStringLiteral("Заведен"), center, 85},
+    });
+    DBGrid2->queryModel()->setStyler([](const Query& q, int row, const GridColumn& c, CellStyle& st) {
+        if (c.field != QLatin1String("ok")) return;
+        st.font.setBold(true);
+        st.foreground = isConfirmed(q.value(row, c.field).toString()) ? kGreen : kRed;
+    });
+
+    Button1 = plainButton(QStringLiteral("Добавить"), this);
+    Button2 = plainButton(QStringLiteral("Изменить"), this);
+    Button3 = plainButton(QStringLiteral("Удалить"), this);
+    Button8 = plainButton(QStringLiteral("Обновить"), this);
+    Button5 = plainButton(QStringLiteral("Хоз. работы"), this);
+    Button4 = plainButton(QStringLiteral("Выход"), this);
+
+    auto* top = new QHBoxLayout;
+    for (QWidget* w : std::initializer_list<QWidget*>{RadioButton1, RadioButton2, RadioButton3, RadioButton4})
+        top->addWidget(w);
+    top->addSpacing(20);
+    top->addWidget(new QLabel(QStringLiteral("Дата:"), this));
+    top->addWidget(DateT);
+    top->addWidget(CBox1);
+    top->addStretch();
+    auto* bottom = new QHBoxLayout;
+    for (QWidget* w : std::initializer_list<QWidget*>{Button1, Button2, Button3, Button8, Button5})
+        bottom->addWidget(w);
+    bottom->addStretch();
+    bottom->addWidget(Button4);
+    auto* lay = new QVBoxLayout(this);
+    lay->setMenuBar(MainMenu1);
+    lay->addLayout(top);
+    lay->addWidget(DBGrid2, 1);
+    lay->addLayout(bottom);
+    resize(1140, 600);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(30000);
+
+    connect(N1, &QAction::triggered, this, ui::guard([this] { N1Click(); }));
+    connect(N3, &QAction::triggered, this, ui::guard([this] { N3Click(); }));
+    connect(N4, &QAction::triggered, this, ui::guard([this] { N4Click(); }));
+    connect(N6, &QAction::triggered, this, ui::guard([this] { N6Click(); }));
+    connect(N11, &QAction::triggered, this, ui::guard([this] { N11Click(); }));
+    connect(N10, &QAction::triggered, this, ui::guard([this] { N10Click(); }));
+    connect(N5, &QAction::triggered, this, ui::guard([this] { N5Click(); }));
+    QRadioButton* radios[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
+    for (int i = 0; i < 4; ++i)
+        connect(radios[i], &QRadioButton::toggled, this, ui::guard([this, i](bool on) {
+                    if (on) RadioButtonClick(i + 1);
+                }));
+    connect(CBox1, &QCheckBox::toggled, this, ui::guard([this](bool) { CBox1Click(); }));
+    connect(DateT->calendarWidget(), &QCalendarWidget::clicked, this,
+            ui::guard([this](const QDate& d) {
+                DateT->setDate(d);
+                DateTChange();
+            }));
+    connect(DBGrid2, &DBGrid::dblClick, this, ui::guard([this] { DBGrid2DblClick(); }));
+    connect(Button1, &QPushButton::clicked, this, ui::guard([this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, ui::guard([this] { Button2Click(); }));
+    connect(Button3, &QPushButton::clicked, this, ui::guard([this] { Button3Click(); }));
+    connect(Button8, &QPushButton::clicked, this, ui::guard([this] { Button8Click(); }));
+    connect(Button5, &QPushButton::clicked, this, ui::guard([this] { Button5Click(); }));
+    connect(Button4, &QPushButton::clicked, this, ui::guard([this] { Button4Click(); }));
+    connect(Timer1, &QTimer::timeout, this, ui::guard([this] { Timer1Timer(); }));
+    styleShiftButtons();
+}
+
+TForm1::~TForm1() = default;
+
+bool TForm1::FormCreate(const QString& arg1, const QString& arg2) {
+    auto* module = new TDataModule6(this);
+    DataSource1 = &module->Smena1;
+    DataSource2 = &module->Smena2;
+    DataSource3 = &module->Smena3;
+    DataSource4 = &module->Smena4;
+    DBGrid2->setQuery(DataSource1);
+    if (!connection::open(connection::params(arg1, arg2))) {
+        ui::error(QStringLiteral("Подключение к БД отсутсвует!!!"), QStringLiteral("Ошибка!"));
+        app::terminate(1);
+        close();
+        return false;
+    }
+    Timer1->start();
+    forms::form<TForm23>().show();
+    return true;
+}
+
+void TForm1::CheckBuildStamp() {
+    BuildDate = buildstamp::dateFromText(buildstamp::compileDate());
+    BuildTime = buildstamp::timeFromText(buildstamp::compileTime());
+    Query ver;
+    ver.SQL = {QStringLiteral("select d, t, delim from accounts_dep.ver limit 1")};
+    ver.open();
+    if (ver.isEmpty()) {
+        Command ins;
+        ins.SQL = {QStringLiteral("insert into accounts_dep.ver(d, t, delim) values(:d, :t, '')")};
+        ins.setParam(QStringLiteral("d"), BuildDate);
+        ins.setParam(QStringLiteral("t"), BuildTime);
+        ins.exec();
+        ver.reopen();
+    }
+    dm().DecimalDelim = ver.asString(QStringLiteral("delim"));
+    if (buildstamp::isOlder(ver.asInt(QStringLiteral("d")), ver.asInt(QStringLiteral("t")), BuildDate,
+                            BuildTime)) {
+        Command upd;
+        upd.SQL = {QStringLiteral(
+            "update accounts_dep.ver set d=:d, t=:t where ctid=(select ctid from accounts_dep.ver limit 1)")};
+        upd.setParam(QStringLiteral("d"), BuildDate);
+        upd.setParam(QStringLiteral("t"), BuildTime);
+        upd.exec();
+        ver.reopen();
+    }
+    const int d = ver.asInt(QStringLiteral("d"));
+    const int t = ver.asInt(QStringLiteral("t"));
+    ver.close();
+    if (buildstamp::isOlder(BuildDate, BuildTime, d, t)) {
+        forms::form<TForm23>().Timer1->start();
+        ui::error(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
+        app::terminate(3);
+    }
+}
+
+void TForm1::openShifts(const QDate& date) {
+    Query* q[] = {&dm().Smena1, &dm().Smena2, &dm().Smena3, &dm().Smena4};
+    for (Query* s : q) s->close();
+    for (Query* s : q) {
+        s->setParam(QStringLiteral("data"), date);
+        s->open();
+    }
+}
+
+void TForm1::FormActivate() {
+    DateT->setDate(QDate::currentDate());
+    const int dow = DateT->date().dayOfWeek();
+    if (dow == Qt::Saturday || dow == Qt::Sunday) CBox1->setChecked(true);
+    openShifts(DateT->date());
+}
+
+void TForm1::DateTChange() {
+    ui::BusyCursor busy;
+    openShifts(DateT->date());
+    const int dow = DateT->date().dayOfWeek();
+    CBox1->setChecked(dow == Qt::Saturday || dow == Qt::Sunday);
+    DBGrid2->setFocus();
+}
+
+void TForm1::RadioButtonClick(int shift) {
+    Query* sources[] = {DataSource1, DataSource2, DataSource3, DataSource4};
+    DBGrid2->setQuery(sources[shift - 1]);
+    CurrentShift = shift;
+    styleShiftButtons();
+}
+
+void TForm1::styleShiftButtons() {
+    QRadioButton* radios[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
+    for (int i = 0; i < 4; ++i) {
+        const bool on = radios[i]->isChecked();
+        QPalette pal = radios[i]->palette();
+        const QColor back = on ? kGreen : QPalette().color(QPalette::Button);
+        pal.setColor(QPalette::Window, back);
+        pal.setColor(QPalette::Button, back);
+        radios[i]->setPalette(pal);
+        QFont f = radios[i]->font();
+        f.setBold(on);
+        radios[i]->setFont(f);
+    }
+}
+
+void TForm1::CBox1Click() {
+    QPalette pal = CBox1->palette();
+    QFont f = CBox1->font();
+    if (CBox1->isChecked()) {
+        f.setBold(true);
+        pal.setColor(QPalette::WindowText, kRed);
+    } else {
+        f.setBold(false);
+        pal.setColor(QPalette::WindowText, QPalette().color(QPalette::WindowText));
+    }
+    CBox1->setFont(f);
+    CBox1->setPalette(pal);
+}
+
+void TForm1::Button8Click() {
+    ui::BusyCursor busy;
+    for (Query* s : {&dm().Smena1, &dm().Smena2, &dm().Smena3, &dm().Smena4}) s->reopen();
+}
+
+void TForm1::DBGrid2DblClick() {
+    if (SignInCode == kForemenCode) return;
+    CurrentShiftQuery = &dm().shiftQuery(CurrentShift);
+    Query& q = *CurrentShiftQuery;
+    if (q.isEmpty()) return;
+    updtOK.setParam(QStringLiteral("ok"), toggledOk(q.asString(QStringLiteral("ok"))));
+    updtOK.setParam(QStringLiteral("id"), q.asInt(QStringLiteral("id")));
+    updtOK.exec();
+    const int rec = q.recNo();
+    q.reopen();
+    q.setRecNo(rec);
+}
+
+int TForm1::showChild(QDialog* child) {
+    const int r = ui::execModal(child);
+    FormActivate();
+    return r;
+}
+
+void TForm1::keyPressEvent(QKeyEvent* e) {
+    // Enter in the date picker re-reads the journal for the typed date.
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && DateT->hasFocus()) {
+        ui::guard([this] { DateTChange(); })();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+void TForm1::closeEvent(QCloseEvent* e) {
+    Timer1->stop();
+    QDialog::closeEvent(e);
+}

@@ -1,0 +1,110 @@
+#pragma once
+// The journal window: the shift entries of one date and one shift.
+#include "core/db.h"
+#include "core/dbgrid.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+class TDataModule6;
+
+class TForm1 : public QDialog {
+    Q_OBJECT
+public:
+    TForm1();
+    ~TForm1() override;
+
+    // Start-up: creates the data module, opens the connection and the sign-in
+    // window. False when the connection failed (the message has been shown and
+    // the application is ending).
+    bool FormCreate(const QString& arg1, const QString& arg2);
+
+    // State other windows read.
+    int CurrentShift = 1;
+    Query* CurrentShiftQuery = nullptr;
+    QString SignInCode;
+    int BuildDate = 0;
+    int BuildTime = 0;
+
+    Query* DataSource1 = nullptr;
+    Query* DataSource2 = nullptr;
+    Query* DataSource3 = nullptr;
+    Query* DataSource4 = nullptr;
+    Command updtOK;
+
+    // Controls.
+    QMenuBar* MainMenu1;
+    QMenu* N2;     // "Справочники"
+    QAction* N1;   // "Рабочие"
+    QAction* N3;   // "Изделия"
+    QAction* N4;   // "Цены"
+    QAction* N6;   // "Операции"
+    QAction* N8;   // "Внеурочное"
+    QAction* N11;  // "Табель по времени"
+    QMenu* N7;     // "Отчеты"
+    QAction* N10;  // "Сводные отчеты"
+    QAction* N5;   // "Выход"
+    QRadioButton* RadioButton1;
+    QRadioButton* RadioButton2;
+    QRadioButton* RadioButton3;
+    QRadioButton* RadioButton4;
+    QDateEdit* DateT;
+    QCheckBox* CBox1;
+    DBGrid* DBGrid2;
+    QPushButton* Button1;  // "Добавить"
+    QPushButton* Button2;  // "Изменить"
+    QPushButton* Button3;  // "Удалить"
+    QPushButton* Button8;  // "Обновить"
+    QPushButton* Button5;  // "Хоз. работы"
+    QPushButton* Button4;  // "Выход"
+    QTimer* Timer1;
+
+    // Handlers.
+    void FormActivate();
+    void DateTChange();
+    void RadioButtonClick(int shift);  // RadioButton1Click … RadioButton4Click
+    void CBox1Click();
+    void Button8Click();
+    void DBGrid2DblClick();
+    void Button4Click() { close(); }
+    void N5Click() { close(); }
+    void Timer1Timer() { CheckBuildStamp(); }
+    void CheckBuildStamp();
+
+    // Opened windows; each lives in the file of the window it opens.
+    void Button1Click();  // new entry
+    void Button2Click();  // change entry
+    void Button3Click();  // delete entry
+    void N1Click();       // workers
+    void N3Click();       // products
+    void N4Click();       // priced operations
+    void N6Click();       // operation types
+    void N11Click();      // hours timesheet
+    void N10Click();      // summary reports
+    void Button5Click();  // auxiliary work
+
+    // Shows a window opened from the journal; the journal then becomes active
+    // again, which returns it to today's date and re-reads the shifts.
+    int showChild(QDialog* child);
+
+    // Opens the four shift queries on a date (closing them first).
+    void openShifts(const QDate& date);
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void styleShiftButtons();
+};
+
+// The mark a double click puts on an entry: anything but "да"/"ok" becomes "ok".
+QString toggledOk(const QString& ok);
+// Confirmed entries read "ok" or "да".
+bool isConfirmed(const QString& ok);

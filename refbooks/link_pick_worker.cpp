@@ -1,0 +1,4 @@
+// Opening the workers list for picking. Replaced when the workers list is built.
+#include "refbooks/crosslinks.h"
+
+void pickWorker(int) {}
