@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# A throwaway PostgreSQL cluster on 127.0.0.1 for the demo and the tests.
+#   pg.sh start DIR   initdb into DIR, start on a free port, role sys; writes DIR/env
+#   pg.sh stop DIR    stop it and remove DIR
+#   pg.sh createdb DIR NAME [schema|demo|TEMPLATE=name]
+set -euo pipefail
+cmd=${1:?usage: pg.sh start|stop|createdb DIR ...}
+dir=${2:?DIR}
+root=$(cd "$(dirname "$0")/.." && pwd)
+BIN=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
+
+# initdb refuses root: run the server as the postgres user then.
+as_pg() { if [ "$(id -u)" -eq 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi; }
+
+free_port() {
+  local p
+  for p in $(seq 55432 55532); do
+    (exec 3<>/dev/tcp/127.0.0.1/$p) 2>/dev/null && continue
+    echo "$p"; return 0
+  done
+  echo "no free port" >&2; return 1
+}
+
+case "$cmd" in
+start)
+  rm -rf "$dir"; mkdir -p "$dir"
+  [ "$(id -u)" -eq 0 ] && chown postgres: "$dir"
+  port=$(free_port)
+  as_pg "$BIN/initdb" -D "$dir/data" -U postgres --locale=C.UTF-8 -E UTF8 \
+        --auth-local=trust --auth-host=scram-sha-256 >"$dir/initdb.log" 2>&1
+  as_pg "$BIN/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+        -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200" \
+        start >/dev/null
+  as_pg "$BIN/psql" -h "$dir" -p "$port" -U postgres -d postgres -qAt -v ON_ERROR_STOP=1 \
+        -c "create role sys login createdb password 'wubalem'" >/dev/null
+  printf 'export PGHOST=127.0.0.1 PGPORT=%s PGUSER=sys PGPASSWORD=wubalem\n' "$port" >"$dir/env"
+  chmod a+r "$dir/env"
+  ;;
+stop)
+  [ -d "$dir/data" ] && as_pg "$BIN/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null 2>&1 || true
+  rm -rf "$dir"
+  ;;
+createdb)
+  name=${3:?NAME}; what=${4:-schema}
+  # shellcheck disable=SC1091
+  . "$dir/env"
+  psql_sys() { PGOPTIONS='-c client_min_messages=warning' psql -X -q -v ON_ERROR_STOP=1 "$@"; }
+  psql_sys -d postgres -c "drop database if exists \"$name\"" >/dev/null
+  case "$what" in
+  TEMPLATE=*) psql_sys -d postgres -c "create database \"$name\" template \"${what#TEMPLATE=}\"" >/dev/null ;;
+  *)
+    psql_sys -d postgres -c "create database \"$name\" template template0 encoding 'UTF8' lc_collate 'C.UTF-8' lc_ctype 'C.UTF-8'" >/dev/null
+    psql_sys -d "$name" -f "$root/db/schema.sql" >/dev/null
+    if [ "$what" = demo ]; then psql_sys -d "$name" -f "$root/db/demo.sql" >/dev/null; fi
+    ;;
+  esac
+  ;;
+*) echo "unknown command $cmd" >&2; exit 2 ;;
+esac
