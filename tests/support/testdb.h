@@ -1,0 +1,62 @@
+#pragma once
+// The database fixture of the tests: a fresh database copied from a template that
+// the test command prepared (schema only, or schema with the demo data), and the
+// application started on it the way the client starts.
+#include "core/db.h"
+#include "core/ui.h"
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <functional>
+
+namespace testdb {
+
+// The server the test command started (PGHOST, PGPORT, PGUSER, PGPASSWORD).
+QString host();
+
+// Drops and re-creates database `name` from the schema template (or the demo one).
+void createDatabase(const QString& name, bool demo = false);
+
+// Creates the database and opens the shared connection to it (no windows).
+void openFresh(const QString& name, bool demo = false);
+
+// Creates the database and starts the application on it as the client does:
+// the journal window with the data module and the connection, the sign-in window.
+// Windows from an earlier start are destroyed first.
+void startApp(const QString& name, bool demo = false);
+void stopApp();
+
+// Statements on the shared connection; a failure throws DbError.
+void exec(const QString& sql);
+QVariant scalar(const QString& sql);
+int scalarInt(const QString& sql);
+QList<QVariantList> rows(const QString& sql);
+
+}  // namespace testdb
+
+// Records every message box and answers it (Yes/OK unless told otherwise).
+class MessageLog {
+public:
+    MessageLog();
+    ~MessageLog();
+    QList<ui::Message> messages;
+    QList<QMessageBox::StandardButton> answers;  // taken in order; then Yes/OK
+    void clear() { messages.clear(); }
+    QString lastText() const { return messages.isEmpty() ? QString() : messages.last().text; }
+    QStringList texts() const;
+};
+
+// Answers modal windows: the handler gets the window and returns its result.
+// Without a handler a window is closed at once with Rejected.
+class ModalScript {
+public:
+    using Handler = std::function<int(QDialog*)>;
+    explicit ModalScript(Handler h = {});
+    ~ModalScript();
+    void setHandler(Handler h) { handler_ = std::move(h); }
+    QList<QDialog*> shown;
+
+private:
+    Handler handler_;
+};

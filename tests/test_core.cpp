@@ -1,0 +1,291 @@
+// Start-up, the connection, the build guard, the shared data module and error display.
+#include "core/buildstamp.h"
+#include "core/connection.h"
+#include "core/datamodule.h"
+#include "core/forms.h"
+#include "core/session.h"
+#include "core/signin.h"
+#include "core/ui.h"
+#include "journal/tform1.h"
+#include "support/testdb.h"
+
+#include <QtTest>
+
+class TestCore : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(!testdb::host().isEmpty()); }
+    void cleanupTestCase() { testdb::stopApp(); }
+
+    void connectionString_data() {
+        QTest::addColumn<QString>("arg1");
+        QTest::addColumn<QString>("arg2");
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("server");
+        QTest::newRow("no arguments: built-in") << "" << "" << "mirn_erp" << "localhost";
+        QTest::newRow("a lone first argument is ignored") << "other" << "" << "mirn_erp" << "localhost";
+        QTest::newRow("both arguments") << "prod" << "10.1.1.5" << "prod" << "10.1.1.5";
+        QTest::newRow("empty database name goes through") << "" << "db-server" << "" << "db-server";
+    }
+    void connectionString() {
+        QFETCH(QString, arg1);
+        QFETCH(QString, arg2);
+        QFETCH(QString, database);
+        QFETCH(QString, server);
+        const QString s = connection::connectionString(arg1, arg2);
+        QVERIFY(s.startsWith(QStringLiteral("DRIVER={PostgreSQL UNICODE};DATABASE=") + database +
+                             QStringLiteral(";SERVER=") + server +
+                             QStringLiteral(";PORT=5432;UID=sys;PWD=wubalem;SSLmode=allow;ReadOnly=0;")));
+        QVERIFY(s.endsWith(QStringLiteral("D6=-101;OptionalErrors=0;XaOpt=1")));
+        QVERIFY(s.contains(QStringLiteral(";Fetch=100;")));
+        QVERIFY(s.contains(QStringLiteral("ExtraSysTablePrefixes=;LFConversion=1;UpdatableCursors=1;TrueIsMinus1=0;")));
+
+        QProcessEnvironment none;
+        const auto p = connection::params(arg1, arg2, none);
+        QCOMPARE(p.database, database);
+        QCOMPARE(p.host, server);
+        QCOMPARE(p.port, 5432);
+        QCOMPARE(p.user, QStringLiteral("sys"));
+        QCOMPARE(p.password, QStringLiteral("wubalem"));
+        QVERIFY(p.options.contains(QStringLiteral("sslmode=allow")));
+    }
+
+    void environmentOverridesBuiltInValues() {
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("PGHOST"), QStringLiteral("127.0.0.1"));
+        env.insert(QStringLiteral("PGPORT"), QStringLiteral("55440"));
+        env.insert(QStringLiteral("PGUSER"), QStringLiteral("tester"));
+        env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("secret"));
+        auto p = connection::params(QString(), QString(), env);
+        QCOMPARE(p.host, QStringLiteral("127.0.0.1"));
+        QCOMPARE(p.port, 55440);
+        QCOMPARE(p.user, QStringLiteral("tester"));
+        QCOMPARE(p.password, QStringLiteral("secret"));
+        QCOMPARE(p.database, QStringLiteral("mirn_erp"));
+        // A server named on the command line wins over PGHOST.
+        p = connection::params(QStringLiteral("db"), QStringLiteral("server-2"), env);
+        QCOMPARE(p.host, QStringLiteral("server-2"));
+        QCOMPARE(p.port, 55440);
+    }
+
+    void connectionFailureEndsTheApplication_data() {
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("missing database") << "no_such_database" << testdb::host() << "";
+        QTest::newRow("wrong server") << "mirn_tmpl" << "127.0.0.2" << "";
+        QTest::newRow("wrong password") << "mirn_tmpl" << testdb::host() << "wrong";
+    }
+    void connectionFailureEndsTheApplication() {
+        QFETCH(QString, database);
+        QFETCH(QString, server);
+        QFETCH(QString, password);
+        testdb::stopApp();
+        app::testing::resetTerminated();
+        const QByteArray oldPassword = qgetenv("PGPASSWORD");
+        if (!password.isEmpty()) qputenv("PGPASSWORD", password.toUtf8());
+        MessageLog log;
+        const bool ok = forms::form<TForm1>().FormCreate(database, server);
+        qputenv("PGPASSWORD", oldPassword);
+        QVERIFY(!ok);
+        QCOMPARE(log.messages.size(), 1);
+        QCOMPARE(log.messages[0].text, QStringLiteral("Подключение к БД отсутсвует!!!"));
+        QCOMPARE(log.messages[0].caption, QStringLiteral("Ошибка!"));
+        QCOMPARE(log.messages[0].icon, ui::Icon::Error);
+        QVERIFY(app::terminated());
+        QVERIFY(app::exitCode() != 0);
+        QVERIFY(!forms::exists<TForm23>());
+        QVERIFY(!QSqlDatabase::database(kConnectionName, false).isOpen());
+    }
+
+    void startUpShowsSignInWithStamp() {
+        buildstamp::setCompileTexts("Feb 10 2024", "20:34:39");
+        MessageLog log;
+        testdb::startApp(QStringLiteral("t_core"));
+        QVERIFY(forms::exists<TForm23>());
+        TForm23& f23 = forms::form<TForm23>();
+        QVERIFY(f23.isVisible());
+        QVERIFY(!forms::form<TForm1>().isVisible());
+        QCOMPARE(f23.windowTitle(), QStringLiteral("Авторизация (build: 20240210.74079)"));
+        QVERIFY(forms::form<TForm1>().Timer1->isActive());
+        QCOMPARE(forms::form<TForm1>().Timer1->interval(), 30000);
+        QVERIFY(!f23.Timer1->isActive());
+        QVERIFY(log.messages.isEmpty());
+        // The sign-in window's first check recorded this build in the empty version table.
+        QCOMPARE(testdb::rows(QStringLiteral("select d, t, coalesce(delim,'<null>') from accounts_dep.ver")),
+                 (QList<QVariantList>{{20240210, 74079, QStringLiteral("")}}));
+    }
+
+    // The version row against this build (Feb 10 2024 20:34:39).
+    void versionRow_data() {
+        QTest::addColumn<bool>("emptyTable");
+        QTest::addColumn<int>("d");
+        QTest::addColumn<int>("t");
+        QTest::addColumn<int>("expectD");
+        QTest::addColumn<int>("expectT");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("empty table") << true << 0 << 0 << 20240210 << 74079 << false;
+        QTest::newRow("older date") << false << 20231231 << 86000 << 20240210 << 74079 << false;
+        QTest::newRow("same date, earlier time") << false << 20240210 << 74078 << 20240210 << 74079 << false;
+        QTest::newRow("same build") << false << 20240210 << 74079 << 20240210 << 74079 << false;
+        QTest::newRow("same date, later time") << false << 20240210 << 74080 << 20240210 << 74080 << true;
+        QTest::newRow("newer date") << false << 20240301 << 0 << 20240301 << 0 << true;
+    }
+    void versionRow() {
+        QFETCH(bool, emptyTable);
+        QFETCH(int, d);
+        QFETCH(int, t);
+        QFETCH(int, expectD);
+        QFETCH(int, expectT);
+        QFETCH(bool, refused);
+        buildstamp::setCompileTexts("Feb 10 2024", "20:34:39");
+        testdb::startApp(QStringLiteral("t_core"));
+        testdb::exec(QStringLiteral("delete from accounts_dep.ver"));
+        if (!emptyTable)
+            testdb::exec(QStringLiteral("insert into accounts_dep.ver(d, t, delim) values(%1, %2, ',')").arg(d).arg(t));
+        app::testing::resetTerminated();
+        MessageLog log;
+        TForm1& f1 = forms::form<TForm1>();
+        f1.CheckBuildStamp();
+        QCOMPARE(f1.BuildDate, 20240210);
+        QCOMPARE(f1.BuildTime, 74079);
+        const auto rows = testdb::rows(QStringLiteral("select d, t from accounts_dep.ver"));
+        QCOMPARE(rows, (QList<QVariantList>{{expectD, expectT}}));
+        QCOMPARE(dm().DecimalDelim, emptyTable ? QString() : QStringLiteral(","));
+        QCOMPARE(app::terminated(), refused);
+        QCOMPARE(forms::form<TForm23>().Timer1->isActive(), refused);
+        if (refused) {
+            QCOMPARE(log.messages.size(), 1);
+            QCOMPARE(log.messages[0].text,
+                     QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
+            QCOMPARE(log.messages[0].caption, QStringLiteral("Ошибка"));
+            QCOMPARE(forms::form<TForm23>().Timer1->interval(), 5000);
+        } else {
+            QVERIFY(log.messages.isEmpty());
+        }
+    }
+
+    void normalizeDecimal_data() {
+        QTest::addColumn<QString>("delim");
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("comma to point") << "." << "12,5" << "12.5";
+        QTest::newRow("point stays") << "." << "12.5" << "12.5";
+        QTest::newRow("integer unchanged") << "." << "12" << "12";
+        QTest::newRow("only the first comma") << "." << "1,2,3" << "1.2,3";
+        QTest::newRow("comma before point") << "." << "1.2,3" << "1.2.3";
+        QTest::newRow("point to comma") << "," << "12.5" << "12,5";
+        QTest::newRow("empty separator removes it") << "" << "1,5" << "15";
+        QTest::newRow("empty text") << "." << "" << "";
+    }
+    void normalizeDecimal() {
+        QFETCH(QString, delim);
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        TDataModule6 m;
+        m.DecimalDelim = delim;
+        QCOMPARE(m.NormalizeDecimal(in), out);
+    }
+
+    void checkExists() {
+        testdb::openFresh(QStringLiteral("t_core"));
+        TDataModule6 m;
+        MessageLog log;
+        testdb::exec(QStringLiteral("insert into accounts_dep.vid_oper(id, vid) values (1, 'Резка'), (2, 'Гибка')"));
+        QVERIFY(!m.CheckExists(
+            QStringLiteral("select count(id) as cnt from accounts_dep.vid_oper where upper(vid)=upper('сварка')"),
+            QStringLiteral("Такая операция уже есть!")));
+        QVERIFY(log.messages.isEmpty());
+        QVERIFY(!m.Control.active());
+        QVERIFY(m.CheckExists(
+            QStringLiteral("select count(id) as cnt from accounts_dep.vid_oper where upper(vid)=upper('резка')"),
+            QStringLiteral("Такая операция уже есть!")));
+        QCOMPARE(log.messages.size(), 1);
+        QCOMPARE(log.messages[0].text, QStringLiteral("Такая операция уже есть!"));
+        QCOMPARE(log.messages[0].caption, QStringLiteral("Ошибка"));
+        QCOMPARE(log.messages[0].icon, ui::Icon::Error);
+        QVERIFY(!m.Control.active());
+        // Several clashing rows still count as one refusal.
+        QVERIFY(m.CheckExists(QStringLiteral("select count(id) as cnt from accounts_dep.vid_oper"), QString()));
+        QCOMPARE(log.messages.size(), 2);
+        QCOMPARE(log.messages[1].text, QString());
+    }
+
+    void failingStatementCarriesServerMessage() {
+        testdb::openFresh(QStringLiteral("t_core"));
+        Command c;
+        c.SQL = {QStringLiteral("insert into accounts_dep.no_such_table values (1)")};
+        try {
+            c.exec();
+            QFAIL("no error raised");
+        } catch (const DbError& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("no_such_table")), e.what());
+        }
+        // An error escaping a handler is shown and the caller goes on.
+        MessageLog log;
+        bool after = false;
+        ui::guard([&] { c.exec(); })();
+        after = true;
+        QVERIFY(after);
+        QCOMPARE(log.messages.size(), 1);
+        QVERIFY(log.messages[0].text.contains(QStringLiteral("no_such_table")));
+        QCOMPARE(log.messages[0].icon, ui::Icon::Error);
+    }
+
+    // Typed text is bound, never pasted: quotes and wildcards arrive as typed.
+    void parametersCarryTextIntact() {
+        testdb::openFresh(QStringLiteral("t_core"));
+        const QString nasty = QStringLiteral("Д'Артаньян'); drop table accounts_dep.person; --");
+        Command ins;
+        ins.SQL = {QStringLiteral("insert into accounts_dep.vid_oper(id, vid) values (7, :vid)")};
+        ins.setParam(QStringLiteral("vid"), nasty);
+        ins.exec();
+        QCOMPARE(testdb::scalar(QStringLiteral("select vid from accounts_dep.vid_oper where id=7")).toString(), nasty);
+        QCOMPARE(testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.person")), 0);
+    }
+
+    void queryNavigationAndFilter() {
+        testdb::openFresh(QStringLiteral("t_core"));
+        Query q;
+        q.SQL = {QStringLiteral("select * from (values (1, 'Д''Артаньян А.'), (2, '50% скидка'), (3, '500 штук'), "
+                                "(4, 'дальний'), (5, 'Ёлкин')) v(id, s) order by id")};
+        q.open();
+        QCOMPARE(q.recordCount(), 5);
+        QCOMPARE(q.recNo(), 1);
+        q.last();
+        QCOMPARE(q.asInt(QStringLiteral("ID")), 5);
+        q.next();
+        QVERIFY(q.eof());
+        QVERIFY(q.locate(QStringLiteral("id"), 3));
+        QCOMPARE(q.recNo(), 3);
+        QVERIFY(!q.locate(QStringLiteral("id"), 42));
+        QCOMPARE(q.recNo(), 3);
+
+        struct Case { QString text; bool anywhere; QList<int> ids; };
+        const QList<Case> cases = {
+            {QStringLiteral("д'"), false, {1}},          // a quote is an ordinary letter
+            {QStringLiteral("50%"), false, {2}},         // % is literal, not a wildcard
+            {QStringLiteral("5"), false, {2, 3}},
+            {QStringLiteral("Д"), false, {1, 4}},
+            {QStringLiteral("ДАЛ"), false, {4}},         // letter case ignored, Cyrillic too
+            {QStringLiteral("ёлк"), false, {5}},
+            {QStringLiteral("КИД"), true, {2}},          // anywhere in the text
+            {QStringLiteral("_"), false, {}},            // _ is literal too
+            {QString(), false, {1, 2, 3, 4, 5}},         // empty text: filter off
+        };
+        for (const Case& c : cases) {
+            q.setLikeFilter(QStringLiteral("s"), c.text, c.anywhere);
+            QList<int> ids;
+            for (int r = 0; r < q.recordCount(); ++r) ids << q.value(r, QStringLiteral("id")).toInt();
+            QCOMPARE(ids, c.ids);
+            QCOMPARE(q.recNo(), c.ids.isEmpty() ? 0 : 1);
+        }
+        q.close();
+        QVERIFY(!q.active());
+        QCOMPARE(q.recordCount(), 0);
+        QVERIFY(q.field(QStringLiteral("id")).isNull());
+    }
+};
+
+QTEST_MAIN(TestCore)
+#include "test_core.moc"
