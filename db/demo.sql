@@ -430,5 +430,5 @@ INSERT INTO accounts_dep.ver (d, t, delim) VALUES (20000101, 0, '.');
 
 COMMIT;
 
-ANALYZE;
+ANALYZE accounts_dep.smena, accounts_dep.h_tabel, accounts_dep.oper, accounts_dep.norm, accounts_dep.fatigue, cmn_contractor.person, cmn_gds_and_srv.gds_and_srv;
 \o

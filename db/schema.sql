@@ -36,15 +36,6 @@ BEGIN
 END
 $$;
 
--- Dates reach the database as DD.MM.YYYY literals (e.g. vvod, d_date); make
--- that the database's default reading as well, not only the client's session.
-DO $$
-BEGIN
-    EXECUTE format('ALTER DATABASE %I SET datestyle = %L', current_database(), 'ISO, DMY');
-EXCEPTION WHEN insufficient_privilege THEN
-    RAISE NOTICE 'datestyle of the database left unchanged: %', SQLERRM;
-END
-$$;
 
 ------------------------------------------------------------------------------
 -- Enterprise registers
