@@ -8,7 +8,7 @@ PKGS=(build-essential cmake pkg-config
       postgresql postgresql-client
       xvfb xauth xdotool imagemagick x11-utils
       poppler-utils libreoffice-calc-nogui
-      fonts-dejavu-core locales)
+      fonts-dejavu-core locales unzip)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
