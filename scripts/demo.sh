@@ -12,4 +12,5 @@ trap '"$root/scripts/pg.sh" stop "$pgdir"' EXIT
 # shellcheck disable=SC1091
 . "$pgdir/env"
 echo "Demo database on 127.0.0.1:$PGPORT. Codes: 9471 (administrator), brolkin, tuvem, pivrat."
-"${BUILD_DIR:-$root/build}/mirn" "$@"
+# A Russian desktop: month and day names, decimal comma.
+LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 "${BUILD_DIR:-$root/build}/mirn" "$@"
