@@ -1,4 +1,5 @@
-// The price list export. Replaced when the workbook exports are built.
+// The priced operations list's "Excel".
 #include "refbooks/crosslinks.h"
+#include "refbooks/price_list.h"
 
-void exportPriceList() {}
+void exportPriceList() { xls::exportPriceListWorkbook(); }

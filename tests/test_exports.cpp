@@ -1,0 +1,183 @@
+// The spreadsheet exports against a small fixture: the production report and the price
+// list (the timesheet export is tested with its window), read back from the real file.
+#include "export/excel.h"
+#include "refbooks/crosslinks.h"
+#include "refbooks/price_list.h"
+#include "reports/xls_export.h"
+#include "support/sheet_readback.h"
+#include "support/testdb.h"
+
+#include <QtTest>
+
+namespace {
+void loadFixture() {
+    testdb::exec(QStringLiteral(
+        "insert into cmn_contractor.person(id, s_caption, s_code) values (1, 'Иванов И.И.', '101'), (2, 'Петров П.П.', '102')"));
+    testdb::exec(QStringLiteral(
+        "insert into cmn_classifier.item(id, id_level, s_caption) values (500, 2, 'Кронштейны'), (501, 2, 'Хомуты')"));
+    testdb::exec(QStringLiteral(
+        "insert into cmn_gds_and_srv.gds_and_srv(id, s_caption, s_description, id_msm_bs, massa, id_class_item) values "
+        "(1, 'КР-100', '', 6, 1.5, 500), (2, 'ХМ-40', '', 6, 0.25, 501), (3, '00123', '', 6, 2, null)"));
+    testdb::exec(QStringLiteral("insert into accounts_dep.vid_oper(id, vid) values (1, 'Резка'), (2, 'Покраска')"));
+    testdb::exec(QStringLiteral(
+        "insert into accounts_dep.oper(id, vid, naimen, i_id, cena_new) values "
+        "(1, 1, 0, 1, 12.5), (2, 2, 1, 2, 0), (3, 1, 1, 3, 3.3333)"));
+    testdb::exec(QStringLiteral("insert into accounts_dep.norm(o_id, norma, prize, price) values (1, 10, 0, 12.5)"));
+    const QString cols = QStringLiteral(
+        "insert into accounts_dep.smena(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, ok, vvod, "
+        "prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) values ");
+    testdb::exec(cols + QStringLiteral(
+        "(101, 1, 1, 12.5, 10, 2, '2024-03-01', 1, 0, 8, 'ok', '2024-03-01', 0,0,0,0,0,0), "   // first day counted
+        "(102, 2, 2, 2.0, 5, 0, '2024-03-15', 1, 1, 4, 'ok', '2024-03-15', 0,0,0,0,0,0), "
+        "(102, 2, 2, 2.0, 4, 0, '2024-03-31', 1, 7024, 4, 'ok', '2024-03-31', 0,0,0,0,0,0), "
+        "(101, 3, 3, 1.0, 3, 0, '2024-03-01', 2, 0, 2, 'ok', '2024-03-01', 0,0,0,0,0,0), "
+        "(101, 1, 1, 12.5, 100, 0, '2024-04-01', 1, 0, 8, 'ok', '2024-04-01', 0,0,0,0,0,0), "  // end day not
+        "(101, 1, 1, 12.5, 100, 0, '2024-02-29', 1, 0, 8, 'ok', '2024-02-29', 0,0,0,0,0,0)"));
+}
+
+QStringList row(const workbook::Workbook* wb, int r, int columns) {
+    QStringList out;
+    for (int c = 1; c <= columns; ++c) out << wb->cell(1, c, r).text;
+    return out;
+}
+}  // namespace
+
+class TestExports : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QStringList opened_;
+
+private slots:
+    void init() {
+        workbook::testing::reset();
+        workbook::testing::setOutputDir(dir_.path());
+        opened_.clear();
+        workbook::testing::setOpener([this](const QString& path) {
+            opened_ << path;
+            return true;
+        });
+        testdb::openFresh(QStringLiteral("t_exports"));
+        loadFixture();
+    }
+    void cleanup() { workbook::testing::reset(); }
+
+    void productionReport() {
+        Query rep;
+        rep.SQL = xls::productionReportText();
+        QStringList captions;
+        const int n = xls::exportProductionReport(rep, QDate(2024, 3, 1), QDate(2024, 4, 1),
+                                                  [&](const QString& c) { captions << c; });
+        QCOMPARE(n, 4);
+        QCOMPARE(captions.first(), QStringLiteral("Excel (0 из 4)"));
+        QCOMPARE(captions.last(), QStringLiteral("Excel (4 из 4)"));
+        QCOMPARE(captions.size(), 5);
+        QVERIFY(!rep.active());
+        QCOMPARE(opened_.size(), 1);
+
+        const workbook::Workbook* wb = workbook::current();
+        QCOMPARE(row(wb, 1, 5), (QStringList{"Наименование", "Операция", "Вид продукции", "Коробки", "Кол-во"}));
+        // Rows come in the order of the nomenclature name (an empty name first); within one
+        // name the order is the server's. A product without a name leaves its first cell empty.
+        QCOMPARE(row(wb, 2, 5), (QStringList{"", "Резка", "Заготовки", "6", "3"}));
+        QCOMPARE(wb->cell(1, 1, 2).type, workbook::CellType::Empty);
+        QCOMPARE(row(wb, 3, 5), (QStringList{"Кронштейны", "Резка", "Готовая продукция", "12", "8"}));
+        QSet<QString> khomuty{row(wb, 4, 5).join('|'), row(wb, 5, 5).join('|')};
+        QCOMPARE(khomuty, (QSet<QString>{"Хомуты|Покраска (грунт)|Заготовки|1.25|5",
+                                         "Хомуты|Покраска (цвет: 7024)|Заготовки|1|4"}));
+        QCOMPARE(wb->cell(1, 4, 4).type, workbook::CellType::Number);
+        QCOMPARE(wb->cell(1, 1, 6).type, workbook::CellType::Empty);
+
+        // The file the user gets, as a spreadsheet program reads it.
+        QString err;
+        const auto rows = sheet_readback::readRows(workbook::lastWrittenPath(), &err);
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+        QCOMPARE(rows.size(), 5);
+        QCOMPARE(rows[0], (QStringList{"Наименование", "Операция", "Вид продукции", "Коробки", "Кол-во"}));
+        QCOMPARE(rows[2], (QStringList{"Кронштейны", "Резка", "Готовая продукция", "12", "8"}));
+        QStringList ops{rows[3][1], rows[4][1]};
+        ops.sort();
+        QCOMPARE(ops, (QStringList{"Покраска (грунт)", "Покраска (цвет: 7024)"}));
+        QVERIFY(QFileInfo(workbook::lastWrittenPath()).fileName().startsWith(QStringLiteral("Отчет 01.03.2024-01.04.2024")));
+    }
+
+    void productionReportKeepsOnlyTheChosenKind() {
+        Query rep;
+        rep.SQL = xls::productionReportText();
+        rep.setFilter([](const Query& q, const Query::Row& r) { return toInt(r[q.fieldIndex("naimen")]) == 0; });
+        QStringList captions;
+        const int n = xls::exportProductionReport(rep, QDate(2024, 3, 1), QDate(2024, 4, 1),
+                                                  [&](const QString& c) { captions << c; });
+        QCOMPARE(n, 1);
+        QCOMPARE(captions, (QStringList{"Excel (0 из 1)", "Excel (1 из 1)"}));
+        QCOMPARE(row(workbook::current(), 2, 5), (QStringList{"Кронштейны", "Резка", "Готовая продукция", "12", "8"}));
+        QVERIFY(workbook::current()->cell(1, 1, 3).text.isEmpty());
+    }
+
+    void productionReportOfEmptyPeriod() {
+        Query rep;
+        rep.SQL = xls::productionReportText();
+        QStringList captions;
+        QCOMPARE(xls::exportProductionReport(rep, QDate(2024, 3, 5), QDate(2024, 3, 5),
+                                             [&](const QString& c) { captions << c; }),
+                 0);
+        QCOMPARE(captions, QStringList{"Excel (0 из 0)"});
+        QCOMPARE(row(workbook::current(), 1, 5).first(), QStringLiteral("Наименование"));
+        QVERIFY(workbook::current()->cell(1, 1, 2).text.isEmpty());
+        QCOMPARE(opened_.size(), 1);
+    }
+
+    void priceList() {
+        exportPriceList();
+        QCOMPARE(opened_.size(), 1);
+        const workbook::Workbook* wb = workbook::current();
+        QCOMPARE(row(wb, 1, 4), (QStringList{"Марка", "Операция", "Цена", "Вид"}));
+        // Every priced operation, with or without norms, at its stored price.
+        QCOMPARE(row(wb, 2, 4), (QStringList{"00123", "Резка", "3.3333", "Заготовки"}));
+        QCOMPARE(row(wb, 3, 4), (QStringList{"КР-100", "Резка", "12.5", "Готовая продукция"}));
+        QCOMPARE(row(wb, 4, 4), (QStringList{"ХМ-40", "Покраска", "0", "Заготовки"}));
+        QVERIFY(wb->cell(1, 1, 5).text.isEmpty());
+        QCOMPARE(wb->cell(1, 3, 3).type, workbook::CellType::Number);
+        QCOMPARE(wb->cell(1, 3, 3).number, 12.5);
+        QVERIFY(QFileInfo(workbook::lastWrittenPath()).fileName().startsWith(QStringLiteral("Прайс ")));
+
+        QString err;
+        const auto rows = sheet_readback::readRows(workbook::lastWrittenPath(), &err);
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows[2], (QStringList{"КР-100", "Резка", "12.5", "Готовая продукция"}));
+    }
+
+    void textsOfTheCells_data() {
+        QTest::addColumn<QString>("vid");
+        QTest::addColumn<int>("color");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no colour") << "Резка" << 0 << "Резка";
+        QTest::newRow("negative colour") << "Резка" << -3 << "Резка";
+        QTest::newRow("primer") << "Покраска" << 1 << "Покраска (грунт)";
+        QTest::newRow("colour number") << "Покраска" << 7024 << "Покраска (цвет: 7024)";
+    }
+    void textsOfTheCells() {
+        QFETCH(QString, vid);
+        QFETCH(int, color);
+        QFETCH(QString, expected);
+        QCOMPARE(xls::operationWithColour(vid, color), expected);
+    }
+
+    void numbersOfTheCells() {
+        QCOMPARE(xls::generalNumber(QStringLiteral("225.000000")), QStringLiteral("225"));
+        QCOMPARE(xls::generalNumber(QStringLiteral("1.250000")), QStringLiteral("1.25"));
+        QCOMPARE(xls::generalNumber(0.1 + 0.2), QStringLiteral("0.3"));
+        QCOMPARE(xls::generalNumber(QVariant()), QString());
+        QCOMPARE(xls::wholeNumber(QStringLiteral("150")), QStringLiteral("150"));
+        QCOMPARE(xls::wholeNumber(QVariant(qulonglong(7))), QStringLiteral("7"));
+        QCOMPARE(xls::kindText(0), QStringLiteral("Готовая продукция"));
+        QCOMPARE(xls::kindText(1), QStringLiteral("Заготовки"));
+        QCOMPARE(xls::kindText(5), QStringLiteral("Заготовки"));
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        QCOMPARE(xls::generalNumber(QStringLiteral("1.250000")), QStringLiteral("1,25"));
+        QLocale::setDefault(QLocale::c());
+    }
+};
+
+QTEST_MAIN(TestExports)
+#include "test_exports.moc"

@@ -1,0 +1,14 @@
+#pragma once
+// The month's hours of every worker, all shifts added, as a workbook.
+#include "core/db.h"
+#include "reports/xls_export.h"
+
+namespace xls {
+
+// Opens hTabel (the month totals query: fio, sd1..sd31) for month and year, fills
+// the workbook titled `title` (e.g. "Март 2024") and shows it. After each row the
+// progress caption is reported (and the caller lets the window repaint). Returns the
+// rows written, or -1 when the workbook could not be opened.
+int exportTimesheet(Query& hTabel, int month, int year, const QString& title, Progress progress);
+
+}  // namespace xls
