@@ -1,0 +1,166 @@
+#include "auxwork/tform24.h"
+
+#include "auxwork/auxwork.h"
+#include "auxwork/tform25.h"
+#include "core/datamodule.h"
+#include "core/dbgrid.h"
+#include "core/forms.h"
+#include "core/ui.h"
+#include "refbooks/crosslinks.h"
+#include "refbooks/refcheck.h"
+#include "refbooks/tform26.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+#include <stdexcept>
+
+TForm24::TForm24() {
+    setWindowTitle(QStringLiteral("Хоз. работы/среднесдельная (24)"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    type_work.SQL = auxwork::typeWorkSql();
+    type_work.setParam(QStringLiteral("cnt"), 0);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Закрыто мастером"), this);
+    Edit1 = new QLineEdit(GroupBox1);
+    Edit2 = new QLineEdit(GroupBox1);
+    for (QLineEdit* e : {Edit1, Edit2}) {
+        e->setReadOnly(true);
+        e->setFocusPolicy(Qt::ClickFocus);
+        e->setMinimumWidth(260);
+    }
+    Button3 = new QPushButton(QStringLiteral("..."), GroupBox1);
+    Button4 = new QPushButton(QStringLiteral("..."), GroupBox1);
+    for (QPushButton* b : {Button3, Button4}) {
+        b->setAutoDefault(false);
+        b->setFixedWidth(32);
+    }
+    cb_type_work = new refkit::KeyCombo(GroupBox1);
+    // One item per kind: a kind with several norms takes the rate of its first one.
+    cb_type_work->bind(&type_work, QStringLiteral("id"), QStringLiteral("vid"), true);
+    Edit6 = new QLineEdit(QStringLiteral("0"), GroupBox1);
+    Edit6->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("\\d{0,6}")), Edit6));
+    Edit6->setMaximumWidth(60);
+    DBEdit1 = new QLineEdit(GroupBox1);
+    DBEdit2 = new QLineEdit(GroupBox1);
+    for (QLineEdit* e : {DBEdit1, DBEdit2}) {
+        e->setEnabled(false);
+        e->setMaximumWidth(90);
+    }
+
+    auto* grid = new QGridLayout(GroupBox1);
+    grid->addWidget(new QLabel(QStringLiteral("ФИО"), GroupBox1), 0, 0);
+    grid->addWidget(Edit1, 0, 1);
+    grid->addWidget(Button3, 0, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Номенклатура"), GroupBox1), 1, 0);
+    grid->addWidget(Edit2, 1, 1);
+    grid->addWidget(Button4, 1, 2);
+    grid->addWidget(cb_type_work, 2, 1);
+    auto* amounts = new QHBoxLayout;
+    amounts->addWidget(Edit6);
+    amounts->addWidget(new QLabel(QStringLiteral("ч.    Цена"), GroupBox1));
+    amounts->addWidget(DBEdit1);
+    amounts->addWidget(new QLabel(QStringLiteral("р.    Сумма"), GroupBox1));
+    amounts->addWidget(DBEdit2);
+    amounts->addStretch();
+    grid->addLayout(amounts, 3, 1, 1, 2);
+
+    Button1 = new QPushButton(QStringLiteral("Записать"), this);
+    Button1->setDefault(true);
+    Button6 = new QPushButton(QStringLiteral("Выход"), this);
+    Button6->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button6);
+    auto* lay = new QVBoxLayout(this);
+    lay->addWidget(GroupBox1);
+    lay->addLayout(buttons);
+    setFixedSize(sizeHint().expandedTo(QSize(480, 0)));
+
+    connect(&type_work, &Query::currentChanged, this, [this] { showRate(); });
+    connect(cb_type_work, &refkit::KeyCombo::keyChanged, this, [this](const QVariant& key) {
+        if (type_work.active()) type_work.locate(QStringLiteral("id"), int(refcheck::key(key)));
+    });
+    connect(Edit6, &QLineEdit::textChanged, this, ui::guard([this] { Edit6Exit(); }));
+    connect(Edit6, &QLineEdit::editingFinished, this, ui::guard([this] { Edit6Exit(); }));
+    connect(Button3, &QPushButton::clicked, this, ui::guard([this] { Button3Click(); }));
+    connect(Button4, &QPushButton::clicked, this, ui::guard([this] { Button4Click(); }));
+    connect(Button1, &QPushButton::clicked, this, ui::guard([this] { Button1Click(); }));
+    connect(Button6, &QPushButton::clicked, this, [this] { reject(); });
+}
+
+void TForm24::showRate() {
+    DBEdit1->setText(displayText(type_work.field(QStringLiteral("price"))));
+    DBEdit2->setText(displayText(type_work.field(QStringLiteral("summ"))));
+}
+
+void TForm24::Button3Click() { pickWorker(24); }
+
+void TForm24::Button4Click() {
+    TForm26& f26 = forms::form<TForm26>();
+    f26.item.open();
+    ui::execModal(&f26);
+    f26.item.close();
+}
+
+void TForm24::Edit6Exit() {
+    const QString text = Edit6->text();
+    if (text.isEmpty()) return;
+    bool ok = false;
+    const qlonglong hours = text.toLongLong(&ok);
+    if (!ok) return;
+    const int rec = type_work.recNo();
+    type_work.close();
+    type_work.setParam(QStringLiteral("cnt"), hours);
+    type_work.open();
+    type_work.setRecNo(rec);
+}
+
+void TForm24::Button1Click() {
+    if (id_nom == 0 || id_p == 0) {
+        ui::error(QStringLiteral("Все поля должны быть заполнены!"));
+        return;
+    }
+    bool ok = false;
+    const int hours = Edit6->text().toInt(&ok);
+    if (!ok)
+        throw std::runtime_error(
+            QStringLiteral("\"%1\" не является целым числом").arg(Edit6->text()).toStdString());
+    if (hours <= 0) {
+        ui::error(QStringLiteral("Нужно завести количество!"));
+        return;
+    }
+    const int kind = int(cb_type_work->keyInt());
+    const QString rate = auxwork::rateText(type_work.field(QStringLiteral("price")));
+    // Without a kind of work (or a rate for it) there is nothing to book.
+    if (kind == 0 || rate.isEmpty() || type_work.asInt(QStringLiteral("id")) != kind) {
+        ui::error(QStringLiteral("Все поля должны быть заполнены!"));
+        return;
+    }
+    TForm25& reg = forms::form<TForm25>();
+    auxwork::Entry e;
+    e.id_nom = id_nom;
+    e.kind = kind;
+    e.id_p = id_p;
+    e.hours = hours;
+    e.rate = rate;
+    e.date = reg.DTPcker1->date();
+    e.shift = reg.i_smena;
+    Command& cmd = dm().SQL_exec;
+    cmd.clearParams();
+    if (Tag == 0) {
+        cmd.SQL = QStringList{auxwork::insertStatement(e)};
+    } else {
+        const int id = reg.fatigue.asInt(QStringLiteral("id"));
+        if (id == 0) return;
+        cmd.SQL = QStringList{auxwork::updateStatement(e, id)};
+    }
+    cmd.exec();
+    const int rec = reg.fatigue.recNo();
+    reg.fatigue.reopen();
+    if (rec > 0) reg.fatigue.setRecNo(rec);
+    accept();
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The auxiliary work entry: worker, nomenclature group, kind of work and hours of one
+// entry of the register, at the current rate of the kind.
+#include "core/db.h"
+#include "refbooks/keycombo.h"
+
+#include <QDialog>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+class TForm24 : public QDialog {
+    Q_OBJECT
+public:
+    TForm24();
+
+    int Tag = 0;     // 0 adding, 1 changing the register's current entry
+    int id_p = 0;    // the chosen worker (accounts_dep.person), 0 none
+    int id_nom = 0;  // the chosen nomenclature group, 0 none
+
+    QGroupBox* GroupBox1;          // "Закрыто мастером"
+    QLineEdit* Edit1;              // "ФИО"
+    QPushButton* Button3;          // "..." worker
+    QLineEdit* Edit2;              // "Номенклатура"
+    QPushButton* Button4;          // "..." nomenclature group
+    refkit::KeyCombo* cb_type_work;
+    QLineEdit* Edit6;              // hours
+    QLineEdit* DBEdit1;            // the rate of the chosen kind
+    QLineEdit* DBEdit2;            // rate × hours
+    QPushButton* Button1;          // "Записать"
+    QPushButton* Button6;          // "Выход"
+
+    Query type_work;  // opened and closed by the register
+
+    void Button3Click();
+    void Button4Click();
+    void Edit6Exit();
+    void Button1Click();
+
+private:
+    void showRate();
+};

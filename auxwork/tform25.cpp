@@ -1,0 +1,149 @@
+#include "auxwork/tform25.h"
+
+#include "auxwork/auxwork.h"
+#include "auxwork/tform24.h"
+#include "core/datamodule.h"
+#include "core/forms.h"
+#include "core/ui.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+TForm25::TForm25() {
+    setWindowTitle(QStringLiteral("Хоз. работы (25)"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    fatigue.SQL = auxwork::registerSql();
+
+    DTPcker1 = new QDateEdit(QDate::currentDate(), this);
+    DTPcker1->setCalendarPopup(true);
+    DTPcker1->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    RadioButton1 = new QRadioButton(QStringLiteral("Смена №1"), this);
+    RadioButton2 = new QRadioButton(QStringLiteral("Смена №2"), this);
+    RadioButton3 = new QRadioButton(QStringLiteral("Смена №3"), this);
+    RadioButton1->setChecked(true);
+
+    DBGrid1 = new DBGrid(this);
+    const auto left = Qt::AlignLeft | Qt::AlignVCenter, right = Qt::AlignRight | Qt::AlignVCenter;
+    DBGrid1->setColumns({
+        {QStringLiteral("fio"), QStringLiteral("ФИО"), left, 190},
+        {QStringLiteral("s_caption"), QStringLiteral("Номенклатура"), left, 150},
+        {QStringLiteral("vid"), QStringLiteral("Работа"), left, 150},
+        {QStringLiteral("price"), QStringLiteral("Цена"), right, 70},
+        {QStringLiteral("cnt"), QStringLiteral("Кол-во"), right, 60},
+        {QStringLiteral("summ"), QStringLiteral("Итого"), right, 80},
+    });
+    DBGrid1->setQuery(&fatigue);
+
+    Button5 = new QPushButton(QStringLiteral("Добавить"), this);
+    Button6 = new QPushButton(QStringLiteral("Изменить"), this);
+    Button7 = new QPushButton(QStringLiteral("Удалить"), this);
+    Button8 = new QPushButton(QStringLiteral("Выход"), this);
+    for (QPushButton* b : {Button5, Button6, Button7, Button8}) b->setAutoDefault(false);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(DTPcker1);
+    top->addSpacing(16);
+    for (QRadioButton* r : {RadioButton1, RadioButton2, RadioButton3}) top->addWidget(r);
+    top->addStretch();
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {Button5, Button6, Button7}) buttons->addWidget(b);
+    buttons->addStretch();
+    buttons->addWidget(Button8);
+    auto* lay = new QVBoxLayout(this);
+    lay->addLayout(top);
+    lay->addWidget(DBGrid1, 1);
+    lay->addLayout(buttons);
+    setFixedSize(740, 480);
+
+    connect(DTPcker1, &QDateEdit::dateChanged, this, ui::guard([this] {
+                if (!activating_ && fatigue.active()) DTPcker1Change();
+            }));
+    QRadioButton* radios[] = {RadioButton1, RadioButton2, RadioButton3};
+    for (int i = 0; i < 3; ++i)
+        connect(radios[i], &QRadioButton::toggled, this, ui::guard([this, i](bool on) {
+                    if (on && !activating_) RadioButtonClick(i + 1);
+                }));
+    connect(DBGrid1, &DBGrid::dblClick, this, ui::guard([this] { Button6Click(); }));
+    connect(Button5, &QPushButton::clicked, this, ui::guard([this] { Button1Click(); }));
+    connect(Button6, &QPushButton::clicked, this, ui::guard([this] { Button6Click(); }));
+    connect(Button7, &QPushButton::clicked, this, ui::guard([this] { Button7Click(); }));
+    connect(Button8, &QPushButton::clicked, this, [this] { Button4Click(); });
+}
+
+void TForm25::showShift(int shift) {
+    QRadioButton* radios[] = {RadioButton1, RadioButton2, RadioButton3};
+    for (int i = 0; i < 3; ++i) {
+        QFont f = radios[i]->font();
+        f.setBold(i + 1 == shift);
+        radios[i]->setFont(f);
+    }
+    fatigue.setFilter([shift](const Query& q, const Query::Row& r) {
+        const int col = q.fieldIndex(QStringLiteral("i_smena"));
+        return col >= 0 && col < r.size() && toInt(r[col]) == shift;
+    });
+    i_smena = shift;
+}
+
+void TForm25::FormActivate() {
+    // The date is the one the opener put into DTPcker1 (the journal's date).
+    activating_ = true;
+    RadioButton1->setChecked(true);
+    activating_ = false;
+    fatigue.clearFilter();
+    fatigue.close();
+    fatigue.setParam(QStringLiteral("d_date"), DTPcker1->date());
+    fatigue.open();
+    showShift(1);
+}
+
+void TForm25::DTPcker1Change() {
+    fatigue.close();
+    fatigue.setParam(QStringLiteral("d_date"), DTPcker1->date());
+    fatigue.open();
+}
+
+void TForm25::RadioButtonClick(int shift) { showShift(shift); }
+
+void TForm25::Button1Click() {
+    TForm24& ed = forms::form<TForm24>();
+    ed.type_work.open();
+    ed.Tag = 0;
+    ed.Edit1->clear();
+    ed.Edit2->clear();
+    ed.Edit6->setText(QStringLiteral("0"));
+    ed.id_nom = 0;
+    ed.id_p = 0;
+    ed.cb_type_work->setKeyValue(7777);
+    ui::execModal(&ed);
+    ed.type_work.close();
+}
+
+void TForm25::Button6Click() {
+    // There is no entry to change in an empty list.
+    if (fatigue.isEmpty()) return;
+    TForm24& ed = forms::form<TForm24>();
+    ed.Tag = 1;
+    ed.type_work.open();
+    ed.Edit1->setText(fatigue.asString(QStringLiteral("fio")));
+    ed.Edit2->setText(fatigue.asString(QStringLiteral("s_caption")));
+    ed.Edit6->setText(QString::number(fatigue.asInt(QStringLiteral("cnt"))));
+    ed.id_nom = fatigue.asInt(QStringLiteral("id_nom"));
+    ed.id_p = fatigue.asInt(QStringLiteral("id_p"));
+    ed.cb_type_work->setKeyValue(fatigue.asInt(QStringLiteral("id_o")));
+    ui::execModal(&ed);
+    ed.type_work.close();
+}
+
+void TForm25::Button7Click() {
+    if (fatigue.isEmpty()) return;
+    if (!ui::confirmDelete(QStringLiteral("Удалить позицию из списка?"))) return;
+    Command& cmd = dm().SQL_exec;
+    cmd.clearParams();
+    cmd.SQL = QStringList{QStringLiteral("delete from accounts_dep.fatigue where id=") +
+                          QString::number(fatigue.asInt(QStringLiteral("id")))};
+    cmd.exec();
+    const int rec = fatigue.recNo();
+    fatigue.reopen();
+    // Past the end (the last row was deleted) this stands on the new last row.
+    if (!fatigue.isEmpty()) fatigue.setRecNo(rec);
+}

@@ -1,0 +1,40 @@
+#pragma once
+// The auxiliary work register: the entries of one date and one shift.
+#include "core/dbgrid.h"
+
+#include <QDateEdit>
+#include <QDialog>
+#include <QPushButton>
+#include <QRadioButton>
+
+class TForm25 : public QDialog {
+    Q_OBJECT
+public:
+    TForm25();
+
+    int i_smena = 1;  // the shown shift, 1 to 3; new entries take it
+
+    QDateEdit* DTPcker1;
+    QRadioButton* RadioButton1;  // "Смена №1"
+    QRadioButton* RadioButton2;  // "Смена №2"
+    QRadioButton* RadioButton3;  // "Смена №3"
+    DBGrid* DBGrid1;
+    QPushButton* Button5;  // "Добавить"
+    QPushButton* Button6;  // "Изменить"
+    QPushButton* Button7;  // "Удалить"
+    QPushButton* Button8;  // "Выход"
+
+    Query fatigue;  // every shift of the date; the shift is a filter on the rows read
+
+    void FormActivate();
+    void DTPcker1Change();
+    void RadioButtonClick(int shift);  // RadioButton1Click … RadioButton3Click
+    void Button1Click();  // add ("Добавить")
+    void Button6Click();  // change
+    void Button7Click();  // delete
+    void Button4Click() { reject(); }  // exit
+
+private:
+    void showShift(int shift);
+    bool activating_ = false;
+};

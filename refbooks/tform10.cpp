@@ -1,0 +1,109 @@
+#include "refbooks/tform10.h"
+
+#include "core/datamodule.h"
+#include "core/forms.h"
+#include "core/ui.h"
+#include "refbooks/pricedops.h"
+#include "refbooks/refcheck.h"
+#include "refbooks/tform3.h"
+#include "refbooks/tform8.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+TForm10::TForm10() {
+    setWindowTitle(QStringLiteral("Цена за операцию"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    GroupBox1 = new QGroupBox(QStringLiteral("Цена операции"), this);
+    Edit1 = new QLineEdit(GroupBox1);
+    Edit2 = new QLineEdit(GroupBox1);
+    for (QLineEdit* e : {Edit1, Edit2}) {
+        e->setReadOnly(true);
+        e->setFocusPolicy(Qt::ClickFocus);
+        e->setMinimumWidth(240);
+    }
+    Button3 = new QPushButton(QStringLiteral("..."), GroupBox1);
+    Button4 = new QPushButton(QStringLiteral("..."), GroupBox1);
+    for (QPushButton* b : {Button3, Button4}) {
+        b->setAutoDefault(false);
+        b->setFixedWidth(32);
+    }
+    ComboBox1 = new QComboBox(GroupBox1);
+    ComboBox1->addItems({QStringLiteral("Готовая продукция"), QStringLiteral("Заготовки")});
+    auto* grid = new QGridLayout(GroupBox1);
+    grid->addWidget(new QLabel(QStringLiteral("Марка изделия"), GroupBox1), 0, 0);
+    grid->addWidget(Edit1, 0, 1);
+    grid->addWidget(Button3, 0, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Операция"), GroupBox1), 1, 0);
+    grid->addWidget(Edit2, 1, 1);
+    grid->addWidget(Button4, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Вид"), GroupBox1), 2, 0);
+    grid->addWidget(ComboBox1, 2, 1);
+
+    Button1 = new QPushButton(QStringLiteral("Записать"), this);
+    Button1->setDefault(true);
+    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
+    Button2->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    auto* lay = new QVBoxLayout(this);
+    lay->addWidget(GroupBox1);
+    lay->addLayout(buttons);
+
+    connect(Button3, &QPushButton::clicked, this, ui::guard([this] { Button3Click(); }));
+    connect(Button4, &QPushButton::clicked, this, ui::guard([this] { Button4Click(); }));
+    connect(Button1, &QPushButton::clicked, this, ui::guard([this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, [this] { reject(); });
+}
+
+void TForm10::FormActivate() { Button3->setFocus(); }
+
+void TForm10::Button3Click() {
+    TForm3& f3 = forms::form<TForm3>();
+    f3.Tag = 1;
+    dm().Izdel.open();
+    f3.Button2->setText(QStringLiteral("Выбрать"));
+    f3.Button1->setVisible(false);
+    f3.Button3->setVisible(false);
+    f3.Button1->setDefault(false);
+    f3.Button2->setDefault(true);
+    f3.Edit1->setVisible(true);
+    f3.Edit1->clear();
+    f3.FormActivate();
+    ui::execModal(&f3);
+    f3.Button2->setDefault(false);
+    f3.Edit1->setVisible(false);
+    dm().Izdel.close();
+}
+
+void TForm10::Button4Click() {
+    TForm8& f8 = forms::form<TForm8>();
+    f8.Tag = 1;
+    dm().Vid_oper.open();
+    f8.Button2->setText(QStringLiteral("Выбрать"));
+    f8.Button1->setVisible(false);
+    f8.Button3->setVisible(false);
+    f8.Button1->setDefault(false);
+    f8.Button2->setDefault(true);
+    f8.Edit1->setVisible(true);
+    f8.Edit1->clear();
+    f8.FormActivate();
+    ui::execModal(&f8);
+    f8.Button2->setDefault(false);
+    f8.Edit1->setVisible(false);
+    dm().Vid_oper.close();
+}
+
+void TForm10::Button1Click() {
+    Query& oper = dm().Oper;
+    const int changing = Tag == 1 ? 0 : oper.asInt(QStringLiteral("id"));
+    if (Tag != 1 && changing == 0) return;
+    const pricedops::Choice c{Edit1->text(), Edit2->text(), i_id, oper_vid, ComboBox1->currentIndex()};
+    if (pricedops::save(c, changing) != pricedops::SaveResult::Saved) return;
+    oper.reopen();
+    accept();
+}

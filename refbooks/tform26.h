@@ -1,0 +1,30 @@
+#pragma once
+// The nomenclature picker: chooses a nomenclature group for an auxiliary work entry.
+#include "core/dbgrid.h"
+
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+
+class TForm26 : public QDialog {
+    Q_OBJECT
+public:
+    TForm26();
+
+    DBGrid* DBGrid1;
+    QLineEdit* Edit1;      // search by the beginning of the group's name; kept between openings
+    QPushButton* Button1;  // "Выбрать"
+    QPushButton* Button4;  // "Выход"
+
+    Query item;  // the groups; opened and closed by the opener
+
+    void Edit1Change();
+    // Up and Down move the list; every other key but typed text, Backspace, Enter and
+    // Esc is swallowed. True when the key was consumed.
+    bool Edit1KeyDown(int key);
+    void DBGrid1DblClick();  // the pick
+    void Button4Click() { reject(); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
