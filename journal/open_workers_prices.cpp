@@ -1,5 +1,26 @@
 // Opening the workers list and the priced operations list from the journal menu.
+#include "core/datamodule.h"
+#include "core/forms.h"
 #include "journal/tform1.h"
+#include "refbooks/tform4.h"
+#include "refbooks/tform5.h"
 
-void TForm1::N1Click() {}
-void TForm1::N4Click() {}
+void TForm1::N1Click() {
+    TForm5& f5 = forms::form<TForm5>();
+    f5.Tag = 0;
+    dm().Workers.open();
+    f5.prepareReference();
+    f5.FormActivate();
+    showChild(&f5);
+    dm().Workers.close();
+}
+
+void TForm1::N4Click() {
+    TForm4& f4 = forms::form<TForm4>();
+    f4.Tag = 0;
+    dm().Oper.open();
+    f4.prepareReference();
+    f4.FormActivate();
+    showChild(&f4);
+    dm().Oper.close();
+}

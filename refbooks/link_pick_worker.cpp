@@ -1,4 +1,17 @@
-// Opening the workers list for picking. Replaced when the workers list is built.
+// Opening the workers list for picking, for the shift entry dialog (tag 1) and the
+// auxiliary work entry (tag 24).
+#include "core/datamodule.h"
+#include "core/forms.h"
+#include "core/ui.h"
 #include "refbooks/crosslinks.h"
+#include "refbooks/tform5.h"
 
-void pickWorker(int) {}
+void pickWorker(int tag) {
+    TForm5& f5 = forms::form<TForm5>();
+    f5.Tag = tag;
+    dm().Workers.open();
+    f5.preparePick(tag);
+    f5.FormActivate();
+    ui::execModal(&f5);
+    dm().Workers.close();
+}

@@ -1,0 +1,255 @@
+#include "journal/tform11.h"
+
+#include "core/datamodule.h"
+#include "core/forms.h"
+#include "core/ui.h"
+#include "journal/entry_rules.h"
+#include "journal/entry_save.h"
+#include "journal/tform1.h"
+#include "refbooks/crosslinks.h"
+#include "refbooks/tform4.h"
+
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QVBoxLayout>
+
+namespace {
+QLineEdit* display(QWidget* parent) {
+    auto* e = new QLineEdit(parent);
+    e->setReadOnly(true);
+    e->setFocusPolicy(Qt::NoFocus);
+    return e;
+}
+}  // namespace
+
+TForm11::TForm11() {
+    setWindowTitle(QStringLiteral("Заведение новой позиции"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Закрыто мастером"), this);
+    Edit1 = display(GroupBox1);
+    Edit1->setMinimumWidth(300);
+    Edit2 = display(GroupBox1);
+    Button3 = new QPushButton(QStringLiteral("..."), GroupBox1);
+    Button4 = new QPushButton(QStringLiteral("..."), GroupBox1);
+    for (QPushButton* b : {Button3, Button4}) {
+        b->setAutoDefault(false);
+        b->setFixedWidth(32);
+    }
+    Edit3 = new QLineEdit(GroupBox1);
+    Edit6 = new QLineEdit(QStringLiteral("0"), GroupBox1);
+    Label6 = new QLabel(QStringLiteral("Цвет"), GroupBox1);
+    Edit5 = new QLineEdit(GroupBox1);
+    DTimeP = new QDateEdit(QDate::currentDate(), GroupBox1);
+    DTimeP->setCalendarPopup(true);
+    DTimeP->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    Edit4 = new QLineEdit(QStringLiteral("0"), GroupBox1);
+    Edit8 = display(GroupBox1);
+    Edit7 = display(GroupBox1);
+    Edit9 = display(GroupBox1);
+
+    auto* g = new QGridLayout(GroupBox1);
+    auto label = [this](const QString& t) { return new QLabel(t, GroupBox1); };
+    g->addWidget(label(QStringLiteral("ФИО")), 0, 0);
+    g->addWidget(Edit1, 0, 1, 1, 4);
+    g->addWidget(Button3, 0, 5);
+    g->addWidget(label(QStringLiteral("Операция")), 1, 0);
+    g->addWidget(Edit2, 1, 1, 1, 4);
+    g->addWidget(Button4, 1, 5);
+    g->addWidget(label(QStringLiteral("Кол-во")), 2, 0);
+    g->addWidget(Edit3, 2, 1);
+    g->addWidget(label(QStringLiteral("Брак")), 2, 2);
+    g->addWidget(Edit4, 2, 3);
+    g->addWidget(label(QStringLiteral("Время")), 3, 0);
+    g->addWidget(Edit6, 3, 1);
+    g->addWidget(Label6, 3, 2);
+    g->addWidget(Edit5, 3, 3);
+    g->addWidget(label(QStringLiteral("Дата")), 4, 0);
+    g->addWidget(DTimeP, 4, 1);
+    g->addWidget(label(QStringLiteral("Цена база")), 5, 0);
+    g->addWidget(Edit8, 5, 1);
+    g->addWidget(label(QStringLiteral("Цена итог")), 5, 2);
+    g->addWidget(Edit7, 5, 3);
+    g->addWidget(label(QStringLiteral("Сумма")), 6, 0);
+    g->addWidget(Edit9, 6, 1);
+
+    Button1 = new QPushButton(QStringLiteral("Запись"), this);
+    Button1->setDefault(true);
+    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
+    Button2->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    auto* lay = new QVBoxLayout(this);
+    lay->addWidget(GroupBox1);
+    lay->addLayout(buttons);
+
+    for (QLineEdit* e : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6}) e->installEventFilter(this);
+
+    connect(Button3, &QPushButton::clicked, this, ui::guard([this] { Button3Click(); }));
+    connect(Button4, &QPushButton::clicked, this, ui::guard([this] { Button4Click(); }));
+    connect(Button1, &QPushButton::clicked, this, ui::guard([this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, [this] { reject(); });
+}
+
+void TForm11::FormActivate() { Button3->setFocus(); }
+
+bool TForm11::Edit3KeyPress(QChar key) const { return entry::acceptsTypedChar(key); }
+bool TForm11::Edit4KeyPress(QChar key) const { return entry::acceptsTypedChar(key); }
+
+bool TForm11::eventFilter(QObject* watched, QEvent* event) {
+    const bool numberField = watched == Edit3 || watched == Edit4 || watched == Edit5 || watched == Edit6;
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        if (!numberField) break;
+        auto* k = static_cast<QKeyEvent*>(event);
+        switch (k->key()) {
+        // Navigation and the dialog's own keys are no typed characters.
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+        case Qt::Key_Delete: return false;
+        default: break;
+        }
+        const QString text = k->text();
+        if (text.isEmpty()) return false;
+        const bool digitsOnly = watched == Edit3 || watched == Edit5;
+        for (QChar c : text)
+            if (!(digitsOnly ? Edit3KeyPress(c) : Edit4KeyPress(c))) return true;  // discarded
+        return false;
+    }
+    case QEvent::FocusOut: {
+        // Leaving the quantity or the hours for another control of the dialog.
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if ((watched == Edit3 || watched == Edit6) && isVisible() && reason != Qt::ActiveWindowFocusReason &&
+            reason != Qt::PopupFocusReason)
+            ui::guard([this] { Edit6Exit(); })();
+        break;
+    }
+    case QEvent::MouseButtonRelease:
+        if (watched == Edit1) {
+            ui::guard([this] { Button3Click(); })();
+            return true;
+        }
+        if (watched == Edit2) {
+            ui::guard([this] { Button4Click(); })();
+            return true;
+        }
+        break;
+    default: break;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm11::applyPaintRule(const QString& operationText) {
+    const bool paint = entry::isPaintOperation(operationText);
+    if (!paint) Edit5->clear();
+    Edit5->setEnabled(paint);
+    Label6->setEnabled(paint);
+}
+
+void TForm11::Button3Click() {
+    pickWorker(1);
+    FormActivate();
+}
+
+void TForm11::Button4Click() {
+    TForm1& f1 = forms::form<TForm1>();
+    TForm4& f4 = forms::form<TForm4>();
+    Query& oper = dm().Oper;
+    f4.Tag = 1;
+    oper.open();
+    if (Tag == 1) {
+        oper.first();
+    } else if (f1.CurrentShiftQuery && !f1.CurrentShiftQuery->isEmpty()) {
+        oper.locate(QStringLiteral("id"), f1.CurrentShiftQuery->asInt(QStringLiteral("o_id")));
+    }
+    f4.Button2->setText(QStringLiteral("Выбрать"));
+    f4.Button1->hide();
+    f4.Button3->hide();
+    f4.Button2->setDefault(true);
+    f4.Edit1->show();
+    f4.Edit1->clear();
+    f4.FormActivate();
+    ui::execModal(&f4);
+    f4.Button2->setDefault(false);
+    f4.Edit1->hide();
+    f4.switchFilterOff();
+    applyPaintRule(Edit2->text());
+    Edit6Exit();
+    FormActivate();
+}
+
+bool TForm11::Edit6Exit() {
+    if (Edit6->text().isEmpty()) Edit6->setText(QStringLiteral("0"));
+    if (!entry::wholeNumber(Edit6->text())) {
+        ui::error(entry::notANumberMessage(QStringLiteral("Время"), Edit6->text()));
+        return false;
+    }
+    if (Edit3->text().isEmpty()) Edit3->setText(QStringLiteral("0"));
+    Edit7->setText(entry::displayNumber(cena));
+    const Query& oper = dm().Oper;
+    const double base = oper.active() && !oper.isEmpty() ? toDouble(oper.field(QStringLiteral("cena"))) : 0.0;
+    Edit8->setText(entry::displayNumber(base));
+    const auto quantity = entry::wholeNumber(Edit3->text());
+    if (!quantity) {
+        ui::error(entry::notANumberMessage(QStringLiteral("Кол-во"), Edit3->text()));
+        return false;
+    }
+    Edit9->setText(entry::displayNumber(*quantity * cena));
+    return true;
+}
+
+void TForm11::Button1Click() {
+    const entry::Fields fields{Edit1->text(), Edit2->text(), Edit3->text(),
+                               Edit4->text(), Edit5->text(), Edit6->text()};
+    if (const auto refusal = entry::missingField(fields)) {
+        ui::error(*refusal);
+        return;
+    }
+    // Only digits can be typed, but anything can be pasted: nothing but whole
+    // numbers may reach the statement.
+    if (const auto bad = entry::notANumber(fields)) {
+        ui::error(*bad);
+        return;
+    }
+    TForm1& f1 = forms::form<TForm1>();
+    entry::Record r;
+    r.w_id = w_id;
+    r.i_id = i_id;
+    r.o_id = o_id;
+    r.cena = cena;
+    r.kol_vo = *entry::wholeNumber(fields.quantity);
+    r.brak = *entry::wholeNumber(fields.rejects);
+    r.time = *entry::wholeNumber(fields.hours);
+    r.color = fields.colour.trimmed().isEmpty() ? 0 : *entry::wholeNumber(fields.colour);
+    r.date = DTimeP->date();
+    r.shift = f1.CurrentShift;
+
+    Query& journal = dm().shiftQuery(f1.CurrentShift);
+    entry::EntryStore store(entry::EntryStore::shared(SmenaIU));
+    entry::EntryStore::Outcome outcome;
+    if (Tag == 1) {
+        outcome = store.insert(r);
+    } else {
+        if (journal.isEmpty()) return;  // the entry is gone from the list
+        const entry::Day previous{journal.asInt(QStringLiteral("w_id")),
+                                  journal.field(QStringLiteral("data")).toDate(),
+                                  journal.asInt(QStringLiteral("smena"))};
+        outcome = store.update(journal.asInt(QStringLiteral("id")), r, previous);
+    }
+    if (outcome == entry::EntryStore::Outcome::Duplicate) return;
+
+    const int rec = journal.recNo();
+    journal.reopen();
+    if (rec >= 1 && journal.recordCount() >= rec) journal.setRecNo(rec);
+    for (Query* q : {&dm().H_Tabel_1, &dm().H_Tabel_2, &dm().H_Tabel_3}) q->close();
+
+    for (QLineEdit* e : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8, Edit9}) e->clear();
+    accept();
+}

@@ -1,0 +1,155 @@
+#include "refbooks/tform2.h"
+
+#include "core/ui.h"
+
+#include <QApplication>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+namespace workers {
+
+QString insertSql() {
+    return QStringLiteral("INSERT INTO accounts_dep.person (fio, s_staffpos_hl)VALUES(:fio, :staffpos)");
+}
+
+QString updateSql(int id) {
+    return QStringLiteral("UPDATE accounts_dep.person SET fio=:fio, s_staffpos_hl=:staffpos where accounts_dep.person.id=") +
+           QString::number(id);
+}
+
+QString deleteSql(int id) {
+    return QStringLiteral("delete from accounts_dep.person where id =") + QString::number(id);
+}
+
+void save(Command& cmd, int tag, int id, const QString& fio, const QString& staffpos) {
+    cmd.clearParams();
+    cmd.SQL = QStringList{tag == 1 ? insertSql() : updateSql(id)};
+    cmd.setParam(QStringLiteral("fio"), fio);
+    cmd.setParam(QStringLiteral("staffpos"), staffpos);
+    cmd.exec();
+}
+
+}  // namespace workers
+
+// ---------------------------------------------------------------- Lookup
+
+Lookup::Lookup(Query& source, QWidget* parent) : QComboBox(parent), source_(source) {
+    setMaxVisibleItems(10);
+    setEditable(false);
+}
+
+void Lookup::fill() {
+    const QVariant key = keyValue();
+    clear();
+    for (int r = 0; r < source_.recordCount(); ++r)
+        addItem(source_.value(r, QStringLiteral("s_caption")).toString(), source_.value(r, QStringLiteral("id")));
+    setKeyValue(key);
+}
+
+void Lookup::reopen() {
+    source_.close();
+    source_.open();
+    fill();
+}
+
+QVariant Lookup::keyValue() const { return currentIndex() < 0 ? QVariant() : currentData(); }
+
+void Lookup::setKeyValue(const QVariant& key) {
+    if (!key.isValid()) {
+        setCurrentIndex(-1);
+        return;
+    }
+    for (int i = 0; i < count(); ++i)
+        if (itemData(i).toString() == key.toString()) {
+            setCurrentIndex(i);
+            return;
+        }
+    setCurrentIndex(-1);
+}
+
+// ---------------------------------------------------------------- TForm2
+
+TForm2::TForm2() {
+    setWindowTitle(QStringLiteral("Работники"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    staffpos.SQL = {QStringLiteral("select * from hrms_staffpos.staffpos order by id")};
+    department.SQL = {QStringLiteral("select * from cmn_department.department order by id")};
+    roles.SQL = {QStringLiteral("select * from adm_role.roles order by id")};
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Данные о работнике"), this);
+    Edit1 = new QLineEdit(GroupBox1);
+    Edit1->setMinimumWidth(320);
+    LCB_department = new Lookup(department, GroupBox1);
+    LCB_staffpos = new Lookup(staffpos, GroupBox1);
+    LCB_roles = new Lookup(roles, GroupBox1);
+    auto* form = new QFormLayout(GroupBox1);
+    form->addRow(QStringLiteral("ФИО"), Edit1);
+    form->addRow(QStringLiteral("Подразделение"), LCB_department);
+    form->addRow(QStringLiteral("Должность"), LCB_staffpos);
+    form->addRow(QStringLiteral("Роль"), LCB_roles);
+
+    Button1 = new QPushButton(QStringLiteral("Записать"), this);
+    Button1->setDefault(true);
+    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
+    Button2->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    auto* lay = new QVBoxLayout(this);
+    lay->addWidget(GroupBox1);
+    lay->addLayout(buttons);
+
+    // The wheel steps the focused lookup one entry per notch, wherever the pointer is.
+    for (Lookup* l : {LCB_roles, LCB_staffpos, LCB_department}) l->installEventFilter(this);
+
+    connect(Button1, &QPushButton::clicked, this, ui::guard([this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, [this] { reject(); });
+}
+
+void TForm2::FormActivate() { Edit1->setFocus(); }
+
+void TForm2::reopenLookups() {
+    LCB_staffpos->reopen();
+    LCB_roles->reopen();
+    LCB_department->reopen();
+}
+
+void TForm2::Button1Click() {
+    const QString fio = Edit1->text().trimmed();
+    if (fio.isEmpty()) {
+        ui::error(QStringLiteral("ФИО нужно заполнить!"));
+        return;
+    }
+    workers::save(cmd_person, Tag, id_person, fio, LCB_department->currentText());
+    accept();
+}
+
+void TForm2::stepFocusedLookups(int key) {
+    for (Lookup* l : {LCB_roles, LCB_staffpos, LCB_department})
+        if (l->hasFocus()) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(l, &press);
+        }
+}
+
+void TForm2::FormMouseWheelDown() { stepFocusedLookups(Qt::Key_Down); }
+void TForm2::FormMouseWheelUp() { stepFocusedLookups(Qt::Key_Up); }
+
+void TForm2::wheelEvent(QWheelEvent* e) {
+    const int dy = e->angleDelta().y();
+    if (dy < 0) FormMouseWheelDown();
+    else if (dy > 0) FormMouseWheelUp();
+    e->accept();
+}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel) {
+        wheelEvent(static_cast<QWheelEvent*>(event));
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,71 @@
+#pragma once
+// The worker editor: the name and the department shown as the worker's position.
+#include "core/db.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+// The statements of the workers list; the typed name and the department text
+// are bound as parameters :fio and :staffpos.
+namespace workers {
+QString insertSql();
+QString updateSql(int id);
+QString deleteSql(int id);
+// Runs insert (tag 1) or update (any other tag) through cmd.
+void save(Command& cmd, int tag, int id, const QString& fio, const QString& staffpos);
+}  // namespace workers
+
+// A drop-down over a whole table: key field id, shown field s_caption. It keeps
+// its chosen key when the table is read again.
+class Lookup : public QComboBox {
+    Q_OBJECT
+public:
+    Lookup(Query& source, QWidget* parent = nullptr);
+    // Reads the table again and shows the same key as before (if still there).
+    void reopen();
+    QVariant keyValue() const;
+    void setKeyValue(const QVariant& key);
+
+private:
+    void fill();
+    Query& source_;
+};
+
+class TForm2 : public QDialog {
+    Q_OBJECT
+public:
+    TForm2();
+
+    int Tag = 1;  // 1 adding, 2 changing
+    int id_person = 0;
+
+    Query staffpos;
+    Query department;
+    Query roles;
+    Command cmd_person;
+
+    QGroupBox* GroupBox1;  // "Данные о работнике"
+    QLineEdit* Edit1;      // "ФИО"
+    Lookup* LCB_department;
+    Lookup* LCB_staffpos;
+    Lookup* LCB_roles;
+    QPushButton* Button1;  // "Записать"
+    QPushButton* Button2;  // "Отмена"
+
+    void FormActivate();
+    void Button1Click();
+    void FormMouseWheelDown();
+    void FormMouseWheelUp();
+    // Closes and reopens staffpos, roles and department, in this order.
+    void reopenLookups();
+
+protected:
+    void wheelEvent(QWheelEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void stepFocusedLookups(int key);
+};
