@@ -1,5 +1,28 @@
 // Opening the hours timesheet and the summary reports from the journal menu.
+#include "core/datamodule.h"
+#include "core/forms.h"
 #include "journal/tform1.h"
+#include "reports/tform18.h"
+#include "timesheet/tform19.h"
 
-void TForm1::N11Click() {}
-void TForm1::N10Click() {}
+void TForm1::N11Click() {
+    TForm19& f = forms::form<TForm19>();
+    const QDate d = DateT->date();
+    f.ComboBox1->setCurrentIndex(d.month() - 1);
+    // A year missing from the list selects nothing: the timesheet then shows no month.
+    f.ComboBox2->setCurrentIndex(f.ComboBox2->findText(QString::number(d.year())));
+    f.ComboBox1Change();
+    f.FormActivate();
+    showChild(&f);
+    for (Query* q : {&dm().H_Tabel_1, &dm().H_Tabel_2, &dm().H_Tabel_3}) q->close();
+}
+
+void TForm1::N10Click() {
+    TForm18& f = forms::form<TForm18>();
+    // The previous calendar month, from today's date (not the journal's).
+    const reports::ReportPeriod p = reports::previousMonth(QDate::currentDate());
+    f.DTPicker1->setDate(p.start);
+    f.DTPicker2->setDate(p.end);
+    f.ApplyRoleRestrictions();
+    showChild(&f);
+}

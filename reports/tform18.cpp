@@ -1,0 +1,160 @@
+#include "reports/tform18.h"
+
+#include "core/forms.h"
+#include "core/session.h"
+#include "core/ui.h"
+#include "reports/layouts.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace reports {
+
+RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
+    : QGroupBox(caption, parent), group_(new QButtonGroup(this)) {
+    auto* lay = new QVBoxLayout(this);
+    for (int i = 0; i < items.size(); ++i) {
+        auto* b = new QRadioButton(items[i], this);
+        group_->addButton(b, i);
+        buttons_ << b;
+        lay->addWidget(b);
+    }
+}
+
+int RadioGroup::itemIndex() const { return group_->checkedId(); }
+
+void RadioGroup::setItemIndex(int index) {
+    if (index >= 0 && index < buttons_.size()) buttons_[index]->setChecked(true);
+}
+
+ReportPeriod previousMonth(const QDate& today) {
+    const QDate first(today.year(), today.month(), 1);
+    return {first.addMonths(-1), first};
+}
+
+void applyKindFilter(Query& q, int kindIndex) {
+    if (kindIndex != 1 && kindIndex != 2) {
+        q.clearFilter();
+        return;
+    }
+    const int naimen = kindIndex == 1 ? 0 : 1;
+    q.setFilter([naimen](const Query& query, const Query::Row& row) {
+        const int col = query.fieldIndex(QStringLiteral("naimen"));
+        return col >= 0 && col < row.size() && !row[col].isNull() && toInt(row[col]) == naimen;
+    });
+}
+
+}  // namespace reports
+
+namespace {
+QPushButton* button(const QString& caption, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setAutoDefault(false);
+    return b;
+}
+
+// Closes a report's query when the report is done with it, also when it failed.
+class CloseAfter {
+public:
+    explicit CloseAfter(Query& q) : q_(q) {}
+    ~CloseAfter() { q_.close(); }
+    CloseAfter(const CloseAfter&) = delete;
+    CloseAfter& operator=(const CloseAfter&) = delete;
+
+private:
+    Query& q_;
+};
+}  // namespace
+
+TForm18::TForm18() {
+    setWindowTitle(QStringLiteral("Отчеты (8)"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    RadioGroup1 = new reports::RadioGroup(
+        QStringLiteral("Вид продукции"),
+        {QStringLiteral("Все"), QStringLiteral("Готовая продукция"), QStringLiteral("Заготовки")}, this);
+    RadioGroup1->setItemIndex(0);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Период отбора"), this);
+    Label1 = new QLabel(QStringLiteral("с"), GroupBox1);
+    Label2 = new QLabel(QStringLiteral("по"), GroupBox1);
+    DTPicker1 = new QDateEdit(QDate::currentDate(), GroupBox1);
+    DTPicker2 = new QDateEdit(QDate::currentDate(), GroupBox1);
+    for (QDateEdit* p : {DTPicker1, DTPicker2}) {
+        p->setCalendarPopup(true);
+        p->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    }
+    auto* period = new QHBoxLayout(GroupBox1);
+    period->addWidget(Label1);
+    period->addWidget(DTPicker1, 1);
+    period->addSpacing(8);
+    period->addWidget(Label2);
+    period->addWidget(DTPicker2, 1);
+
+    Button4 = button(QStringLiteral("Отчет по рабочим"), this);
+    Button2 = button(QStringLiteral("Отчет по продукции"), this);
+    Button1 = button(QStringLiteral("Детальный отчет по рабочим"), this);
+    Button3 = button(QStringLiteral("Детальный отчет по продукции"), this);
+    Button6 = button(QStringLiteral("Excel (0 из 0)"), this);
+    Button5 = button(QStringLiteral("Выход"), this);
+
+    auto* lay = new QVBoxLayout(this);
+    lay->addWidget(RadioGroup1);
+    lay->addWidget(GroupBox1);
+    for (QPushButton* b : {Button4, Button2, Button1, Button3, Button6, Button5}) lay->addWidget(b);
+    setFixedSize(sizeHint().expandedTo(QSize(340, 0)));
+
+    connect(Button4, &QPushButton::clicked, this, ui::guard([this] { Button4Click(); }));
+    connect(Button2, &QPushButton::clicked, this, ui::guard([this] { Button2Click(); }));
+    connect(Button1, &QPushButton::clicked, this, ui::guard([this] { Button1Click(); }));
+    connect(Button3, &QPushButton::clicked, this, ui::guard([this] { Button3Click(); }));
+    connect(Button6, &QPushButton::clicked, this, ui::guard([this] { Button6Click(); }));
+    connect(Button5, &QPushButton::clicked, this, ui::guard([this] { Button5Click(); }));
+
+    ApplyRoleRestrictions();
+}
+
+void TForm18::ApplyRoleRestrictions() {
+    const Role role = session().role;
+    if (role != Role::Foremen && role != Role::FinishedGoods) return;
+    for (QPushButton* b : {Button1, Button2, Button4, Button6}) b->setEnabled(false);
+    if (role == Role::FinishedGoods) {
+        RadioGroup1->setItemIndex(1);
+        RadioGroup1->setEnabled(false);
+    }
+}
+
+void TForm18::runReport(reports::ReportLayout& layout, bool closeFirst, const QString& titlePrefix) {
+    Query& q = layout.query();
+    if (closeFirst) q.close();
+    const QDate d1 = DTPicker1->date(), d2 = DTPicker2->date();
+    q.setParam(QStringLiteral("data1"), d1);
+    q.setParam(QStringLiteral("data2"), d2);
+    reports::applyKindFilter(q, RadioGroup1->itemIndex());
+    const CloseAfter closer(q);
+    {
+        ui::BusyCursor busy;
+        q.open();
+        const QString title = titlePrefix + d1.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" по ") +
+                              d2.toString(QStringLiteral("dd.MM.yyyy"));
+        layout.QuickRep1.setCaption(QStringLiteral("QRLabel1"), title);
+        layout.Prepare();
+    }
+    layout.Preview(this, layout.QuickRep1.element(QStringLiteral("QRLabel1")).text);
+}
+
+void TForm18::Button4Click() {
+    runReport(forms::form<TForm16>(), false, QStringLiteral("   Отчет по рабочим за период с "));
+}
+
+void TForm18::Button2Click() {
+    runReport(forms::form<TForm17>(), false, QStringLiteral("   Отчет по продукции за период с "));
+}
+
+void TForm18::Button1Click() {
+    runReport(forms::form<TForm20>(), true, QStringLiteral("   Детальный отчет по рабочим за период с "));
+}
+
+void TForm18::Button3Click() {
+    runReport(forms::form<TForm21>(), false, QStringLiteral("   Детальный отчет по продукции за период с "));
+}

@@ -1,0 +1,265 @@
+#include "timesheet/tform19.h"
+
+#include "core/datamodule.h"
+#include "core/forms.h"
+#include "core/ui.h"
+#include "reports/layouts.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStyleOptionHeader>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+namespace timesheet {
+
+DayHeader::DayHeader(const std::array<DayColumn, 31>* days, QWidget* parent)
+    : QHeaderView(Qt::Horizontal, parent), days_(days) {
+    setHighlightSections(false);
+    setSectionsClickable(false);
+}
+
+QColor DayHeader::titleColour(int section) const {
+    if (section < 1 || section > 31) return {};
+    return (*days_)[size_t(section - 1)].title;
+}
+
+void DayHeader::initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const {
+    QHeaderView::initStyleOptionForIndex(option, logicalIndex);
+    const QColor c = titleColour(logicalIndex);
+    if (!c.isValid()) return;
+    option->palette.setColor(QPalette::ButtonText, c);
+    option->palette.setColor(QPalette::WindowText, c);
+}
+
+}  // namespace timesheet
+
+namespace {
+
+// The cell of the current row is drawn as selected and keeps the selection's look,
+// without the bold of the value colouring.
+class DayDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->state & QStyle::State_Selected) {
+            if (auto* w = qobject_cast<QWidget*>(parent())) option->font = w->font();
+        }
+    }
+};
+
+// The day number of a grid column bound to d1 … d31; 0 for any other column.
+int dayOfField(const QString& field) {
+    if (field.size() < 2 || field.at(0) != QLatin1Char('d')) return 0;
+    bool ok = false;
+    const int d = field.mid(1).toInt(&ok);
+    return ok && d >= 1 && d <= 31 ? d : 0;
+}
+
+QPushButton* button(const QString& caption, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QVariant dateParam(const QDate& d) { return d.isValid() ? QVariant(d) : QVariant(QMetaType::fromType<QDate>()); }
+
+}  // namespace
+
+TForm19::TForm19() {
+    setWindowTitle(QStringLiteral("Табель по времени"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    dt.SQL = {timesheet::dayQueryText()};
+    DataSource1 = &dm().H_Tabel_1;
+    DataSource2 = &dm().H_Tabel_2;
+    DataSource3 = &dm().H_Tabel_3;
+    for (auto& c : DayColumns) c = timesheet::dayColumn(timesheet::DayKind::Workday, palette());
+
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->addItems(timesheet::monthNames());
+    ComboBox1->setCurrentIndex(0);
+    ComboBox2 = new QComboBox(this);
+    ComboBox2->addItems(timesheet::yearItems(QDate::currentDate().year()));
+    ComboBox2->setCurrentIndex(-1);
+    Button5 = button(QStringLiteral("Обновить"), this);
+    Button6 = button(QStringLiteral("Печать"), this);
+    Button4 = button(QStringLiteral("Выход"), this);
+
+    PageControl1 = new QTabWidget(this);
+    TabSheet1 = new QWidget;
+    TabSheet2 = new QWidget;
+    TabSheet3 = new QWidget;
+    PageControl1->addTab(TabSheet1, QStringLiteral("Смена №1"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Смена №2"));
+    PageControl1->addTab(TabSheet3, QStringLiteral("Смена №3"));
+    DBGrid1 = makeGrid(true, TabSheet1);
+    DBGrid2 = makeGrid(false, TabSheet2);
+    DBGrid3 = makeGrid(false, TabSheet3);
+    DBGrid1->setQuery(DataSource1);
+    DBGrid2->setQuery(DataSource2);
+    DBGrid3->setQuery(DataSource3);
+
+    Button1 = button(QStringLiteral("Перестроить"), TabSheet1);
+    PB = new QProgressBar(TabSheet1);
+    PB->setMinimum(1);
+    PB->setMaximum(31);
+    PB->setValue(1);
+    PB->hide();
+    Button2 = button(QStringLiteral("Excel"), TabSheet1);
+
+    auto* tab1 = new QVBoxLayout(TabSheet1);
+    tab1->addWidget(DBGrid1, 1);
+    auto* tools = new QHBoxLayout;
+    tools->addWidget(Button1);
+    tools->addWidget(PB, 1);
+    tools->addStretch();
+    tools->addWidget(Button2);
+    tab1->addLayout(tools);
+    (new QVBoxLayout(TabSheet2))->addWidget(DBGrid2);
+    (new QVBoxLayout(TabSheet3))->addWidget(DBGrid3);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("Месяц:"), this));
+    top->addWidget(ComboBox1);
+    top->addSpacing(8);
+    top->addWidget(new QLabel(QStringLiteral("Год:"), this));
+    top->addWidget(ComboBox2);
+    top->addSpacing(16);
+    top->addWidget(Button5);
+    top->addWidget(Button6);
+    top->addStretch();
+    top->addWidget(Button4);
+    auto* lay = new QVBoxLayout(this);
+    lay->addLayout(top);
+    lay->addWidget(PageControl1, 1);
+    setFixedSize(1250, 660);
+
+    // Only the user's choice re-reads the month; setting the lists from code does not.
+    connect(ComboBox1, &QComboBox::activated, this, ui::guard([this] { ComboBox1Change(); }));
+    connect(ComboBox2, &QComboBox::activated, this, ui::guard([this] { ComboBox1Change(); }));
+    connect(Button1, &QPushButton::clicked, this, ui::guard([this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, ui::guard([this] { Button2Click(); }));
+    connect(Button5, &QPushButton::clicked, this, ui::guard([this] { Button5Click(); }));
+    connect(Button6, &QPushButton::clicked, this, ui::guard([this] { Button6Click(); }));
+    connect(Button4, &QPushButton::clicked, this, ui::guard([this] { Button4Click(); }));
+}
+
+DBGrid* TForm19::makeGrid(bool withEarnings, QWidget* parent) {
+    auto* g = new DBGrid(parent);
+    g->setHorizontalHeader(new timesheet::DayHeader(&DayColumns, g));
+    g->setItemDelegate(new DayDelegate(g));
+    QVector<GridColumn> cols;
+    cols.push_back({QStringLiteral("fio"), QStringLiteral("Фамилия И. О."), Qt::AlignLeft | Qt::AlignVCenter, 160});
+    for (int d = 1; d <= 31; ++d)
+        cols.push_back({QStringLiteral("d%1").arg(d), QString::number(d), Qt::AlignCenter, 25});
+    cols.push_back({QStringLiteral("summ"), QStringLiteral("Итого"), Qt::AlignCenter, 46});
+    if (withEarnings) {
+        cols.push_back({QStringLiteral("average_price"), QStringLiteral("Ср. сдел."), Qt::AlignRight | Qt::AlignVCenter, 66});
+        cols.push_back({QStringLiteral("cena_all"), QStringLiteral("Цена всего"), Qt::AlignRight | Qt::AlignVCenter, 78});
+    }
+    g->setColumns(cols);
+    g->queryModel()->setStyler([this, g](const Query& q, int row, const GridColumn& c, CellStyle& st) {
+        const int d = dayOfField(c.field);
+        if (d == 0) return;
+        st = timesheet::dayCellStyle(DayColumns[size_t(d - 1)], q.value(row, c.field), g->palette(), g->font());
+    });
+    return g;
+}
+
+int TForm19::year() const {
+    bool ok = false;
+    const int y = ComboBox2->currentText().toInt(&ok);
+    return ok ? y : 0;
+}
+
+void TForm19::recolourDays() {
+    const auto kinds = timesheet::dayKinds(month(), year());
+    for (size_t i = 0; i < kinds.size(); ++i) DayColumns[i] = timesheet::dayColumn(kinds[i], DBGrid1->palette());
+    for (DBGrid* g : grids()) {
+        g->horizontalHeader()->viewport()->update();
+        g->viewport()->update();
+    }
+}
+
+void TForm19::ComboBox1Change() {
+    ui::BusyCursor busy;
+    const int m = month(), y = year();
+    const timesheet::Period p = timesheet::monthPeriod(m, y);
+    for (Query* q : shiftQueries()) {
+        q->close();
+        q->setParam(QStringLiteral("mnth"), m);
+        q->setParam(QStringLiteral("yea"), y);
+        q->setParam(QStringLiteral("date1"), dateParam(p.date1));
+        q->setParam(QStringLiteral("date2"), dateParam(p.date2));
+        q->open();
+    }
+    recolourDays();
+}
+
+void TForm19::Button1Click() {
+    const int m = month(), y = year();
+    const int days = timesheet::daysInMonth(m, y);
+    if (days == 0) {
+        ui::error(QStringLiteral("Не выбран год."));
+        return;
+    }
+    for (Query* q : shiftQueries()) q->close();
+    dt.close();
+    PB->setMaximum(days);
+    PB->setValue(1);
+    PB->show();
+    try {
+        ui::BusyCursor busy;
+        timesheet::rebuildMonth(dt, m, y, [this](int day) {
+            PB->setValue(day);
+            PB->repaint();
+        });
+    } catch (...) {
+        // The month is as it was before: show it again, then report the failure.
+        PB->hide();
+        try {
+            for (Query* q : shiftQueries()) q->open();
+        } catch (...) {
+        }
+        throw;
+    }
+    for (Query* q : shiftQueries()) q->open();
+    PB->hide();
+}
+
+void TForm19::Button5Click() {
+    ui::BusyCursor busy;
+    for (Query* q : shiftQueries()) q->reopen();
+}
+
+void TForm19::Button6Click() {
+    if (year() == 0) {
+        ui::error(QStringLiteral("Не выбран год."));
+        return;
+    }
+    TForm15& layout = forms::form<TForm15>();
+    Query& q = layout.H_Tabel;
+    q.close();
+    q.setParam(QStringLiteral("mnth"), month());
+    q.setParam(QStringLiteral("yea"), year());
+    try {
+        {
+            ui::BusyCursor busy;
+            q.open();
+            layout.QRLabel33().text =
+                ComboBox1->currentText() + QLatin1Char(' ') + ComboBox2->currentText() + QStringLiteral(" г.");
+            layout.Prepare();
+        }
+        layout.Preview(this, QStringLiteral("Табель по времени: ") + layout.QRLabel33().text);
+    } catch (...) {
+        q.close();
+        throw;
+    }
+    q.close();
+    FormActivate();  // the timesheet is active again once the preview is closed
+}
+
+void TForm19::FormActivate() { Button2->setText(QStringLiteral("Excel")); }

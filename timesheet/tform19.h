@@ -1,0 +1,79 @@
+#pragma once
+// The hours timesheet window: a month's hours per worker and day for shifts 1 to 3,
+// coloured by day and value, rebuilt from the shift entries, printed and exported.
+#include "core/db.h"
+#include "core/dbgrid.h"
+#include "timesheet/timesheet.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QHeaderView>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include <array>
+
+namespace timesheet {
+// A grid title row whose day titles take their colour from the day columns.
+class DayHeader : public QHeaderView {
+    Q_OBJECT
+public:
+    DayHeader(const std::array<DayColumn, 31>* days, QWidget* parent);
+    // The title colour of a grid column; invalid for columns that are not days.
+    QColor titleColour(int section) const;
+
+protected:
+    void initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const override;
+
+private:
+    const std::array<DayColumn, 31>* days_;
+};
+}  // namespace timesheet
+
+class TForm19 : public QDialog {
+    Q_OBJECT
+public:
+    TForm19();
+
+    QTabWidget* PageControl1;
+    QWidget* TabSheet1;  // "Смена №1"
+    QWidget* TabSheet2;  // "Смена №2"
+    QWidget* TabSheet3;  // "Смена №3"
+    DBGrid* DBGrid1;
+    DBGrid* DBGrid2;
+    DBGrid* DBGrid3;
+    Query* DataSource1 = nullptr;  // the shared month queries of shifts 1 to 3
+    Query* DataSource2 = nullptr;
+    Query* DataSource3 = nullptr;
+    QPushButton* Button1;  // "Перестроить"
+    QProgressBar* PB;
+    QPushButton* Button2;  // "Excel"
+    QComboBox* ComboBox1;  // month
+    QComboBox* ComboBox2;  // year
+    QPushButton* Button5;  // "Обновить"
+    QPushButton* Button6;  // "Печать"
+    QPushButton* Button4;  // "Выход"
+    Query dt;              // hours per shift and worker of one day
+
+    // How the day columns 1 to 31 (index 0 is day 1) are painted for the chosen month.
+    std::array<timesheet::DayColumn, 31> DayColumns;
+
+    // The chosen month (1 to 12) and year (0 when no year is chosen).
+    int month() const { return ComboBox1->currentIndex() + 1; }
+    int year() const;
+
+    void ComboBox1Change();
+    void Button1Click();
+    void Button2Click();  // the spreadsheet export (tform19_excel.cpp)
+    void Button5Click();
+    void Button6Click();
+    void Button4Click() { reject(); }
+    void FormActivate();
+
+private:
+    DBGrid* makeGrid(bool withEarnings, QWidget* parent);
+    void recolourDays();
+    std::array<DBGrid*, 3> grids() const { return {DBGrid1, DBGrid2, DBGrid3}; }
+    std::array<Query*, 3> shiftQueries() const { return {DataSource1, DataSource2, DataSource3}; }
+};
