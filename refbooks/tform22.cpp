@@ -329,10 +329,12 @@ void TForm22::DBGrid1ColExit() {
 }
 
 void TForm22::cellChanged(const QModelIndex& current, const QModelIndex& previous) {
+    const bool sameRow = previous.isValid() && previous.row() == current.row();
     const bool toNewRow = current.row() >= norm.recordCount();
     const QVariant targetId = toNewRow ? QVariant() : norm.value(current.row(), QStringLiteral("id"));
     if (previous.isValid()) DBGrid1ColExit();  // may store the row and read the table again
-    const int target = toNewRow ? norm.recordCount() : norm.rowOfId(targetId);
+    // Within one row the grid stays on that norm, wherever storing it has sorted it to.
+    const int target = sameRow ? norm.currentRow() : toNewRow ? norm.recordCount() : norm.rowOfId(targetId);
     if (target >= 0 && target != norm.currentRow()) norm.moveTo(target);
     DBGrid1ColEnter();
     DBGrid1->showCell(norm.currentRow(), current.column());
