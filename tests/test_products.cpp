@@ -40,18 +40,32 @@ void loadFixture() {
 
 int count(const QString& sql) { return testdb::scalarInt(sql); }
 
-// Opens the products list from the journal's menu and runs f on it while it is shown.
-void withProductsList(const std::function<void(TForm3&)>& f, ModalScript& modal) {
+// Answers the modal windows: a list window once with onList (while that runs, the
+// windows it opens go to onChild), every other window with onChild.
+template <class List>
+struct ListScript {
+    ListScript()
+        : modal([this](QDialog* d) {
+              if (auto* l = qobject_cast<List*>(d); l && onList) {
+                  auto f = std::exchange(onList, {});
+                  ran = true;
+                  f(*l);
+                  return int(QDialog::Rejected);
+              }
+              return onChild ? onChild(d) : int(QDialog::Rejected);
+          }) {}
+    std::function<void(List&)> onList;
+    ModalScript::Handler onChild;
     bool ran = false;
-    modal.setHandler([&](QDialog* d) {
-        if (auto* f3 = qobject_cast<TForm3*>(d); f3 && !ran) {
-            ran = true;
-            f(*f3);
-        }
-        return int(QDialog::Rejected);
-    });
+    ModalScript modal;
+};
+
+// Opens the products list from the journal's menu and runs f on it while it is shown.
+void withProductsList(const std::function<void(TForm3&)>& f, ListScript<TForm3>& s) {
+    s.ran = false;
+    s.onList = f;
     forms::form<TForm1>().N3Click();
-    QVERIFY(ran);
+    QVERIFY(s.ran);
 }
 
 // Types text into a widget one key at a time (ASCII only).
@@ -71,7 +85,7 @@ private slots:
 
     // The list from the menu: Izdel opened for the window, closed after it; reference mode.
     void menuOpensTheListInReferenceMode() {
-        ModalScript modal;
+        ListScript<TForm3> modal;
         QStringList marks;
         withProductsList(
             [&](TForm3& f3) {
@@ -91,18 +105,18 @@ private slots:
             modal);
         QCOMPARE(marks, (QStringList{QStringLiteral("КР-100"), QStringLiteral("ХМ-40")}));
         QVERIFY(!dm().Izdel.active());
-        QCOMPARE(modal.shown.first()->windowTitle(), QStringLiteral("Изделия"));
+        QCOMPARE(modal.modal.shown.first()->windowTitle(), QStringLiteral("Изделия"));
     }
 
     void addWithGroupAndTypedMass() {
-        ModalScript modal;
+        ListScript<TForm3> modal;
         MessageLog log;
         QStringList groups;
         QString shownMass, title;
         int tag = 0;
         withProductsList(
             [&](TForm3& f3) {
-                modal.setHandler([&](QDialog* d) {
+                modal.onChild = ([&](QDialog* d) {
                     auto* ed = qobject_cast<TForm7*>(d);
                     if (!ed) return int(QDialog::Rejected);
                     ed->show();
@@ -165,7 +179,7 @@ private slots:
     }
 
     void changeKeepsItsOwnMarkAndItsGroupIsShown() {
-        ModalScript modal;
+        ListScript<TForm3> modal;
         MessageLog log;
         QVariant shownGroup;
         QString shownMark, shownMass, title;
@@ -173,7 +187,7 @@ private slots:
             [&](TForm3& f3) {
                 QVERIFY(dm().Izdel.locate(QStringLiteral("marka"), QStringLiteral("ХМ-40")));
                 QCOMPARE(dm().Izdel.recNo(), 2);
-                modal.setHandler([&](QDialog* d) {
+                modal.onChild = ([&](QDialog* d) {
                     auto* ed = qobject_cast<TForm7*>(d);
                     if (!ed) return int(QDialog::Rejected);
                     title = ed->windowTitle();
@@ -188,7 +202,7 @@ private slots:
                     return ed->result();
                 });
                 f3.Button2Click();
-                QCOMPARE(modal.shown.size(), 2);
+                QCOMPARE(modal.modal.shown.size(), 2);
                 QCOMPARE(dm().Izdel.recNo(), 2);  // back on the remembered row
             },
             modal);
@@ -325,7 +339,7 @@ private slots:
         }
         MessageLog log;
         for (int a : answers) log.answers << QMessageBox::StandardButton(a);
-        ModalScript modal;
+        ListScript<TForm3> modal;
         withProductsList(
             [&](TForm3& f3) {
                 QVERIFY(dm().Izdel.locate(QStringLiteral("marka"), QStringLiteral("УД-1")));
@@ -431,16 +445,16 @@ private slots:
         dm().Izdel.open();
         forms::form<TForm3>().Edit1->setText(QStringLiteral("zz"));
         QVERIFY(dm().Izdel.isEmpty());
-        ModalScript modal;
+        ListScript<TForm3> modal;
         forms::form<TForm3>().Button3Click();
         forms::form<TForm3>().Button2Click();
         QVERIFY(log.messages.isEmpty());
-        QVERIFY(modal.shown.isEmpty());
+        QVERIFY(modal.modal.shown.isEmpty());
         QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.izdel")), 2);
     }
 
     void searchFiltersByTheBeginningAndArrowsMoveTheList() {
-        ModalScript modal;
+        ListScript<TForm3> modal;
         withProductsList(
             [&](TForm3& f3) {
                 testdb::exec(QStringLiteral(
@@ -476,7 +490,8 @@ private slots:
         TForm10& f10 = forms::form<TForm10>();
         TForm3& f3 = forms::form<TForm3>();
         f3.Edit1->setText(QStringLiteral("something"));
-        ModalScript modal([&](QDialog* d) {
+        ListScript<TForm3> modal;
+        modal.onChild = ([&](QDialog* d) {
             if (d != &f3) return int(QDialog::Rejected);
             [&] {
                 QCOMPARE(f3.Tag, 1);
@@ -493,7 +508,7 @@ private slots:
             return f3.result();
         });
         f10.Button3Click();
-        QCOMPARE(modal.shown.size(), 1);
+        QCOMPARE(modal.modal.shown.size(), 1);
         QCOMPARE(f10.Edit1->text(), QStringLiteral("ХМ-40"));
         QCOMPARE(f10.i_id, 2);
         QVERIFY(!f3.Button2->isDefault());
@@ -501,7 +516,7 @@ private slots:
         QVERIFY(!dm().Izdel.active());
 
         // A pick from a list emptied by the search writes an empty mark and id 0.
-        modal.setHandler([&](QDialog* d) {
+        modal.onChild = ([&](QDialog* d) {
             f3.Edit1->setText(QStringLiteral("нет такой"));
             static_cast<TForm3*>(d)->Button2Click();
             return d->result();
@@ -524,12 +539,12 @@ private slots:
     void addingToAnEmptyList() {
         testdb::exec(QStringLiteral("delete from accounts_dep.norm; delete from accounts_dep.oper; "
                                     "delete from cmn_gds_and_srv.gds_and_srv"));
-        ModalScript modal;
+        ListScript<TForm3> modal;
         MessageLog log;
         withProductsList(
             [&](TForm3& f3) {
                 QVERIFY(dm().Izdel.isEmpty());
-                modal.setHandler([&](QDialog* d) {
+                modal.onChild = ([&](QDialog* d) {
                     auto* ed = qobject_cast<TForm7*>(d);
                     if (!ed) return int(QDialog::Rejected);
                     ed->Edit1->setText(QStringLiteral("Первое"));
