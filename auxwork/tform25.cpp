@@ -25,7 +25,7 @@ TForm25::TForm25() {
     DBGrid1 = new DBGrid(this);
     const auto left = Qt::AlignLeft | Qt::AlignVCenter, right = Qt::AlignRight | Qt::AlignVCenter;
     DBGrid1->setColumns({
-        {QStringLiteral("fio"), QStringLiteral("ФИО"), left, 190},
+        {QStringLiteral("fio"), QStringLiteral("ФИО"), left, 260},
         {QStringLiteral("s_caption"), QStringLiteral("Номенклатура"), left, 150},
         {QStringLiteral("vid"), QStringLiteral("Работа"), left, 150},
         {QStringLiteral("price"), QStringLiteral("Цена"), right, 70},
@@ -53,7 +53,7 @@ TForm25::TForm25() {
     lay->addLayout(top);
     lay->addWidget(DBGrid1, 1);
     lay->addLayout(buttons);
-    setFixedSize(740, 480);
+    setFixedSize(810, 480);
 
     connect(DTPcker1, &QDateEdit::dateChanged, this, ui::guard([this] {
                 if (!activating_ && fatigue.active()) DTPcker1Change();
