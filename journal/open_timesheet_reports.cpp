@@ -5,6 +5,13 @@
 #include "reports/tform18.h"
 #include "timesheet/tform19.h"
 
+namespace {
+// The timesheet and the reports window open centred on the journal window.
+void centreOn(QWidget* child, const QWidget* parent) {
+    child->move(parent->frameGeometry().center() - child->rect().center());
+}
+}  // namespace
+
 void TForm1::N11Click() {
     TForm19& f = forms::form<TForm19>();
     const QDate d = DateT->date();
@@ -13,6 +20,7 @@ void TForm1::N11Click() {
     f.ComboBox2->setCurrentIndex(f.ComboBox2->findText(QString::number(d.year())));
     f.ComboBox1Change();
     f.FormActivate();
+    centreOn(&f, this);
     showChild(&f);
     for (Query* q : {&dm().H_Tabel_1, &dm().H_Tabel_2, &dm().H_Tabel_3}) q->close();
 }
@@ -24,5 +32,6 @@ void TForm1::N10Click() {
     f.DTPicker1->setDate(p.start);
     f.DTPicker2->setDate(p.end);
     f.ApplyRoleRestrictions();
+    centreOn(&f, this);
     showChild(&f);
 }

@@ -104,8 +104,10 @@ Group fieldGroup(const QString& key, const QString& field, double indent) {
 }
 
 // A subtotal (reset after it prints) or a report total (never reset), centred and shaded.
+// The shade stays clear of the band's edges so that the lines of a framed band show.
 Element total(const Column& c, double height, const QString& field, const QString& mask, bool subtotal) {
-    return Element::sum(c.rect(height), field, mask, subtotal).centred().setShade(kTotalShade);
+    const QRectF r = c.rect(height).adjusted(0.3, 0.3, -0.3, -0.3);
+    return Element::sum(r, field, mask, subtotal).centred().setShade(kTotalShade);
 }
 
 void addSubtotal(Group& g, const Column& c, const QString& field, const QString& mask = {}) {

@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -59,7 +60,8 @@ TForm1& signIn(const QString& code) {
     return forms::form<TForm1>();
 }
 
-// The printed lines of a prepared report, one per band row: "band: text|text|…".
+// The printed lines of a prepared report, one per row of a band (items less than 1 mm
+// apart in height make one row): "band: text|text|…".
 QStringList lines(const rpt::PreparedReport& r) {
     QStringList out;
     for (size_t p = 0; p < r.pages.size(); ++p) {
@@ -70,7 +72,7 @@ QStringList lines(const rpt::PreparedReport& r) {
                 band.clear();
                 continue;
             }
-            if (it.band != band || !qFuzzyCompare(it.rect.top() + 1, top + 1)) {
+            if (it.band != band || std::abs(it.rect.top() - top) > 1.0) {
                 out << it.band + QStringLiteral(": ") + it.text;
                 band = it.band;
                 top = it.rect.top();

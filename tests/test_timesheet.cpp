@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
+
 using timesheet::DayKind;
 
 namespace {
@@ -107,7 +109,7 @@ QStringList pageLines(const rpt::PreparedPage& page) {
             band.clear();
             continue;
         }
-        if (it.band != band || !qFuzzyCompare(it.rect.top() + 1, top + 1)) {
+        if (it.band != band || std::abs(it.rect.top() - top) > 1.0) {
             out << it.band + QStringLiteral(": ") + it.text;
             band = it.band;
             top = it.rect.top();
