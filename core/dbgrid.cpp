@@ -16,7 +16,9 @@ QString displayText(const QVariant& v) {
         return dt.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
     }
     case QMetaType::Double:
-    case QMetaType::Float: return QLocale().toString(v.toDouble(), 'g', 15);
+    case QMetaType::Float:
+        // General number format: no digit grouping, the desktop's decimal separator.
+        return QString::number(v.toDouble(), 'g', 15).replace(QLatin1Char('.'), QLocale().decimalPoint());
     case QMetaType::QString: {
         // Exact decimals from the database: drop trailing zeros, use the desktop's separator.
         const QString s = v.toString();

@@ -9,7 +9,8 @@ namespace xls {
 
 QString generalNumber(const QVariant& v) {
     if (v.isNull()) return QString();
-    return QLocale().toString(toDouble(v), 'g', 15);
+    // No digit grouping: a spreadsheet would read "1 234,5" as text.
+    return QString::number(toDouble(v), 'g', 15).replace(QLatin1Char('.'), QLocale().decimalPoint());
 }
 
 QString wholeNumber(const QVariant& v) {

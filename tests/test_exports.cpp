@@ -1,9 +1,14 @@
 // The spreadsheet exports against a small fixture: the production report and the price
 // list (the timesheet export is tested with its window), read back from the real file.
+#include "core/dbgrid.h"
+#include "core/forms.h"
 #include "export/excel.h"
 #include "refbooks/crosslinks.h"
 #include "refbooks/price_list.h"
+#include "reports/layouts.h"
+#include "reports/tform18.h"
 #include "reports/xls_export.h"
+#include "timesheet/tform19.h"
 #include "support/sheet_readback.h"
 #include "support/testdb.h"
 
@@ -147,6 +152,85 @@ private slots:
         QCOMPARE(rows[2], (QStringList{"КР-100", "Резка", "12.5", "Готовая продукция"}));
     }
 
+    // The windows' buttons: the timesheet export and the spreadsheet report.
+    void timesheetExportAddsAllShifts() {
+        testdb::startApp(QStringLiteral("t_exports"));
+        loadFixture();
+        // 8 hours in shift 1 and 3 in overtime on the 1st; 5 in shift 2 on the 31st.
+        testdb::exec(QStringLiteral(
+            "insert into accounts_dep.h_tabel(w_id, smena, month, year, d1, d31) values "
+            "(101, 1, 3, 2024, 8, null), (101, 4, 3, 2024, 3, null), (102, 2, 3, 2024, null, 5), "
+            "(101, 1, 4, 2024, 7, null)"));
+        TForm19& f19 = forms::form<TForm19>();
+        f19.ComboBox1->setCurrentIndex(2);
+        f19.ComboBox2->setCurrentText(QStringLiteral("2024"));
+        f19.Button2Click();
+        QCOMPARE(f19.Button2->text(), QStringLiteral("Excel (2 из 2)"));
+        QVERIFY(f19.ComboBox1->isEnabled());
+        QVERIFY(f19.Button6->isEnabled());
+        QVERIFY(!forms::form<TForm15>().H_Tabel.active());
+        QCOMPARE(opened_.size(), 1);
+        const workbook::Workbook* wb = workbook::current();
+        QCOMPARE(wb->cell(1, 1, 1).text, f19.ComboBox1->itemText(2) + QStringLiteral(" 2024"));
+        QVERIFY(wb->cell(1, 1, 1).bold);
+        QVERIFY(wb->cell(1, 1, 1).textFormat);
+        QCOMPARE(wb->cell(1, 1, 2).text, QStringLiteral("Фамилия И.О."));
+        QCOMPARE(wb->cell(1, 2, 2).text, QStringLiteral("1"));
+        QCOMPARE(wb->cell(1, 32, 2).text, QStringLiteral("31"));
+        QCOMPARE(wb->cell(1, 33, 2).text, QStringLiteral("Итого"));
+        QCOMPARE(wb->cell(1, 1, 3).text, QStringLiteral("Иванов И.И."));
+        QCOMPARE(wb->cell(1, 2, 3).text, QStringLiteral("11"));
+        QCOMPARE(wb->cell(1, 3, 3).text, QStringLiteral("0"));   // an empty day is written as 0
+        QCOMPARE(wb->cell(1, 33, 3).text, QStringLiteral("11"));
+        QCOMPARE(wb->cell(1, 1, 4).text, QStringLiteral("Петров П.П."));
+        QCOMPARE(wb->cell(1, 32, 4).text, QStringLiteral("5"));
+        QCOMPARE(wb->cell(1, 33, 4).text, QStringLiteral("5"));
+        QVERIFY(wb->cell(1, 1, 5).text.isEmpty());
+        QCOMPARE(wb->cell(1, 2, 3).type, workbook::CellType::Number);
+
+        QString err;
+        const auto rows = sheet_readback::readRows(workbook::lastWrittenPath(), &err);
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows[2].value(0), QStringLiteral("Иванов И.И."));
+        QCOMPARE(rows[2].value(1), QStringLiteral("11"));
+        QCOMPARE(rows[2].value(32), QStringLiteral("11"));
+
+        // A month without timesheet rows: title and heading only.
+        f19.ComboBox1->setCurrentIndex(5);
+        f19.Button2Click();
+        QCOMPARE(f19.Button2->text(), QStringLiteral("Excel (0 из 0)"));
+        QCOMPARE(opened_.size(), 2);
+        QCOMPARE(workbook::current()->cell(1, 33, 2).text, QStringLiteral("Итого"));
+        QVERIFY(workbook::current()->cell(1, 1, 3).text.isEmpty());
+        // The caption goes back when the window is next activated.
+        f19.FormActivate();
+        QCOMPARE(f19.Button2->text(), QStringLiteral("Excel"));
+    }
+
+    void summaryWindowSpreadsheetReportFollowsKindAndPeriod() {
+        testdb::startApp(QStringLiteral("t_exports"));
+        loadFixture();
+        TForm18& f18 = forms::form<TForm18>();
+        f18.DTPicker1->setDate(QDate(2024, 3, 1));
+        f18.DTPicker2->setDate(QDate(2024, 4, 1));
+        f18.RadioGroup1->setItemIndex(2);  // "Заготовки"
+        f18.Button6Click();
+        QCOMPARE(f18.Button6->text(), QStringLiteral("Excel (3 из 3)"));
+        const workbook::Workbook* wb = workbook::current();
+        QCOMPARE(wb->cell(1, 1, 1).text, QStringLiteral("Наименование"));
+        for (int r = 2; r <= 4; ++r) QCOMPARE(wb->cell(1, 3, r).text, QStringLiteral("Заготовки"));
+        QVERIFY(wb->cell(1, 2, 5).text.isEmpty());
+        // The period and kind chosen at the next press are used.
+        f18.RadioGroup1->setItemIndex(0);
+        f18.DTPicker1->setDate(QDate(2024, 2, 1));
+        f18.Button6Click();
+        QCOMPARE(f18.Button6->text(), QStringLiteral("Excel (4 из 4)"));
+        // The 29 February entry joins the first of March in the same group: 8 + 100.
+        QCOMPARE(workbook::current()->cell(1, 1, 3).text, QStringLiteral("Кронштейны"));
+        QCOMPARE(workbook::current()->cell(1, 5, 3).text, QStringLiteral("108"));
+    }
+
     void textsOfTheCells_data() {
         QTest::addColumn<QString>("vid");
         QTest::addColumn<int>("color");
@@ -175,6 +259,8 @@ private slots:
         QCOMPARE(xls::kindText(5), QStringLiteral("Заготовки"));
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
         QCOMPARE(xls::generalNumber(QStringLiteral("1.250000")), QStringLiteral("1,25"));
+        QCOMPARE(xls::generalNumber(QStringLiteral("12345.5")), QStringLiteral("12345,5"));  // no grouping
+        QCOMPARE(displayText(1200.0), QStringLiteral("1200"));
         QLocale::setDefault(QLocale::c());
     }
 };
