@@ -1,4 +1,5 @@
 #include "reports/tform18.h"
+#include "reports/xls_export.h"
 
 #include "core/forms.h"
 #include "core/session.h"
@@ -67,6 +68,7 @@ private:
 }  // namespace
 
 TForm18::TForm18() {
+    XLS_Rep.SQL = xls::productionReportText();
     setWindowTitle(QStringLiteral("Отчеты (8)"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 

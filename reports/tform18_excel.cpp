@@ -3,7 +3,6 @@
 #include "reports/xls_export.h"
 
 void TForm18::Button6Click() {
-    if (XLS_Rep.SQL.isEmpty()) XLS_Rep.SQL = xls::productionReportText();
     reports::applyKindFilter(XLS_Rep, RadioGroup1->itemIndex());
     xls::exportProductionReport(XLS_Rep, DTPicker1->date(), DTPicker2->date(),
                                 [this](const QString& caption) { Button6->setText(caption); });
