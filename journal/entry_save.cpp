@@ -1,6 +1,7 @@
 #include "journal/entry_save.h"
 
 #include "core/datamodule.h"
+#include "core/ui.h"
 #include "journal/entry_rules.h"
 
 #include <algorithm>
@@ -100,7 +101,7 @@ EntryStore::Parts EntryStore::shared(Command& smenaIU) {
     p.smenaIU = &smenaIU;
     p.hTabelIns = &dm().H_Tabel_ins;
     p.delSmena = &dm().DelSmena;
-    p.checkExists = [](const QString& sql, const QString& message) { return dm().CheckExists(sql, message); };
+    p.report = [](const QString& message) { ui::error(message); };
     return p;
 }
 
@@ -118,18 +119,19 @@ void EntryStore::lock(QList<Day> days) {
     }
 }
 
-void EntryStore::postDay(const Day& d, bool insertMissing) {
+int EntryStore::scalar(const QString& sql, const QString& field) {
     Query& control = *p_.control;
-    auto scalar = [&control](const QString& text, const QString& field) {
-        control.close();
-        control.clearParams();
-        control.SQL.clear();
-        control.SQL << text;
-        control.open();
-        const int v = control.asInt(field);  // no row: 0
-        control.close();
-        return v;
-    };
+    control.close();
+    control.clearParams();
+    control.SQL.clear();
+    control.SQL << sql;
+    control.open();
+    const int v = control.asInt(field);  // no row: 0
+    control.close();
+    return v;
+}
+
+void EntryStore::postDay(const Day& d, bool insertMissing) {
     const int cnt = insertMissing ? scalar(sql::timesheetCount(d), QStringLiteral("cnt")) : 1;
     const int tim = scalar(sql::daySum(d), QStringLiteral("tim"));
     Command& ins = *p_.hTabelIns;
@@ -138,32 +140,44 @@ void EntryStore::postDay(const Day& d, bool insertMissing) {
     ins.exec();
 }
 
+// The duplicate is refused after the transaction has been rolled back, so that no
+// lock is held while the message box waits for the user.
 EntryStore::Outcome EntryStore::insert(const Record& r) {
-    Transaction t(p_.connection);
-    lock({r.day()});
-    if (p_.checkExists(sql::duplicateCheck(r), kDuplicateEntry)) return Outcome::Duplicate;
-    if (afterCheck) afterCheck();
-    p_.smenaIU->clearParams();
-    p_.smenaIU->SQL = QStringList{sql::insert(r, QDate::currentDate())};
-    p_.smenaIU->exec();
-    postDay(r.day(), true);
-    t.commit();
-    return Outcome::Saved;
+    {
+        Transaction t(p_.connection);
+        lock({r.day()});
+        if (scalar(sql::duplicateCheck(r), QStringLiteral("cnt")) == 0) {
+            if (afterCheck) afterCheck();
+            p_.smenaIU->clearParams();
+            p_.smenaIU->SQL = QStringList{sql::insert(r, QDate::currentDate())};
+            p_.smenaIU->exec();
+            postDay(r.day(), true);
+            t.commit();
+            return Outcome::Saved;
+        }
+    }
+    p_.report(kDuplicateEntry);
+    return Outcome::Duplicate;
 }
 
 EntryStore::Outcome EntryStore::update(int id, const Record& r, const Day& previous) {
-    Transaction t(p_.connection);
-    lock({r.day(), previous});
-    if (p_.checkExists(sql::duplicateCheck(r, id), kDuplicateEntry)) return Outcome::Duplicate;
-    if (afterCheck) afterCheck();
-    p_.smenaIU->clearParams();
-    p_.smenaIU->SQL = QStringList{sql::update(id, r, QDate::currentDate())};
-    p_.smenaIU->exec();
-    postDay(r.day(), true);
-    // The day the entry left would otherwise keep its hours.
-    if (!(previous == r.day())) postDay(previous, false);
-    t.commit();
-    return Outcome::Saved;
+    {
+        Transaction t(p_.connection);
+        lock({r.day(), previous});
+        if (scalar(sql::duplicateCheck(r, id), QStringLiteral("cnt")) == 0) {
+            if (afterCheck) afterCheck();
+            p_.smenaIU->clearParams();
+            p_.smenaIU->SQL = QStringList{sql::update(id, r, QDate::currentDate())};
+            p_.smenaIU->exec();
+            postDay(r.day(), true);
+            // The day the entry left would otherwise keep its hours.
+            if (!(previous == r.day())) postDay(previous, false);
+            t.commit();
+            return Outcome::Saved;
+        }
+    }
+    p_.report(kDuplicateEntry);
+    return Outcome::Duplicate;
 }
 
 void EntryStore::remove(int id, const Day& day) {

@@ -61,13 +61,13 @@ public:
         Command* smenaIU = nullptr;
         Command* hTabelIns = nullptr;
         Command* delSmena = nullptr;
-        // true when a duplicate exists (and has been reported)
-        std::function<bool(const QString& sql, const QString& message)> checkExists;
+        // Shows a refusal (the duplicate message) once the transaction has ended.
+        std::function<void(const QString& message)> report;
     };
 
     explicit EntryStore(Parts parts);
-    // The shared connection: the data module's Control, H_Tabel_ins, DelSmena and
-    // CheckExists, and the dialog's own insert/update command.
+    // The shared connection: the data module's Control, H_Tabel_ins and DelSmena, the
+    // application's error box, and the dialog's own insert/update command.
     static Parts shared(Command& smenaIU);
 
     enum class Outcome { Saved, Duplicate };
@@ -89,6 +89,7 @@ public:
 
 private:
     void lock(QList<Day> days);
+    int scalar(const QString& sql, const QString& field);
     Parts p_;
 };
 

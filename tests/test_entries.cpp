@@ -148,6 +148,7 @@ bool saveNew(const Pick& p, const QString& qty, const QString& brak, const QStri
 struct SecondClient {
     entry::EntryStore::Outcome outcome = entry::EntryStore::Outcome::Saved;
     QString error;
+    QString refusal;
     std::atomic<bool> done{false};
 
     void save(const entry::Record& r) {
@@ -173,14 +174,7 @@ struct SecondClient {
                     parts.smenaIU = &smenaIU;
                     parts.hTabelIns = &hTabelIns;
                     parts.delSmena = &delSmena;
-                    parts.checkExists = [&control](const QString& sql, const QString&) {
-                        control.close();
-                        control.SQL = QStringList{sql};
-                        control.open();
-                        const int cnt = control.asInt(QStringLiteral("cnt"));
-                        control.close();
-                        return cnt > 0;
-                    };
+                    parts.report = [this](const QString& message) { refusal = message; };
                     entry::EntryStore store(parts);
                     outcome = store.insert(r);
                 } catch (const std::exception& e) {
@@ -760,6 +754,18 @@ private slots:
         QCOMPARE(log.messages[0].caption, QStringLiteral("Ошибка"));
         QCOMPARE(forms::form<TForm11>().Edit3->text(), QStringLiteral("6"));
         QCOMPARE(entries(), 2);
+        // While the refusal is on the screen no lock of the save is held any more.
+        int locksDuringMessage = -1;
+        ui::testing::setMessageHook([&](const ui::Message&) {
+            locksDuringMessage = testdb::scalarInt("select count(*) from pg_locks where locktype='advisory'");
+            return QMessageBox::Ok;
+        });
+        QVERIFY(!saveNew(kIvanovPaint, "6", "1", "1", "3"));
+        QCOMPARE(locksDuringMessage, 0);
+        ui::testing::setMessageHook([&log](const ui::Message& m) {
+            log.messages << m;
+            return QMessageBox::Ok;
+        });
         QCOMPARE(day(101, 1, 5), 4);
         // Another shift, date or worker is no duplicate.
         QVERIFY(saveNew(kIvanovPaint, "5", "0", "2", "3", kDay, 2));
@@ -975,8 +981,10 @@ private slots:
         QCOMPARE(entries(), expectedEntries);
         QCOMPARE(timesheetRows(101, 1), 1);
         QCOMPARE(day(101, 1, 5), 5);
+        QVERIFY(log.messages.isEmpty());
         if (expectedEntries == 1) {
             QCOMPARE(int(second.outcome), int(entry::EntryStore::Outcome::Duplicate));
+            QCOMPARE(second.refusal, entry::kDuplicateEntry);
         } else {
             QCOMPARE(int(second.outcome), int(entry::EntryStore::Outcome::Saved));
             QCOMPARE(day(101, 1, 6), 3);
