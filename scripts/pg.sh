@@ -29,10 +29,11 @@ start)
   as_pg "$BIN/initdb" -D "$dir/data" -U postgres --locale=C.UTF-8 -E UTF8 \
         --auth-local=trust --auth-host=scram-sha-256 >"$dir/initdb.log" 2>&1
   as_pg "$BIN/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-        -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200" \
+        -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200 -c autovacuum=off" \
         start >/dev/null
   as_pg "$BIN/psql" -h "$dir" -p "$port" -U postgres -d postgres -qAt -v ON_ERROR_STOP=1 \
-        -c "create role sys login createdb password 'wubalem'" >/dev/null
+        -c "create role sys login createdb password 'wubalem'" \
+        -c "grant pg_signal_backend to sys" >/dev/null
   printf 'export PGHOST=127.0.0.1 PGPORT=%s PGUSER=sys PGPASSWORD=wubalem\n' "$port" >"$dir/env"
   chmod a+r "$dir/env"
   ;;
