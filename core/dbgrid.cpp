@@ -165,3 +165,20 @@ void DBGrid::keyPressEvent(QKeyEvent* e) {
     }
     QTableView::keyPressEvent(e);
 }
+
+bool searchFieldKeyDown(Query& q, QKeyEvent* e) {
+    if (e->key() == Qt::Key_Up) q.prior();
+    else if (e->key() == Qt::Key_Down) q.next();
+    switch (e->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab: return false;
+    default: break;
+    }
+    const QString t = e->text();
+    const bool typed = !t.isEmpty() && t.at(0).isPrint() && !(e->modifiers() & Qt::ControlModifier);
+    return !typed;
+}

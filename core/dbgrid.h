@@ -10,6 +10,13 @@
 #include <QVector>
 #include <functional>
 
+class QKeyEvent;
+
+// A list window's search field: Up and Down move the query's current row; keys
+// that would move the caret or delete forward are swallowed; typing, Backspace,
+// Enter, Esc and Tab go through. Returns true when the key is consumed.
+bool searchFieldKeyDown(Query& q, QKeyEvent* e);
+
 struct GridColumn {
     QString field;
     QString title;

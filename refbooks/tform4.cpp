@@ -102,23 +102,7 @@ void TForm4::Edit1Change() {
     dm().Oper.setLikeFilter(QStringLiteral("marka"), Edit1->text(), true);
 }
 
-bool TForm4::Edit1KeyDown(QKeyEvent* e) {
-    Query& oper = dm().Oper;
-    if (e->key() == Qt::Key_Up) oper.prior();
-    else if (e->key() == Qt::Key_Down) oper.next();
-    switch (e->key()) {
-    case Qt::Key_Backspace:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return false;
-    default: break;
-    }
-    const QString t = e->text();
-    const bool typed = !t.isEmpty() && t.at(0).isPrint() && !(e->modifiers() & Qt::ControlModifier);
-    return !typed;
-}
+bool TForm4::Edit1KeyDown(QKeyEvent* e) { return searchFieldKeyDown(dm().Oper, e); }
 
 bool TForm4::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Edit1 && event->type() == QEvent::KeyPress) {

@@ -94,23 +94,7 @@ void TForm5::Edit1Change() {
     w.setLikeFilter(QStringLiteral("fio"), Edit1->text());
 }
 
-bool TForm5::Edit1KeyDown(QKeyEvent* e) {
-    Query& w = dm().Workers;
-    if (e->key() == Qt::Key_Up) w.prior();
-    else if (e->key() == Qt::Key_Down) w.next();
-    switch (e->key()) {
-    case Qt::Key_Backspace:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return false;
-    default: break;
-    }
-    const QString t = e->text();
-    const bool typed = !t.isEmpty() && t.at(0).isPrint() && !(e->modifiers() & Qt::ControlModifier);
-    return !typed;
-}
+bool TForm5::Edit1KeyDown(QKeyEvent* e) { return searchFieldKeyDown(dm().Workers, e); }
 
 bool TForm5::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Edit1 && event->type() == QEvent::KeyPress) {
