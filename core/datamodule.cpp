@@ -141,13 +141,21 @@ Query& TDataModule6::shiftQuery(int shift) {
     }
 }
 
-bool TDataModule6::CheckExists(const QString& sql, const QString& message) {
+bool TDataModule6::CheckExists(const QString& sql, const QString& message, const Params& params) {
     Control.close();
     Control.clearParams();
     Control.SQL = QStringList{sql};
-    Control.open();
-    const int cnt = Control.asInt(QStringLiteral("cnt"));
+    for (const auto& p : params) Control.setParam(p.first, p.second);
+    int cnt = 0;
+    try {
+        Control.open();
+        cnt = Control.asInt(QStringLiteral("cnt"));
+    } catch (...) {
+        Control.clearParams();
+        throw;
+    }
     Control.close();
+    Control.clearParams();
     if (cnt > 0) {
         ui::error(message);
         return true;

@@ -25,9 +25,10 @@ public:
     // The journal query of a shift: 2, 3, 4 pick their own, anything else shift 1.
     Query& shiftQuery(int shift);
 
-    // Runs sql (one row, integer column cnt) through Control; on cnt > 0 shows
-    // message under "Ошибка" and returns true.
-    bool CheckExists(const QString& sql, const QString& message);
+    // Runs sql (one row, integer column cnt) through Control, with typed values bound
+    // to its :name parameters; on cnt > 0 shows message under "Ошибка" and returns true.
+    using Params = std::vector<std::pair<QString, QVariant>>;
+    bool CheckExists(const QString& sql, const QString& message, const Params& params = {});
     // Replaces the first "," (or, if none, the first ".") by DecimalDelim.
     QString NormalizeDecimal(const QString& text) const;
 

@@ -2,6 +2,7 @@
 
 #include "core/db.h"
 #include "core/ui.h"
+#include "core/datamodule.h"
 #include "refbooks/refcheck.h"
 
 namespace optypes {
@@ -13,13 +14,13 @@ SaveResult save(const QString& typed, int renamingId) {
         return SaveResult::Incomplete;
     }
     const bool adding = renamingId == 0;
-    refcheck::Params dup{{QStringLiteral("vid"), name.toUpper()}};
+    TDataModule6::Params dup{{QStringLiteral("vid"), name.toUpper()}};
     QString dupSql = QStringLiteral("select count(*) as cnt from accounts_dep.vid_oper where upper(vid)=:vid");
     if (!adding) {
         dupSql += QStringLiteral(" and id<>:id");
-        dup.append({QStringLiteral("id"), renamingId});
+        dup.emplace_back(QStringLiteral("id"), renamingId);
     }
-    if (refcheck::existsBound(dupSql, dup, QStringLiteral("Такая операция уже заведена!")))
+    if (dm().CheckExists(dupSql, QStringLiteral("Такая операция уже заведена!"), dup))
         return SaveResult::Duplicate;
 
     // The row is written through the list's own statements; the database assigns the key.

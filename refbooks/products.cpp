@@ -27,13 +27,13 @@ SaveResult save(const Product& p, qlonglong changingId) {
     }
     const bool adding = changingId == 0;
     const QString upper = mark.toUpper();
-    refcheck::Params dup{{QStringLiteral("marka"), upper}};
+    TDataModule6::Params dup{{QStringLiteral("marka"), upper}};
     QString dupSql = QStringLiteral("select count(*) as cnt from accounts_dep.izdel where upper(marka)=:marka");
     if (!adding) {
         dupSql += QStringLiteral(" and id<>:id");
-        dup.append({QStringLiteral("id"), changingId});
+        dup.emplace_back(QStringLiteral("id"), changingId);
     }
-    if (refcheck::existsBound(dupSql, dup, QStringLiteral("Такая марка изделия уже заведена!")))
+    if (dm().CheckExists(dupSql, QStringLiteral("Такая марка изделия уже заведена!"), dup))
         return SaveResult::Duplicate;
 
     Command& cmd = dm().SQL_exec;

@@ -1,33 +1,7 @@
 #include "refbooks/refcheck.h"
 
-#include "core/datamodule.h"
-#include "core/ui.h"
 
 namespace refcheck {
-
-bool existsBound(const QString& sql, const Params& params, const QString& message) {
-    Query& c = dm().Control;
-    c.close();
-    c.clearParams();
-    c.SQL = QStringList{sql};
-    for (const auto& p : params) c.setParam(p.first, p.second);
-    int cnt = 0;
-    try {
-        c.open();
-        cnt = c.asInt(QStringLiteral("cnt"));
-    } catch (...) {
-        c.close();
-        c.clearParams();
-        throw;
-    }
-    c.close();
-    c.clearParams();
-    if (cnt > 0) {
-        ui::error(message);
-        return true;
-    }
-    return false;
-}
 
 qlonglong key(const QVariant& v) {
     if (v.isNull()) return 0;
