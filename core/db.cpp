@@ -185,8 +185,13 @@ bool Query::locate(const QString& name, const QVariant& value) {
 }
 
 void Query::setFilter(std::function<bool(const Query&, const Row&)> pred) {
+    const bool off = !pred;
+    const int keep = off && current_ >= 0 ? visible_[current_] : -1;
     filter_ = std::move(pred);
-    if (active_) applyFilter();
+    if (!active_) return;
+    applyFilter();
+    // Every row passes once the filter is off: stay on the row the user stood on.
+    if (keep >= 0 && keep != visible_[current_]) moveTo(keep);
 }
 
 void Query::setLikeFilter(const QString& name, const QString& text, bool anywhere) {

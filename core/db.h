@@ -97,7 +97,8 @@ public:
     // Moves to the first row whose field equals value; stays put and returns false otherwise.
     bool locate(const QString& name, const QVariant& value);
 
-    // Filter on the fetched rows (no new read). An empty predicate switches it off.
+    // Filter on the fetched rows (no new read); the query then stands on its first
+    // row. An empty predicate switches the filter off and keeps the current row.
     void setFilter(std::function<bool(const Query&, const Row&)> pred);
     // "field like 'text%'" (or "'%text%'" when anywhere) matched literally and without
     // regard to letter case; an empty text switches the filter off.

@@ -179,7 +179,7 @@ void TForm11::Button4Click() {
     ui::execModal(&f4);
     f4.Button2->setDefault(false);
     f4.Edit1->hide();
-    f4.switchFilterOff();
+    dm().Oper.clearFilter();
     applyPaintRule(Edit2->text());
     Edit6Exit();
     FormActivate();

@@ -86,17 +86,9 @@ void TForm4::FormActivate() {
     if (!Edit1->isHidden()) Edit1->setFocus();
 }
 
-void TForm4::switchFilterOff() {
-    Query& oper = dm().Oper;
-    if (!oper.filtered()) return;
-    const QVariant id = oper.field(QStringLiteral("id"));
-    oper.clearFilter();
-    if (id.isValid()) oper.locate(QStringLiteral("id"), id);
-}
-
 void TForm4::Edit1Change() {
     if (Edit1->text().trimmed().isEmpty()) {
-        switchFilterOff();
+        dm().Oper.clearFilter();
         return;
     }
     dm().Oper.setLikeFilter(QStringLiteral("marka"), Edit1->text(), true);

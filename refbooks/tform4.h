@@ -36,8 +36,6 @@ public:
     void DBGrid1DblClick();
 
     void prepareReference();
-    // Switches the search filter of Oper off, staying on the current operation.
-    void switchFilterOff();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

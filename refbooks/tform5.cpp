@@ -84,11 +84,7 @@ void TForm5::FormActivate() {
 void TForm5::Edit1Change() {
     Query& w = dm().Workers;
     if (Edit1->text().isEmpty()) {
-        if (!w.filtered()) return;
-        // Switching the search off keeps the worker the list stands on.
-        const QVariant id = w.field(QStringLiteral("id"));
         w.clearFilter();
-        if (id.isValid()) w.locate(QStringLiteral("id"), id);
         return;
     }
     w.setLikeFilter(QStringLiteral("fio"), Edit1->text());

@@ -280,6 +280,13 @@ private slots:
             QCOMPARE(ids, c.ids);
             QCOMPARE(q.recNo(), c.ids.isEmpty() ? 0 : 1);
         }
+        // Switching a search off keeps the row the user stood on.
+        q.setLikeFilter(QStringLiteral("s"), QStringLiteral("5"));
+        q.setRecNo(2);
+        QCOMPARE(q.asInt(QStringLiteral("id")), 3);
+        q.clearFilter();
+        QCOMPARE(q.recordCount(), 5);
+        QCOMPARE(q.asInt(QStringLiteral("id")), 3);
         q.close();
         QVERIFY(!q.active());
         QCOMPARE(q.recordCount(), 0);
