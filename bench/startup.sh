@@ -5,19 +5,13 @@
 #   bench/startup.sh BUILD_DIR [RUNS]
 set -euo pipefail
 bin=${1:-build}/mirn; runs=${2:-7}; db=bench_startup
-psql -X -q -d postgres -c "drop database if exists $db with (force)" 2>/dev/null
-psql -X -q -d postgres -c "create database $db template mirn_demo_tmpl"
-tmp=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$tmp/display" 2>/dev/null &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null; rm -rf "$tmp"' EXIT
-for _ in $(seq 50); do [ -s "$tmp/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$tmp/display")" QT_QPA_PLATFORM=xcb
+. "$(dirname "$0")/../tests/x11_client.sh"
+copy_demo_db "$db"
+start_x11
 times=()
 for i in $(seq "$runs"); do
   t0=$(date +%s%N)
-  "$bin" "$db" "$PGHOST" >"$tmp/client.log" 2>&1 &
-  app=$!
+  start_client "$bin" "$db"
   until xdotool search --onlyvisible --name 'Авторизация \(build' >/dev/null 2>&1; do
     kill -0 $app 2>/dev/null || { echo "the client ended before showing the sign-in window" >&2; cat "$tmp/client.log" >&2; exit 1; }
     sleep 0.005
