@@ -67,17 +67,7 @@ TForm24::TForm24() {
     amounts->addStretch();
     grid->addLayout(amounts, 3, 1, 1, 2);
 
-    Button1 = new QPushButton(QStringLiteral("Записать"), this);
-    Button1->setDefault(true);
-    Button6 = new QPushButton(QStringLiteral("Выход"), this);
-    Button6->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button6);
-    auto* lay = new QVBoxLayout(this);
-    lay->addWidget(GroupBox1);
-    lay->addLayout(buttons);
+    ui::editorLayout(this, GroupBox1, Button1, QStringLiteral("Записать"), Button6, QStringLiteral("Выход"));
     setFixedSize(sizeHint().expandedTo(QSize(480, 0)));
 
     connect(&type_work, &Query::currentChanged, this, [this] { showRate(); });

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
 
 namespace ui {
 namespace {
@@ -52,6 +54,21 @@ int execModal(QDialog* dlg) {
 
 void showException(const QString& text) {
     message(text, QStringLiteral("Ошибка"), Icon::Error, Buttons::Ok);
+}
+
+void editorLayout(QDialog* dlg, QWidget* body, QPushButton*& save, const QString& saveCaption,
+                  QPushButton*& close, const QString& closeCaption) {
+    save = new QPushButton(saveCaption, dlg);
+    save->setDefault(true);
+    close = new QPushButton(closeCaption, dlg);
+    close->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(save);
+    buttons->addWidget(close);
+    auto* lay = new QVBoxLayout(dlg);
+    lay->addWidget(body);
+    lay->addLayout(buttons);
 }
 
 BusyCursor::BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }

@@ -3,6 +3,7 @@
 // real QMessageBox and runs exec(); tests install hooks and answer without a nested loop.
 #include <QDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QString>
 #include <exception>
 #include <functional>
@@ -55,6 +56,11 @@ auto guard(F f) {
         }
     };
 }
+
+// An editor's layout: its group box above, the save button (default, Enter) and the
+// close button (Esc) at the bottom right. Creates the two buttons.
+void editorLayout(QDialog* dlg, QWidget* body, QPushButton*& save, const QString& saveCaption,
+                  QPushButton*& close, const QString& closeCaption);
 
 // Hourglass cursor for the lifetime of the object.
 class BusyCursor {

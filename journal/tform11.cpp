@@ -75,17 +75,7 @@ TForm11::TForm11() {
     g->addWidget(label(QStringLiteral("Сумма")), 6, 0);
     g->addWidget(Edit9, 6, 1);
 
-    Button1 = new QPushButton(QStringLiteral("Запись"), this);
-    Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
-    Button2->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    auto* lay = new QVBoxLayout(this);
-    lay->addWidget(GroupBox1);
-    lay->addLayout(buttons);
+    ui::editorLayout(this, GroupBox1, Button1, QStringLiteral("Запись"), Button2, QStringLiteral("Отмена"));
 
     for (QLineEdit* e : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6}) e->installEventFilter(this);
 

@@ -42,17 +42,7 @@ TForm10::TForm10() {
     grid->addWidget(new QLabel(QStringLiteral("Вид"), GroupBox1), 2, 0);
     grid->addWidget(ComboBox1, 2, 1);
 
-    Button1 = new QPushButton(QStringLiteral("Записать"), this);
-    Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
-    Button2->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    auto* lay = new QVBoxLayout(this);
-    lay->addWidget(GroupBox1);
-    lay->addLayout(buttons);
+    ui::editorLayout(this, GroupBox1, Button1, QStringLiteral("Записать"), Button2, QStringLiteral("Отмена"));
 
     connect(Button3, &QPushButton::clicked, this, ui::guard([this] { Button3Click(); }));
     connect(Button4, &QPushButton::clicked, this, ui::guard([this] { Button4Click(); }));

@@ -91,17 +91,7 @@ TForm2::TForm2() {
     form->addRow(QStringLiteral("Должность"), LCB_staffpos);
     form->addRow(QStringLiteral("Роль"), LCB_roles);
 
-    Button1 = new QPushButton(QStringLiteral("Записать"), this);
-    Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
-    Button2->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    auto* lay = new QVBoxLayout(this);
-    lay->addWidget(GroupBox1);
-    lay->addLayout(buttons);
+    ui::editorLayout(this, GroupBox1, Button1, QStringLiteral("Записать"), Button2, QStringLiteral("Отмена"));
 
     // The wheel steps the focused lookup one entry per notch, wherever the pointer is.
     for (Lookup* l : {LCB_roles, LCB_staffpos, LCB_department}) l->installEventFilter(this);

@@ -25,17 +25,7 @@ TForm7::TForm7() {
     form->addRow(QStringLiteral("Расценка"), Edit2);
     form->addRow(QString(), cb_item);
 
-    Button1 = new QPushButton(QStringLiteral("Записать"), this);
-    Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
-    Button2->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    auto* lay = new QVBoxLayout(this);
-    lay->addWidget(GroupBox1);
-    lay->addLayout(buttons);
+    ui::editorLayout(this, GroupBox1, Button1, QStringLiteral("Записать"), Button2, QStringLiteral("Отмена"));
     resize(380, sizeHint().height());
 
     Edit2->installEventFilter(this);

@@ -16,17 +16,7 @@ TForm9::TForm9() {
     Edit1->setMinimumWidth(260);
     auto* form = new QFormLayout(GroupBox1);
     form->addRow(QStringLiteral("Операция"), Edit1);
-    Button1 = new QPushButton(QStringLiteral("Записать"), this);
-    Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
-    Button2->setAutoDefault(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addWidget(Button2);
-    auto* lay = new QVBoxLayout(this);
-    lay->addWidget(GroupBox1);
-    lay->addLayout(buttons);
+    ui::editorLayout(this, GroupBox1, Button1, QStringLiteral("Записать"), Button2, QStringLiteral("Отмена"));
 
     connect(Button1, &QPushButton::clicked, this, ui::guard([this] { Button1Click(); }));
     connect(Button2, &QPushButton::clicked, this, [this] { reject(); });
