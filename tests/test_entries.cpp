@@ -48,30 +48,12 @@ void loadFixture() {
         "(1, 100, 0, 14), (1, 120, 5, 12.5), (2, 50, 0, 10), (3, 10, 0, 10.123456), (4, 10, 0, 7)"));
 }
 
-// Signs in as administrator; the journal's modal showing returns at once.
-TForm1& signIn() {
-    ModalScript modal;
-    TForm23& f23 = forms::form<TForm23>();
-    f23.Edit1->setText(QStringLiteral("9471"));
-    f23.Button1Click();
-    return forms::form<TForm1>();
-}
-
 void openDay(TForm1& f1, const QDate& d) {
     f1.DateT->setDate(d);
     f1.DateTChange();
 }
 
 // One key event per character (QTest::keyClicks cannot send Cyrillic).
-void typeText(QWidget* w, const QString& text) {
-    for (QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(w, &press);
-        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(w, &release);
-    }
-}
-
 QVariant cell(const QString& sql) { return testdb::scalar(sql); }
 // Rows as text, fields joined by "|".
 QStringList textRows(const QString& sql) {

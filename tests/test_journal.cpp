@@ -35,15 +35,6 @@ void loadFixture() {
         "(6, 101, 1, 1, 12.5, 1, 0, '2024-03-06', 1, 0, 2, 'no', '2024-03-06', 0,0,0,0,0,0)"));
 }
 
-// Signs in with a code; the journal's modal showing returns at once.
-TForm1& signIn(const QString& code) {
-    ModalScript modal;
-    TForm23& f23 = forms::form<TForm23>();
-    f23.Edit1->setText(code);
-    f23.Button1Click();
-    return forms::form<TForm1>();
-}
-
 QStringList column(const Query& q, const QString& field) {
     QStringList out;
     for (int r = 0; r < q.recordCount(); ++r) out << q.value(r, field).toString();

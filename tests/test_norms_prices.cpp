@@ -26,23 +26,6 @@ void loadFixture() {
         "(101, 1, 100, 0, 12.5), (102, 2, 20, 5, 8), (103, 2, 10, 0, 10), (104, 3, 10, 0, 7), (105, 4, 10, 0, 9)"));
 }
 
-TForm1& signIn() {
-    ModalScript modal;
-    TForm23& f23 = forms::form<TForm23>();
-    f23.Edit1->setText(QStringLiteral("9471"));
-    f23.Button1Click();
-    return forms::form<TForm1>();
-}
-
-void typeText(QWidget* w, const QString& text) {
-    for (QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(w, &press);
-        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(w, &release);
-    }
-}
-
 QStringList marks(const Query& q) {
     QStringList out;
     for (int r = 0; r < q.recordCount(); ++r)

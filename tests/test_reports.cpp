@@ -52,14 +52,6 @@ void loadFixture() {
 
 const QDate kFrom(2024, 3, 1), kTo(2024, 4, 1);
 
-TForm1& signIn(const QString& code) {
-    ModalScript modal;
-    TForm23& f23 = forms::form<TForm23>();
-    f23.Edit1->setText(code);
-    f23.Button1Click();
-    return forms::form<TForm1>();
-}
-
 // The printed lines of a prepared report, one per row of a band (items less than 1 mm
 // apart in height make one row): "band: text|text|…".
 QStringList lines(const rpt::PreparedReport& r) {

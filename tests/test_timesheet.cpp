@@ -69,14 +69,6 @@ QStringList storedRows(int month, int year) {
     return out;
 }
 
-TForm1& signIn(const QString& code) {
-    ModalScript modal;
-    TForm23& f23 = forms::form<TForm23>();
-    f23.Edit1->setText(code);
-    f23.Button1Click();
-    return forms::form<TForm1>();
-}
-
 // Chooses a month and year as the user does (the year by its text; "" chooses none).
 TForm19& showMonth(int month, const QString& year) {
     TForm19& f = forms::form<TForm19>();

@@ -24,23 +24,6 @@ void loadFixture() {
 }
 // List order (by fio): Иваненко, Иванов, О'Нил, Петров, Сидоров.
 
-TForm1& signIn() {
-    ModalScript modal;
-    TForm23& f23 = forms::form<TForm23>();
-    f23.Edit1->setText(QStringLiteral("9471"));
-    f23.Button1Click();
-    return forms::form<TForm1>();
-}
-
-void typeText(QWidget* w, const QString& text) {
-    for (QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(w, &press);
-        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
-        QApplication::sendEvent(w, &release);
-    }
-}
-
 QStringList names(const Query& q) {
     QStringList out;
     for (int r = 0; r < q.recordCount(); ++r) out << q.value(r, QStringLiteral("fio")).toString().trimmed();

@@ -4,7 +4,11 @@
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/session.h"
+#include "core/signin.h"
 #include "journal/tform1.h"
+
+#include <QApplication>
+#include <QKeyEvent>
 
 #include <QProcessEnvironment>
 #include <QSqlDatabase>
@@ -126,3 +130,20 @@ ModalScript::ModalScript(Handler h) : handler_(std::move(h)) {
 }
 
 ModalScript::~ModalScript() { ui::testing::setModalHook({}); }
+
+TForm1& signIn(const QString& code) {
+    ModalScript modal;
+    TForm23& f23 = forms::form<TForm23>();
+    f23.Edit1->setText(code);
+    f23.Button1Click();
+    return forms::form<TForm1>();
+}
+
+void typeText(QWidget* w, const QString& text) {
+    for (QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(w, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(w, &release);
+    }
+}

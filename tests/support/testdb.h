@@ -35,6 +35,16 @@ QList<QVariantList> rows(const QString& sql);
 
 }  // namespace testdb
 
+class TForm1;
+class QWidget;
+
+// Signs in with a code (the administrator's by default); the journal's modal
+// showing returns at once, leaving the journal open on today.
+TForm1& signIn(const QString& code = QStringLiteral("9471"));
+
+// Types text one key event per character (QTest::keyClicks cannot send Cyrillic).
+void typeText(QWidget* w, const QString& text);
+
 // Records every message box and answers it (Yes/OK unless told otherwise).
 class MessageLog {
 public:
