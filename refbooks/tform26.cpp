@@ -43,24 +43,11 @@ TForm26::TForm26() {
 
 void TForm26::Edit1Change() { item.setLikeFilter(QStringLiteral("s_caption"), Edit1->text()); }
 
-bool TForm26::Edit1KeyDown(int key) {
-    switch (key) {
-    case Qt::Key_Up: item.prior(); return true;
-    case Qt::Key_Down: item.next(); return true;
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Home:
-    case Qt::Key_End:
-    case Qt::Key_Delete:
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown: return true;
-    default: return false;
-    }
-}
+bool TForm26::Edit1KeyDown(QKeyEvent* e) { return searchFieldKeyDown(item, e); }
 
 bool TForm26::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Edit1 && event->type() == QEvent::KeyPress &&
-        Edit1KeyDown(static_cast<QKeyEvent*>(event)->key()))
+        Edit1KeyDown(static_cast<QKeyEvent*>(event)))
         return true;
     return QDialog::eventFilter(watched, event);
 }

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+class QKeyEvent;
+
 class TForm26 : public QDialog {
     Q_OBJECT
 public:
@@ -21,7 +23,7 @@ public:
     void Edit1Change();
     // Up and Down move the list; every other key but typed text, Backspace, Enter and
     // Esc is swallowed. True when the key was consumed.
-    bool Edit1KeyDown(int key);
+    bool Edit1KeyDown(QKeyEvent* e);
     void DBGrid1DblClick();  // the pick
     void Button4Click() { reject(); }
 

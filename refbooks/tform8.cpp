@@ -65,26 +65,12 @@ void TForm8::FormActivate() {
 
 void TForm8::Edit1Change() { dm().Vid_oper.setLikeFilter(QStringLiteral("vid"), Edit1->text()); }
 
-bool TForm8::Edit1KeyDown(int key) {
-    switch (key) {
-    case Qt::Key_Up: dm().Vid_oper.prior(); return true;
-    case Qt::Key_Down: dm().Vid_oper.next(); return true;
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Home:
-    case Qt::Key_End:
-    case Qt::Key_Delete:
-    case Qt::Key_PageUp:
-    case Qt::Key_PageDown: return true;
-    default: return false;
-    }
-}
+bool TForm8::Edit1KeyDown(QKeyEvent* e) { return searchFieldKeyDown(dm().Vid_oper, e); }
 
 bool TForm8::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Edit1 && event->type() == QEvent::KeyPress) {
-        auto* e = static_cast<QKeyEvent*>(event);
-        if (Edit1KeyDown(e->key())) return true;
-    }
+    if (watched == Edit1 && event->type() == QEvent::KeyPress &&
+        Edit1KeyDown(static_cast<QKeyEvent*>(event)))
+        return true;
     return QDialog::eventFilter(watched, event);
 }
 

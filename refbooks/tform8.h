@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+class QKeyEvent;
+
 class TForm8 : public QDialog {
     Q_OBJECT
 public:
@@ -25,7 +27,7 @@ public:
     void Edit1Change();
     // Up and Down move the list; every other key but typed text, Backspace, Enter and
     // Esc is swallowed. True when the key was consumed.
-    bool Edit1KeyDown(int key);
+    bool Edit1KeyDown(QKeyEvent* e);
     void Button1Click();
     void Button2Click();
     void Button3Click();
