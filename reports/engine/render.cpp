@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFont>
+#include <QGuiApplication>
 #include <QPainter>
+#include <QScreen>
 #include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -151,6 +153,9 @@ int showPreview(const PreparedReport& report, QWidget* parent, const QString& ti
         QObject::connect(save, &QAction::triggered, &dlg,
                          ui::guard([&report, &dlg, title] { savePdfAs(report, &dlg, title); }));
     }
+    // A window manager maximises it; without one it still opens at a readable size.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        dlg.resize(screen->availableGeometry().size() * 0.9);
     dlg.setWindowState(dlg.windowState() | Qt::WindowMaximized);
     return ui::execModal(&dlg);
 }
