@@ -1,5 +1,5 @@
 // Compiled into the executable only: its date and time are the build stamp.
-#include "core/buildstamp.h"
+#include "domain/buildstamp.h"
 
 namespace {
 struct Register {

@@ -1,6 +1,6 @@
 #include "core/application.h"
 #include "core/forms.h"
-#include "core/session.h"
+#include "domain/session.h"
 #include "journal/tform1.h"
 
 int main(int argc, char** argv) {

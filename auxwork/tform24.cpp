@@ -1,13 +1,13 @@
 #include "auxwork/tform24.h"
 
-#include "auxwork/auxwork.h"
+#include "domain/auxwork.h"
 #include "auxwork/tform25.h"
 #include "core/datamodule.h"
 #include "core/dbgrid.h"
 #include "core/forms.h"
 #include "core/ui.h"
 #include "refbooks/crosslinks.h"
-#include "refbooks/refcheck.h"
+#include "domain/refcheck.h"
 #include "refbooks/tform26.h"
 
 #include <QGridLayout>
@@ -87,13 +87,23 @@ void TForm24::showRate() {
     DBEdit2->setText(displayText(type_work.field(QStringLiteral("summ"))));
 }
 
-void TForm24::Button3Click() { pickWorker(24); }
+void TForm24::Button3Click() {
+    if (const auto p = pickWorker(24)) {
+        Edit1->setText(p->fio);
+        id_p = p->id;
+    }
+}
 
 void TForm24::Button4Click() {
     TForm26& f26 = forms::form<TForm26>();
+    f26.picked.reset();
     f26.item.open();
     ui::execModal(&f26);
     f26.item.close();
+    if (f26.picked) {
+        id_nom = f26.picked->id;
+        Edit2->setText(f26.picked->caption);
+    }
 }
 
 void TForm24::Edit6Exit() {
@@ -139,16 +149,13 @@ void TForm24::Button1Click() {
     e.rate = rate;
     e.date = reg.DTPcker1->date();
     e.shift = reg.i_smena;
-    Command& cmd = dm().SQL_exec;
-    cmd.clearParams();
-    if (Tag == 0) {
-        cmd.SQL = QStringList{auxwork::insertStatement(e)};
-    } else {
-        const int id = reg.fatigue.asInt(QStringLiteral("id"));
-        if (id == 0) return;
-        cmd.SQL = QStringList{auxwork::updateStatement(e, id)};
+    const int id = Tag == 0 ? 0 : reg.fatigue.asInt(QStringLiteral("id"));
+    if (Tag != 0 && id == 0) return;
+    const Result r = auxwork::AuxWorkStore().save(e, id);
+    if (!r.saved()) {
+        ui::error(r.message);
+        return;
     }
-    cmd.exec();
     const int rec = reg.fatigue.recNo();
     reg.fatigue.reopen();
     if (rec > 0) reg.fatigue.setRecNo(rec);

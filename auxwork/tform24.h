@@ -1,7 +1,7 @@
 #pragma once
 // The auxiliary work entry: worker, nomenclature group, kind of work and hours of one
 // entry of the register, at the current rate of the kind.
-#include "core/db.h"
+#include "domain/db.h"
 #include "refbooks/keycombo.h"
 
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "auxwork/tform25.h"
 
-#include "auxwork/auxwork.h"
+#include "domain/auxwork.h"
 #include "auxwork/tform24.h"
 #include "core/datamodule.h"
 #include "core/forms.h"
@@ -137,11 +137,7 @@ void TForm25::Button6Click() {
 void TForm25::Button7Click() {
     if (fatigue.isEmpty()) return;
     if (!ui::confirmDelete(QStringLiteral("Удалить позицию из списка?"))) return;
-    Command& cmd = dm().SQL_exec;
-    cmd.clearParams();
-    cmd.SQL = QStringList{QStringLiteral("delete from accounts_dep.fatigue where id=") +
-                          QString::number(fatigue.asInt(QStringLiteral("id")))};
-    cmd.exec();
+    auxwork::AuxWorkStore().remove(fatigue.asInt(QStringLiteral("id")));
     const int rec = fatigue.recNo();
     fatigue.reopen();
     // Past the end (the last row was deleted) this stands on the new last row.

@@ -1,10 +1,13 @@
 // The timesheet rebuild of a month: 300 workers, 3 shifts, about 20 entries each.
 // Usage: bench_rebuild [runs] [--literal]  (needs the test server, see scripts/test.sh)
+// Prints the rebuild through the timesheet service (locks, delete, insert) beside one
+// set-based statement that computes the same rows, and their ratio.
 //   --literal also times the statement-per-row way (a count query and an insert or
 //   update per worker, shift and day, without a transaction) for comparison.
 #include "core/datamodule.h"
+#include "domain/timesheet_rules.h"
+#include "domain/timesheet_service.h"
 #include "support/testdb.h"
-#include "timesheet/timesheet.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -72,16 +75,26 @@ int main(int argc, char** argv) {
     const int entries = testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.smena"));
 
     Query dt;
-    std::vector<double> ms;
+    dt.setText(QStringLiteral(" select smena, w_id, sum(time) as tim from accounts_dep.smena where data=:data group by smena,w_id;"));
+    // The same rows as the rebuild stores, computed by one statement and read back.
+    Query setBased;
+    setBased.setText(timesheet::sql::insertMonth(3, 2024).section(QStringLiteral(") select "), 1).prepend(QStringLiteral("select ")));
+    const timesheet::Service service{QString()};
+    std::vector<double> ms, base;
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer t;
         t.start();
-        timesheet::rebuildMonth(dt, 3, 2024);
+        service.rebuildMonth(3, 2024);
         ms.push_back(t.nsecsElapsed() / 1e6);
+        t.restart();
+        setBased.reopen();
+        base.push_back(t.nsecsElapsed() / 1e6);
     }
     const int stored = testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.h_tabel where month=3 and year=2024"));
     std::printf("rebuild of March 2024: %d entries, %d rows stored, median of %d runs %8.1f ms\n", entries, stored, runs,
                 median(ms));
+    std::printf("one set-based statement computing the same %d rows: %8.1f ms; ratio %.2f\n", setBased.recordCount(),
+                median(base), median(ms) / median(base));
     if (literal) {
         const QString sig = QStringLiteral("select string_agg(h_tabel::text, ';' order by w_id, smena) from (select w_id, smena, "
                                            "d1,d2,d3,d4,d5,d6,d7,d8,d9,d10,d11,d12,d13,d14,d15,d16,d17,d18,d19,d20,d21,d22,d23,"

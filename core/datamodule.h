@@ -1,7 +1,8 @@
 #pragma once
 // The shared data module: the one connection and the queries and commands that
 // several windows use. Created once, when the journal window is created.
-#include "core/db.h"
+#include "domain/db.h"
+#include "domain/sqltext.h"
 
 #include <QString>
 
@@ -17,9 +18,8 @@ public:
     Query Workers, Izdel, Oper, Vid_oper;
     Query Smena1, Smena2, Smena3, Smena4;
     Query H_Tabel_1, H_Tabel_2, H_Tabel_3;
+    // Read queries only: every change goes through the stores of the domain layer.
     Query Control;
-    Command DelSmena, H_Tabel_ins, SQL_exec;
-    Command Oper_ins, Oper_ed, Oper_del;
     QString DecimalDelim;
 
     // The journal query of a shift: 2, 3, 4 pick their own, anything else shift 1.
@@ -44,10 +44,3 @@ private:
 
 // The data module created at start-up.
 inline TDataModule6& dm() { return *TDataModule6::instance(); }
-
-// The texts of the shared queries, line by line.
-namespace sqltext {
-QStringList smena(int shift);
-QStringList oper();
-QStringList hTabel(int shift);
-}  // namespace sqltext

@@ -1,7 +1,7 @@
 #pragma once
 // A read-only grid over a Query: the columns named by field, the grid's current
 // row kept equal to the query's current record in both directions.
-#include "core/db.h"
+#include "domain/db.h"
 
 #include <QAbstractTableModel>
 #include <QColor>

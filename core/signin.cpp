@@ -1,9 +1,9 @@
 #include "core/signin.h"
 
-#include "core/buildstamp.h"
+#include "domain/buildstamp.h"
 #include "core/datamodule.h"
 #include "core/forms.h"
-#include "core/session.h"
+#include "domain/session.h"
 #include "core/ui.h"
 #include "journal/tform1.h"
 

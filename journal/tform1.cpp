@@ -1,10 +1,11 @@
 #include "journal/tform1.h"
 
-#include "core/buildstamp.h"
-#include "core/connection.h"
+#include "domain/buildstamp.h"
+#include "domain/entry_store.h"
+#include "domain/connection.h"
 #include "core/datamodule.h"
 #include "core/forms.h"
-#include "core/session.h"
+#include "domain/session.h"
 #include "core/signin.h"
 #include "core/ui.h"
 
@@ -40,7 +41,6 @@ QString toggledOk(const QString& ok) {
 TForm1::TForm1() {
     setWindowTitle(QStringLiteral("Табель"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    updtOK.SQL = {QStringLiteral("update accounts_dep.smena set ok=:ok where id=:id")};
 
     MainMenu1 = new QMenuBar(this);
     N2 = MainMenu1->addMenu(QStringLiteral("Справочники"));
@@ -272,9 +272,7 @@ void TForm1::DBGrid2DblClick() {
     CurrentShiftQuery = &dm().shiftQuery(CurrentShift);
     Query& q = *CurrentShiftQuery;
     if (q.isEmpty()) return;
-    updtOK.setParam(QStringLiteral("ok"), toggledOk(q.asString(QStringLiteral("ok"))));
-    updtOK.setParam(QStringLiteral("id"), q.asInt(QStringLiteral("id")));
-    updtOK.exec();
+    entry::EntryStore().setConfirmation(q.asInt(QStringLiteral("id")), toggledOk(q.asString(QStringLiteral("ok"))));
     const int rec = q.recNo();
     q.reopen();
     q.setRecNo(rec);

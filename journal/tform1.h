@@ -1,6 +1,6 @@
 #pragma once
 // The journal window: the shift entries of one date and one shift.
-#include "core/db.h"
+#include "domain/db.h"
 #include "core/dbgrid.h"
 
 #include <QCheckBox>
@@ -36,7 +36,6 @@ public:
     Query* DataSource2 = nullptr;
     Query* DataSource3 = nullptr;
     Query* DataSource4 = nullptr;
-    Command updtOK;
 
     // Controls.
     QMenuBar* MainMenu1;

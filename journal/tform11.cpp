@@ -3,8 +3,8 @@
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/ui.h"
-#include "journal/entry_rules.h"
-#include "journal/entry_save.h"
+#include "domain/entry_rules.h"
+#include "domain/entry_store.h"
 #include "journal/tform1.h"
 #include "refbooks/crosslinks.h"
 #include "refbooks/tform4.h"
@@ -144,7 +144,10 @@ void TForm11::applyPaintRule(const QString& operationText) {
 }
 
 void TForm11::Button3Click() {
-    pickWorker(1);
+    if (const auto p = pickWorker(1)) {
+        Edit1->setText(p->fio);
+        w_id = p->id;
+    }
     FormActivate();
 }
 
@@ -153,6 +156,7 @@ void TForm11::Button4Click() {
     TForm4& f4 = forms::form<TForm4>();
     Query& oper = dm().Oper;
     f4.Tag = 1;
+    f4.picked.reset();
     oper.open();
     if (Tag == 1) {
         oper.first();
@@ -167,12 +171,26 @@ void TForm11::Button4Click() {
     f4.Edit1->clear();
     f4.FormActivate();
     ui::execModal(&f4);
+    if (f4.picked) takeOperation(*f4.picked);
     f4.Button2->setDefault(false);
     f4.Edit1->hide();
     dm().Oper.clearFilter();
     applyPaintRule(Edit2->text());
     Edit6Exit();
     FormActivate();
+}
+
+void TForm11::takeOperation(const TForm4::Pick& p) {
+    if (p.basePrice.isNull()) {
+        ui::error(QStringLiteral("У операции \"%1\" ещё нет цены: задайте её в списке операций кнопкой \"Цены\"!")
+                      .arg(entry::operationDescription(p.marka, p.vid, p.naimen)));
+        return;
+    }
+    const TForm1& f1 = forms::form<TForm1>();
+    i_id = p.i_id;
+    o_id = p.o_id;
+    cena = entry::finalPrice(toDouble(p.basePrice), f1.CBox1->isChecked(), f1.CurrentShift);
+    Edit2->setText(entry::operationDescription(p.marka, p.vid, p.naimen));
 }
 
 bool TForm11::Edit6Exit() {
@@ -222,7 +240,7 @@ void TForm11::Button1Click() {
     r.shift = f1.CurrentShift;
 
     Query& journal = dm().shiftQuery(f1.CurrentShift);
-    entry::EntryStore store(entry::EntryStore::shared(SmenaIU));
+    entry::EntryStore store;
     entry::EntryStore::Outcome outcome;
     if (Tag == 1) {
         outcome = store.insert(r);
@@ -233,7 +251,10 @@ void TForm11::Button1Click() {
                                   journal.asInt(QStringLiteral("smena"))};
         outcome = store.update(journal.asInt(QStringLiteral("id")), r, previous);
     }
-    if (outcome == entry::EntryStore::Outcome::Duplicate) return;
+    if (outcome != entry::EntryStore::Outcome::Saved) {
+        ui::error(store.refusal());
+        return;
+    }
 
     const int rec = journal.recNo();
     journal.reopen();

@@ -1,7 +1,8 @@
 #pragma once
 // The shift entry dialog: one worker, one priced operation, quantity, rejects,
 // hours, colour and date; the worker and the operation are picked from their lists.
-#include "core/db.h"
+#include "domain/db.h"
+#include "refbooks/tform4.h"
 
 #include <QDateEdit>
 #include <QDialog>
@@ -42,11 +43,13 @@ public:
     QLineEdit* Edit9;      // sum
     QPushButton* Button1;  // "Запись"
     QPushButton* Button2;  // "Отмена"
-    Command SmenaIU;
 
     void FormActivate();
     void Button3Click();  // worker picker
     void Button4Click();  // operation picker
+    // Takes the operation chosen in the priced operations list, priced for the
+    // journal's day and shift; an operation without norms has no price to take.
+    void takeOperation(const TForm4::Pick& p);
     // Recomputes the price and sum displays; false (after a message) when the
     // hours or the quantity is not a whole number.
     bool Edit6Exit();

@@ -3,8 +3,8 @@
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/ui.h"
-#include "journal/entry_rules.h"
-#include "journal/entry_save.h"
+#include "domain/entry_rules.h"
+#include "domain/entry_store.h"
 #include "journal/tform1.h"
 #include "journal/tform11.h"
 
@@ -65,7 +65,6 @@ void TForm1::Button2Click() {
 void TForm1::Button3Click() {
     Query& q = dm().shiftQuery(CurrentShift);
     const QString id = q.asString(QStringLiteral("id"));
-    dm().DelSmena.SQL = QStringList{QStringLiteral("delete from accounts_dep.smena where id=") + id};
     if (id.isEmpty()) return;
     if (!ui::confirmDelete(QStringLiteral("Удалить позицию из списка?"))) {
         q.reopen();
@@ -74,9 +73,6 @@ void TForm1::Button3Click() {
     // The entry's own day, whatever date the picker shows by now.
     const entry::Day day{q.asInt(QStringLiteral("w_id")), rowDate(q.field(QStringLiteral("data"))),
                          q.asInt(QStringLiteral("smena"))};
-    Command unused;
-    entry::EntryStore store(entry::EntryStore::shared(unused));
-    store.remove(q.asInt(QStringLiteral("id")), day);
+    entry::EntryStore().remove(q.asInt(QStringLiteral("id")), day);
     q.reopen();
-    dm().Control.close();
 }

@@ -3,12 +3,18 @@
 // this header, the window that does the work defines the function.
 #include <QString>
 
-// Opens the workers list in picking mode for the dialog named by tag
-// (1: the shift entry dialog, 24: the auxiliary work entry).
-void pickWorker(int tag);
+#include <optional>
 
-// The workers list's pick for the auxiliary work entry (tag 24).
-void auxEntryTakeWorker(int workerId, const QString& fio);
+// A worker chosen in the workers list.
+struct WorkerPick {
+    int id = 0;
+    QString fio;  // trimmed
+};
+
+// Opens the workers list in picking mode for the dialog named by tag
+// (1: the shift entry dialog, 24: the auxiliary work entry); the chosen worker, or
+// none when the list was left without a choice.
+std::optional<WorkerPick> pickWorker(int tag);
 
 // The priced operations list's "Добавить" and, in reference mode, "Изменить":
 // the priced operation editor on the list's current row of Oper.

@@ -1,6 +1,6 @@
 #include "refbooks/keycombo.h"
 
-#include "refbooks/refcheck.h"
+#include "domain/refcheck.h"
 
 namespace refkit {
 

@@ -3,7 +3,7 @@
 // The list follows the query (rebuilt whenever it is opened, closed or re-filtered)
 // and the chosen key survives a rebuild, so a lookup shows its previous choice when
 // its query is opened again.
-#include "core/db.h"
+#include "domain/db.h"
 
 #include <QComboBox>
 #include <QVariant>

@@ -6,12 +6,14 @@
 #include "refbooks/crosslinks.h"
 #include "refbooks/tform5.h"
 
-void pickWorker(int tag) {
+std::optional<WorkerPick> pickWorker(int tag) {
     TForm5& f5 = forms::form<TForm5>();
     f5.Tag = tag;
+    f5.picked.reset();
     dm().Workers.open();
     f5.preparePick(tag);
     f5.FormActivate();
     ui::execModal(&f5);
     dm().Workers.close();
+    return f5.picked;
 }

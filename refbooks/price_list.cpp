@@ -1,6 +1,6 @@
 #include "refbooks/price_list.h"
 
-#include "core/db.h"
+#include "domain/db.h"
 #include "export/excel.h"
 #include "refbooks/crosslinks.h"
 #include "reports/xls_export.h"

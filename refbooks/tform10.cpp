@@ -3,8 +3,8 @@
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/ui.h"
-#include "refbooks/pricedops.h"
-#include "refbooks/refcheck.h"
+#include "domain/pricedops.h"
+#include "domain/refcheck.h"
 #include "refbooks/tform3.h"
 #include "refbooks/tform8.h"
 
@@ -93,7 +93,11 @@ void TForm10::Button1Click() {
     const int changing = Tag == 1 ? 0 : oper.asInt(QStringLiteral("id"));
     if (Tag != 1 && changing == 0) return;
     const pricedops::Choice c{Edit1->text(), Edit2->text(), i_id, oper_vid, ComboBox1->currentIndex()};
-    if (pricedops::save(c, changing) != pricedops::SaveResult::Saved) return;
+    const Result r = pricedops::PricedOpStore().save(c, changing);
+    if (!r.saved()) {
+        ui::error(r.message);
+        return;
+    }
     oper.reopen();
     accept();
 }

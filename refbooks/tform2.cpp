@@ -1,6 +1,7 @@
 #include "refbooks/tform2.h"
 
 #include "core/ui.h"
+#include "domain/workers.h"
 
 #include <QApplication>
 #include <QFormLayout>
@@ -8,31 +9,6 @@
 #include <QKeyEvent>
 #include <QVBoxLayout>
 #include <QWheelEvent>
-
-namespace workers {
-
-QString insertSql() {
-    return QStringLiteral("INSERT INTO accounts_dep.person (fio, s_staffpos_hl)VALUES(:fio, :staffpos)");
-}
-
-QString updateSql(int id) {
-    return QStringLiteral("UPDATE accounts_dep.person SET fio=:fio, s_staffpos_hl=:staffpos where accounts_dep.person.id=") +
-           QString::number(id);
-}
-
-QString deleteSql(int id) {
-    return QStringLiteral("delete from accounts_dep.person where id =") + QString::number(id);
-}
-
-void save(Command& cmd, int tag, int id, const QString& fio, const QString& staffpos) {
-    cmd.clearParams();
-    cmd.SQL = QStringList{tag == 1 ? insertSql() : updateSql(id)};
-    cmd.setParam(QStringLiteral("fio"), fio);
-    cmd.setParam(QStringLiteral("staffpos"), staffpos);
-    cmd.exec();
-}
-
-}  // namespace workers
 
 // ---------------------------------------------------------------- Lookup
 
@@ -114,7 +90,7 @@ void TForm2::Button1Click() {
         ui::error(QStringLiteral("ФИО нужно заполнить!"));
         return;
     }
-    workers::save(cmd_person, Tag, id_person, fio, LCB_department->currentText());
+    workers::WorkerStore().save(Tag == 1 ? 0 : id_person, fio, LCB_department->currentText());
     accept();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The worker editor: the name and the department shown as the worker's position.
-#include "core/db.h"
+#include "domain/db.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -8,15 +8,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-// The statements of the workers list; the typed name and the department text
-// are bound as parameters :fio and :staffpos.
-namespace workers {
-QString insertSql();
-QString updateSql(int id);
-QString deleteSql(int id);
-// Runs insert (tag 1) or update (any other tag) through cmd.
-void save(Command& cmd, int tag, int id, const QString& fio, const QString& staffpos);
-}  // namespace workers
 
 // A drop-down over a whole table: key field id, shown field s_caption. It keeps
 // its chosen key when the table is read again.
@@ -45,7 +36,6 @@ public:
     Query staffpos;
     Query department;
     Query roles;
-    Command cmd_person;
 
     QGroupBox* GroupBox1;  // "Данные о работнике"
     QLineEdit* Edit1;      // "ФИО"

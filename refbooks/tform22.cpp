@@ -2,6 +2,7 @@
 
 #include "core/datamodule.h"
 #include "core/ui.h"
+#include "domain/pricedops.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -125,25 +126,15 @@ void NormTable::post() {
         return;
     }
     auto val = [this](const char* f) { return buffer_.value(QString::fromLatin1(f)); };
-    QVariant id;
     if (inserting_) {
         // A new norm always belongs to the operation the window shows.
         if (val("o_id").isNull()) buffer_[QStringLiteral("o_id")] = oid_;
-        Query ins;
-        ins.SQL = {QStringLiteral("insert into accounts_dep.norm(o_id, norma, prize, price) "
-                                  "values(:o_id, :norma, :prize, :price) returning id")};
-        for (const char* f : {"o_id", "norma", "prize", "price"}) ins.setParam(QString::fromLatin1(f), val(f));
-        ins.open();
-        id = ins.value(0, 0);
-    } else {
-        id = val("id");
-        Command upd;
-        upd.SQL = {QStringLiteral(
-            "update accounts_dep.norm set o_id=:o_id, norma=:norma, prize=:prize, price=:price where id=:id")};
-        for (const char* f : {"o_id", "norma", "prize", "price", "id"}) upd.setParam(QString::fromLatin1(f), val(f));
-        upd.exec();
     }
-    reread(id);
+    // A refused value keeps the row in editing with what was typed.
+    const Result r = pricedops::PricedOpStore().saveNorm(
+        {inserting_ ? QVariant() : val("id"), val("o_id"), val("norma"), val("prize"), val("price")});
+    if (!r.saved()) throw Refusal(r.message);
+    reread(r.id);
 }
 
 void NormTable::cancel() {
@@ -160,10 +151,7 @@ void NormTable::deleteCurrent() {
         return;
     }
     if (cur_ < 0) return;
-    Command del;
-    del.SQL = {QStringLiteral("delete from accounts_dep.norm where id=:id")};
-    del.setParam(QStringLiteral("id"), toInt(q_.value(cur_, QStringLiteral("id"))));
-    del.exec();
+    pricedops::PricedOpStore().removeNorm(toInt(q_.value(cur_, QStringLiteral("id"))));
     editing_ = modified_ = false;
     reread({});
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The norms of one priced operation, edited directly in a grid: every cell is
 // stored as soon as the user leaves it; the last norm of an operation stays.
-#include "core/db.h"
+#include "domain/db.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>

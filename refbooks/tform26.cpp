@@ -1,9 +1,8 @@
 #include "refbooks/tform26.h"
 
-#include "auxwork/tform24.h"
 #include "core/forms.h"
 #include "core/ui.h"
-#include "refbooks/refcheck.h"
+#include "domain/refcheck.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -53,8 +52,6 @@ bool TForm26::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm26::DBGrid1DblClick() {
-    TForm24& f24 = forms::form<TForm24>();
-    f24.id_nom = int(refcheck::key(item.field(QStringLiteral("id"))));
-    f24.Edit2->setText(item.asString(QStringLiteral("s_caption")));
+    picked = Pick{int(refcheck::key(item.field(QStringLiteral("id")))), item.asString(QStringLiteral("s_caption"))};
     accept();
 }

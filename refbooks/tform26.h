@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <optional>
 
 class QKeyEvent;
 
@@ -12,6 +13,13 @@ class TForm26 : public QDialog {
     Q_OBJECT
 public:
     TForm26();
+
+    // The group chosen, handed back to the dialog that opened the picker.
+    struct Pick {
+        int id = 0;
+        QString caption;
+    };
+    std::optional<Pick> picked;
 
     DBGrid* DBGrid1;
     QLineEdit* Edit1;      // search by the beginning of the group's name; kept between openings

@@ -3,7 +3,7 @@
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/ui.h"
-#include "refbooks/refcheck.h"
+#include "domain/refcheck.h"
 #include "refbooks/tform10.h"
 #include "refbooks/tform7.h"
 
@@ -135,7 +135,19 @@ void TForm3::Button3Click() {
     // Nothing to delete in an empty list.
     if (izdel.isEmpty()) return;
     const qlonglong id = refcheck::key(izdel.field(QStringLiteral("id")));
-    const products::DeletePlan plan = deleter.ask(id, QDate::currentDate());
-    products::Deleter::run(id, plan);
+    products::ProductStore store;
+    const products::Usage used = store.usage(id, QDate::currentDate());
+    // The questions in their order; nothing is deleted before the last answer.
+    products::DeletePlan plan;
+    if (used.opers >= 1)
+        plan.opers = ui::confirmDelete(QStringLiteral("По изделию есть расценки они будут удалены!!!"));
+    if (used.entries >= 1) {
+        if (ui::confirmDelete(QStringLiteral(
+                "По изделию есть операции в текущем, предыдущем месяцах и ранее, они будут удалены. Удалить изделие? ")))
+            plan.entries = plan.product = true;
+    } else {
+        plan.product = ui::confirmDelete(QStringLiteral("Удалить изделие? "));
+    }
+    store.remove(id, plan);
     izdel.reopen();
 }

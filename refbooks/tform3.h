@@ -2,7 +2,7 @@
 // The products list: reference mode (add, change, delete) and the product picker of
 // the priced operation editor.
 #include "core/dbgrid.h"
-#include "refbooks/products.h"
+#include "domain/products.h"
 
 #include <QDialog>
 #include <QLineEdit>
@@ -21,8 +21,6 @@ public:
     QPushButton* Button2;  // "Изменить" / "Выбрать"
     QPushButton* Button3;  // "Удалить"
     QPushButton* Button4;  // "Выход"
-
-    products::Deleter deleter;  // its count queries Izdel_Smena and ii_oper
 
     void FormActivate();
     void Edit1Change();

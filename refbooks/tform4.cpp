@@ -3,9 +3,8 @@
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/ui.h"
-#include "journal/entry_rules.h"
-#include "journal/tform1.h"
-#include "journal/tform11.h"
+#include "domain/entry_rules.h"
+#include "domain/pricedops.h"
 #include "refbooks/crosslinks.h"
 #include "refbooks/tform22.h"
 
@@ -111,23 +110,10 @@ void TForm4::Button2Click() {
         return;
     }
     Query& oper = dm().Oper;
-    if (!oper.isEmpty()) {
-        TForm1& f1 = forms::form<TForm1>();
-        TForm11& f11 = forms::form<TForm11>();
-        f11.i_id = oper.asInt(QStringLiteral("i_id"));
-        f11.o_id = oper.asInt(QStringLiteral("id"));
-        f11.cena = entry::finalPrice(oper.asDouble(QStringLiteral("cena")), f1.CBox1->isChecked(), f1.CurrentShift);
-        Query& control = dm().Control;
-        control.close();
-        control.clearParams();
-        control.SQL.clear();
-        control.SQL << QStringLiteral("select marka from accounts_dep.izdel where id=") + QString::number(f11.i_id);
-        control.open();
-        f11.Edit2->setText(control.asString(QStringLiteral("marka")).trimmed() + QStringLiteral("; "));
-        control.close();
-        f11.Edit2->setText(f11.Edit2->text() + oper.asString(QStringLiteral("VID")).trimmed() + QStringLiteral("; "));
-        f11.Edit2->setText(f11.Edit2->text() + entry::kindText(oper.asInt(QStringLiteral("NAIMEN"))));
-    }
+    if (!oper.isEmpty())
+        picked = Pick{oper.asInt(QStringLiteral("id")), oper.asInt(QStringLiteral("i_id")),
+                      oper.field(QStringLiteral("cena")), oper.asString(QStringLiteral("MARKA")),
+                      oper.asString(QStringLiteral("VID")), oper.asInt(QStringLiteral("NAIMEN"))};
     accept();
 }
 
@@ -135,9 +121,7 @@ void TForm4::Button3Click() {
     Query& oper = dm().Oper;
     if (oper.isEmpty()) return;  // nothing to delete
     if (!ui::confirmDelete(QStringLiteral("Удалить операцию?"))) return;
-    Command& del = dm().Oper_del;
-    del.setParam(QStringLiteral("id"), oper.asInt(QStringLiteral("id")));
-    del.exec();
+    pricedops::PricedOpStore().remove(oper.asInt(QStringLiteral("id")));
     oper.reopen();
 }
 

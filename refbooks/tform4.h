@@ -8,6 +8,8 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVariant>
+#include <optional>
 
 class QKeyEvent;
 
@@ -17,6 +19,17 @@ public:
     TForm4();
 
     int Tag = 0;
+
+    // The operation chosen in picking mode, handed back to the shift entry dialog,
+    // which prices it for its own day and shift.
+    struct Pick {
+        int o_id = 0;
+        int i_id = 0;
+        QVariant basePrice;  // the lowest norm price; null when it has no norms
+        QString marka, vid;
+        int naimen = 0;
+    };
+    std::optional<Pick> picked;
 
     DBGrid* DBGrid1;
     QLineEdit* Edit1;       // search in the mark

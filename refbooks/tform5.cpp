@@ -3,8 +3,8 @@
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/ui.h"
-#include "journal/tform11.h"
 #include "refbooks/crosslinks.h"
+#include "domain/workers.h"
 #include "refbooks/tform2.h"
 
 #include <QHBoxLayout>
@@ -116,15 +116,7 @@ void TForm5::Button2Click() {
     Query& w = dm().Workers;
     if (Tag != 0) {
         if (!w.isEmpty()) {
-            const QString fio = w.asString(QStringLiteral("fio")).trimmed();
-            const int id = w.asInt(QStringLiteral("id"));
-            if (Tag == 24) {
-                auxEntryTakeWorker(id, fio);
-            } else {
-                TForm11& f11 = forms::form<TForm11>();
-                f11.Edit1->setText(fio);
-                f11.w_id = id;
-            }
+            picked = WorkerPick{w.asInt(QStringLiteral("id")), w.asString(QStringLiteral("fio")).trimmed()};
         }
         accept();
         return;
@@ -148,10 +140,7 @@ void TForm5::Button3Click() {
     if (w.isEmpty()) return;  // nobody to delete
     if (!ui::confirmDelete(QStringLiteral("Удалить работника?"))) return;
     const int rec = w.recNo();
-    Command& cmd = forms::form<TForm2>().cmd_person;
-    cmd.clearParams();
-    cmd.SQL = QStringList{workers::deleteSql(w.asInt(QStringLiteral("id")))};
-    cmd.exec();
+    workers::WorkerStore().remove(w.asInt(QStringLiteral("id")));
     w.reopen();
     // Past the end (the last row was deleted) this lands on the new last row.
     if (!w.isEmpty()) w.setRecNo(rec);

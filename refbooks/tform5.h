@@ -3,6 +3,7 @@
 // picking mode (tag 1 the shift entry dialog, 24 the auxiliary work entry)
 // hands the chosen worker to the dialog that opened it.
 #include "core/dbgrid.h"
+#include "refbooks/crosslinks.h"
 
 #include <QDialog>
 #include <QLineEdit>
@@ -16,6 +17,8 @@ public:
     TForm5();
 
     int Tag = 0;
+    // The worker chosen in picking mode, handed back to the dialog that opened the list.
+    std::optional<WorkerPick> picked;
 
     DBGrid* DBGrid1;
     QLineEdit* Edit1;      // search

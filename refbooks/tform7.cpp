@@ -2,8 +2,8 @@
 
 #include "core/datamodule.h"
 #include "core/ui.h"
-#include "refbooks/products.h"
-#include "refbooks/refcheck.h"
+#include "domain/products.h"
+#include "domain/refcheck.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -62,7 +62,11 @@ void TForm7::Button1Click() {
     // Changing with no current product is guarded by the list; a 0 here would add.
     if (Tag != 1 && changing == 0) return;
     const products::Product p{Edit1->text(), Edit2->text(), cb_item->keyInt()};
-    if (products::save(p, changing) != products::SaveResult::Saved) return;
+    const Result r = products::ProductStore().save(p, changing);
+    if (!r.saved()) {
+        ui::error(r.message);
+        return;
+    }
     dm().Izdel.reopen();
     accept();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The product editor: mark, mass and nomenclature group of a product.
-#include "core/db.h"
+#include "domain/db.h"
 #include "refbooks/keycombo.h"
 
 #include <QDialog>

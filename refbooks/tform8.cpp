@@ -3,7 +3,7 @@
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/ui.h"
-#include "refbooks/optypes.h"
+#include "domain/optypes.h"
 #include "refbooks/tform10.h"
 #include "refbooks/tform9.h"
 
@@ -107,6 +107,6 @@ void TForm8::Button3Click() {
     // Nothing to delete in an empty list.
     if (vid.isEmpty()) return;
     if (!ui::confirmDelete(QStringLiteral("Удалить вид операции?"))) return;
-    optypes::remove(vid.asInt(QStringLiteral("id")));
+    optypes::OpTypeStore().remove(vid.asInt(QStringLiteral("id")));
     vid.reopen();
 }

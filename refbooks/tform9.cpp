@@ -2,7 +2,7 @@
 
 #include "core/datamodule.h"
 #include "core/ui.h"
-#include "refbooks/optypes.h"
+#include "domain/optypes.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -28,7 +28,11 @@ void TForm9::Button1Click() {
     Query& vid = dm().Vid_oper;
     const int renaming = Tag == 1 ? 0 : vid.asInt(QStringLiteral("id"));
     if (Tag != 1 && renaming == 0) return;
-    if (optypes::save(Edit1->text(), renaming) != optypes::SaveResult::Saved) return;
+    const Result r = optypes::OpTypeStore().save(Edit1->text(), renaming);
+    if (!r.saved()) {
+        ui::error(r.message);
+        return;
+    }
     vid.reopen();
     accept();
 }

@@ -3,7 +3,7 @@
 // Each layout holds its report definition QuickRep1 and the query that feeds it; the
 // calling window sets the query's parameters and the title, opens the query, prepares
 // the report, shows the preview and closes the query. Layouts are never shown as windows.
-#include "core/db.h"
+#include "domain/db.h"
 #include "reports/engine/engine.h"
 
 #include <QSet>

@@ -2,7 +2,7 @@
 #include "reports/xls_export.h"
 
 #include "core/forms.h"
-#include "core/session.h"
+#include "domain/session.h"
 #include "core/ui.h"
 #include "reports/layouts.h"
 

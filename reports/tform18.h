@@ -1,7 +1,7 @@
 #pragma once
 // The summary reports window: a period and a product kind, and the four printed
 // production reports (and the spreadsheet report) for them.
-#include "core/db.h"
+#include "domain/db.h"
 
 #include <QButtonGroup>
 #include <QDateEdit>

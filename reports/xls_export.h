@@ -1,6 +1,6 @@
 #pragma once
 // The texts the spreadsheet exports write, and the production report export itself.
-#include "core/db.h"
+#include "domain/db.h"
 
 #include <QDate>
 #include <QString>

@@ -2,7 +2,7 @@
 // button, the shift filter on the rows read, the date re-read, add/change/delete, the
 // rate of kind 7777/7778 from its norms with price × hours computed by the database,
 // the worker and nomenclature pickers, and a fractional rate under a comma locale.
-#include "auxwork/auxwork.h"
+#include "domain/auxwork.h"
 #include "auxwork/tform24.h"
 #include "auxwork/tform25.h"
 #include "core/datamodule.h"
@@ -194,7 +194,9 @@ private slots:
             prepared << ed.Edit1->text() << ed.Edit2->text() << ed.Edit6->text() << QString::number(ed.id_p)
                      << QString::number(ed.id_nom) << ed.cb_type_work->currentText() << ed.DBEdit1->text()
                      << ed.DBEdit2->text();
-            auxEntryTakeWorker(2, QStringLiteral("  Петров П.П. "));
+            // As the workers list hands its pick back.
+            ed.Edit1->setText(QStringLiteral("Петров П.П."));
+            ed.id_p = 2;
             ed.Button4->click();
             ed.Edit6->selectAll();
             for (QChar c : QStringLiteral("8")) {

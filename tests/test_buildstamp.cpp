@@ -1,5 +1,5 @@
 // Build stamp parsing and the sign-in caption built from it.
-#include "core/buildstamp.h"
+#include "domain/buildstamp.h"
 
 #include <QtTest>
 

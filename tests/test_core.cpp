@@ -1,9 +1,9 @@
 // Start-up, the connection, the build guard, the shared data module and error display.
-#include "core/buildstamp.h"
-#include "core/connection.h"
+#include "domain/buildstamp.h"
+#include "domain/connection.h"
 #include "core/datamodule.h"
 #include "core/forms.h"
-#include "core/session.h"
+#include "domain/session.h"
 #include "core/signin.h"
 #include "core/ui.h"
 #include "journal/tform1.h"

@@ -1,11 +1,11 @@
 // Shift entries: the entry dialog with its pickers, the save with its day
 // posting, the delete with its recount, and the rules behind them.
-#include "core/connection.h"
+#include "domain/connection.h"
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/signin.h"
-#include "journal/entry_rules.h"
-#include "journal/entry_save.h"
+#include "domain/entry_rules.h"
+#include "domain/entry_store.h"
 #include "journal/tform1.h"
 #include "journal/tform11.h"
 #include "refbooks/tform4.h"
@@ -148,17 +148,9 @@ struct SecondClient {
             } else {
                 QSqlQuery(db).exec(QStringLiteral("set DateStyle to 'ISO, DMY'"));
                 try {
-                    Query control(name);
-                    Command smenaIU(name), hTabelIns(name), delSmena(name);
-                    entry::EntryStore::Parts parts;
-                    parts.connection = name;
-                    parts.control = &control;
-                    parts.smenaIU = &smenaIU;
-                    parts.hTabelIns = &hTabelIns;
-                    parts.delSmena = &delSmena;
-                    parts.report = [this](const QString& message) { refusal = message; };
-                    entry::EntryStore store(parts);
+                    entry::EntryStore store(name);
                     outcome = store.insert(r);
+                    refusal = store.refusal();
                 } catch (const std::exception& e) {
                     error = QString::fromUtf8(e.what());
                 }
@@ -851,17 +843,21 @@ private slots:
     void saveIsAllOrNothing() {
         MessageLog log;
         TForm11& f = forms::form<TForm11>();
-        // The timesheet's day column is a smallint: 40000 hours fail the posting,
-        // after the entry itself has been written.
-        QVERIFY(!saveNew(kIvanovCut, "1", "0", "40000"));
+        // The posting fails after the entry itself has been written.
+        testdb::exec(QStringLiteral(
+            "create function public.posting_refused() returns trigger language plpgsql as "
+            "$$ begin raise exception 'posting refused'; end $$"));
+        testdb::exec(QStringLiteral(
+            "create trigger refused before insert on accounts_dep.h_tabel for each row execute function public.posting_refused()"));
+        QVERIFY(!saveNew(kIvanovCut, "1", "0", "4"));
         QCOMPARE(log.messages.size(), 1);
-        QVERIFY2(log.lastText().contains("smallint"), qPrintable(log.lastText()));
+        QVERIFY2(log.lastText().contains("posting refused"), qPrintable(log.lastText()));
         QCOMPARE(entries(), 0);
         QCOMPARE(testdb::scalarInt("select count(*) from accounts_dep.h_tabel"), 0);
-        QCOMPARE(f.Edit6->text(), QStringLiteral("40000"));  // what was typed is still there
+        QCOMPARE(f.Edit6->text(), QStringLiteral("4"));  // what was typed is still there
         QCOMPARE(f.Edit1->text(), kIvanovCut.fio);
         // Fixed, the same dialog saves.
-        f.Edit6->setText(QStringLiteral("4"));
+        testdb::exec(QStringLiteral("drop trigger refused on accounts_dep.h_tabel"));
         f.Button1->click();
         QCOMPARE(f.result(), int(QDialog::Accepted));
         QCOMPARE(day(101, 1, 5), 4);
@@ -942,8 +938,7 @@ private slots:
         SecondClient second;
         std::thread other;
         bool secondWaited = false;
-        Command smenaIU;
-        entry::EntryStore first(entry::EntryStore::shared(smenaIU));
+        entry::EntryStore first;
         // The first client is between its duplicate check and its insert when the second one starts.
         first.afterCheck = [&] {
             other = std::thread([&] { second.save(record(kIvanovCut, 1, 3, secondDate)); });
@@ -1027,17 +1022,17 @@ private slots:
         QCOMPARE(entry::sql::duplicateCheck(r, 9),
                  QStringLiteral("select count(id) as cnt from accounts_dep.SMENA where w_id=101 and o_id=1 and i_id=1 "
                                 "and data=to_date('05.03.2024', 'DD.MM.YYYY') and smena=1 and id<>9 and color=3"));
-        QCOMPARE(entry::sql::timesheetInsert(r.day(), 7),
+        QCOMPARE(timesheet::sql::timesheetInsert(r.day(), 7),
                  QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d5) values(1, 101, 3, 2024, 7)"));
-        QCOMPARE(entry::sql::timesheetUpdate(r.day(), 7),
+        QCOMPARE(timesheet::sql::timesheetUpdate(r.day(), 7),
                  QStringLiteral("update accounts_dep.h_tabel set d5=7 where w_id=101 and smena=1 and month=3 and year=2024"));
         // Different months, shifts and workers never share a lock; days of one month do.
         const entry::Day d{101, kDay, 1};
-        QCOMPARE(entry::lockKey(d), entry::lockKey({101, kDay.addDays(20), 1}));
-        QVERIFY(entry::lockKey(d) != entry::lockKey({101, kDay.addMonths(1), 1}));
-        QVERIFY(entry::lockKey(d) != entry::lockKey({101, kDay.addYears(1), 1}));
-        QVERIFY(entry::lockKey(d) != entry::lockKey({101, kDay, 4}));
-        QVERIFY(entry::lockKey(d) != entry::lockKey({102, kDay, 1}));
+        QCOMPARE(locks::workerKey(d), locks::workerKey({101, kDay.addDays(20), 1}));
+        QVERIFY(locks::workerKey(d) != locks::workerKey({101, kDay.addMonths(1), 1}));
+        QVERIFY(locks::workerKey(d) != locks::workerKey({101, kDay.addYears(1), 1}));
+        QVERIFY(locks::workerKey(d) != locks::workerKey({101, kDay, 4}));
+        QVERIFY(locks::workerKey(d) != locks::workerKey({102, kDay, 1}));
     }
 };
 

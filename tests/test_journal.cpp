@@ -1,7 +1,7 @@
 // The journal window and the sign-in roles against a small fixture.
 #include "core/datamodule.h"
 #include "core/forms.h"
-#include "core/session.h"
+#include "domain/session.h"
 #include "core/signin.h"
 #include "journal/tform1.h"
 #include "support/testdb.h"

@@ -5,7 +5,7 @@
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "journal/tform1.h"
-#include "refbooks/products.h"
+#include "domain/products.h"
 #include "refbooks/tform10.h"
 #include "refbooks/tform3.h"
 #include "refbooks/tform7.h"
@@ -261,25 +261,22 @@ private slots:
 
     // Marks with quotes go to the database as typed and the duplicate check finds them.
     void marksWithQuotesAreStoredIntact() {
-        MessageLog log;
+        products::ProductStore store;
         for (const QString& mark : {QStringLiteral("12\"-Г"), QStringLiteral("O'Neil"), QStringLiteral("a\\'; --")}) {
-            QCOMPARE(int(products::save({mark, QStringLiteral("1"), 500}, 0)), int(products::SaveResult::Saved));
+            QCOMPARE(int(store.save({mark, QStringLiteral("1"), 500}, 0).status), int(Status::Saved));
             QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.izdel where marka=$m$") + mark +
                            QStringLiteral("$m$")),
                      1);
         }
-        QVERIFY(log.messages.isEmpty());
-        QCOMPARE(int(products::save({QStringLiteral("o'neil"), QStringLiteral("2"), 501}, 0)),
-                 int(products::SaveResult::Duplicate));
-        QCOMPARE(log.texts(), QStringList{kDuplicate});
+        const Result dup = store.save({QStringLiteral("o'neil"), QStringLiteral("2"), 501}, 0);
+        QCOMPARE(int(dup.status), int(Status::Duplicate));
+        QCOMPARE(dup.message, kDuplicate);
         // A change to a quoted mark, checked against the others.
         const qlonglong oneil = testdb::scalar(QStringLiteral("select id from accounts_dep.izdel where marka='O''Neil'")).toLongLong();
-        log.clear();
-        QCOMPARE(int(products::save({QStringLiteral("O'NEIL"), QStringLiteral("3"), 501}, oneil)),
-                 int(products::SaveResult::Saved));
-        QCOMPARE(int(products::save({QStringLiteral("12\"-г"), QStringLiteral("3"), 501}, oneil)),
-                 int(products::SaveResult::Duplicate));
-        QCOMPARE(log.texts(), QStringList{kDuplicate});
+        QCOMPARE(int(store.save({QStringLiteral("O'NEIL"), QStringLiteral("3"), 501}, oneil).status),
+                 int(Status::Saved));
+        QCOMPARE(int(store.save({QStringLiteral("12\"-г"), QStringLiteral("3"), 501}, oneil).status),
+                 int(Status::Duplicate));
         QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.izdel where marka='O''NEIL' and massa=3")), 1);
     }
 
@@ -377,17 +374,13 @@ private slots:
         testdb::exec(QStringLiteral(
             "insert into accounts_dep.smena(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, ok) "
             "values (101, 2, 20, 1, 1, 0, '1999-06-01', 1, 0, 4, 'no')"));
-        products::Deleter d;
-        MessageLog log;
-        log.answers = {QMessageBox::No, QMessageBox::No};
-        d.ask(2, QDate(2024, 3, 15));
-        // The 1999 entry is not counted: the product's question is the plain one.
-        QCOMPARE(log.texts(), (QStringList{kQOpers, kQProduct}));
+        products::ProductStore store;
+        const products::Usage before = store.usage(2, QDate(2024, 3, 15));
+        // The 1999 entry is not counted.
+        QCOMPARE(before.entries, 0);
+        QCOMPARE(before.opers, 1);
         testdb::exec(QStringLiteral("update accounts_dep.smena set data='2000-02-01'"));
-        log.clear();
-        log.answers = {QMessageBox::No, QMessageBox::No};
-        d.ask(2, QDate(2024, 3, 15));
-        QCOMPARE(log.texts(), (QStringList{kQOpers, kQEntries}));
+        QCOMPARE(store.usage(2, QDate(2024, 3, 15)).entries, 1);
     }
 
     // The deleted entries' hours leave the timesheet in the same transaction.

@@ -1,10 +1,11 @@
 // The hours timesheet window: month rules, colouring, rebuild from the journal and print.
 #include "core/datamodule.h"
 #include "core/forms.h"
-#include "core/session.h"
+#include "domain/session.h"
 #include "core/signin.h"
 #include "journal/tform1.h"
 #include "reports/layouts.h"
+#include "domain/timesheet_service.h"
 #include "support/testdb.h"
 #include "timesheet/timesheet.h"
 #include "timesheet/tform19.h"
@@ -319,10 +320,9 @@ private slots:
     void failedRebuildLeavesTheMonthUntouched() {
         const QStringList before = storedRows(3, 2024);
         QCOMPARE(before, (QStringList{"101/1: d4=99 d20=5", "105/2: d1=8"}));
-        Query dt;
         QList<int> days;
         // A statement fails while the 15th is being read.
-        QVERIFY_THROWS_EXCEPTION(DbError, timesheet::rebuildMonth(dt, 3, 2024, [&](int d) {
+        QVERIFY_THROWS_EXCEPTION(DbError, timesheet::Service(QString()).rebuildMonth(3, 2024, [&](int d) {
             days << d;
             if (d == 14) testdb::exec(QStringLiteral("select 1/0"));
         }));
@@ -346,7 +346,7 @@ private slots:
         // Once the entry is corrected the rebuild goes through, reporting every day.
         testdb::exec(QStringLiteral("update accounts_dep.smena set time=4 where time=40000"));
         days.clear();
-        timesheet::rebuildMonth(dt, 3, 2024, [&](int d) { days << d; });
+        timesheet::Service(QString()).rebuildMonth(3, 2024, [&](int d) { days << d; });
         QList<int> all;
         for (int d = 1; d <= 31; ++d) all << d;
         QCOMPARE(days, all);

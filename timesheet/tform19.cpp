@@ -1,5 +1,7 @@
 #include "timesheet/tform19.h"
 
+#include "domain/timesheet_service.h"
+
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/ui.h"
@@ -72,7 +74,6 @@ QVariant dateParam(const QDate& d) { return d.isValid() ? QVariant(d) : QVariant
 TForm19::TForm19() {
     setWindowTitle(QStringLiteral("Табель по времени"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    dt.SQL = {timesheet::dayQueryText()};
     DataSource1 = &dm().H_Tabel_1;
     DataSource2 = &dm().H_Tabel_2;
     DataSource3 = &dm().H_Tabel_3;
@@ -207,13 +208,12 @@ void TForm19::Button1Click() {
         return;
     }
     for (Query* q : shiftQueries()) q->close();
-    dt.close();
     PB->setMaximum(days);
     PB->setValue(1);
     PB->show();
     try {
         ui::BusyCursor busy;
-        timesheet::rebuildMonth(dt, m, y, [this](int day) {
+        timesheet::Service(QString()).rebuildMonth(m, y, [this](int day) {
             PB->setValue(day);
             PB->repaint();
         });

@@ -1,7 +1,7 @@
 #pragma once
 // The hours timesheet window: a month's hours per worker and day for shifts 1 to 3,
 // coloured by day and value, rebuilt from the shift entries, printed and exported.
-#include "core/db.h"
+#include "domain/db.h"
 #include "core/dbgrid.h"
 #include "timesheet/timesheet.h"
 
@@ -54,7 +54,6 @@ public:
     QPushButton* Button5;  // "Обновить"
     QPushButton* Button6;  // "Печать"
     QPushButton* Button4;  // "Выход"
-    Query dt;              // hours per shift and worker of one day
 
     // How the day columns 1 to 31 (index 0 is day 1) are painted for the chosen month.
     std::array<timesheet::DayColumn, 31> DayColumns;

@@ -1,6 +1,6 @@
 #pragma once
 // The month's hours of every worker, all shifts added, as a workbook.
-#include "core/db.h"
+#include "domain/db.h"
 #include "reports/xls_export.h"
 
 namespace xls {

@@ -1,9 +1,9 @@
 #include "support/testdb.h"
 
-#include "core/connection.h"
+#include "domain/connection.h"
 #include "core/datamodule.h"
 #include "core/forms.h"
-#include "core/session.h"
+#include "domain/session.h"
 #include "core/signin.h"
 #include "journal/tform1.h"
 

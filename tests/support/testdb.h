@@ -2,7 +2,7 @@
 // The database fixture of the tests: a fresh database copied from a template that
 // the test command prepared (schema only, or schema with the demo data), and the
 // application started on it the way the client starts.
-#include "core/db.h"
+#include "domain/db.h"
 #include "core/ui.h"
 
 #include <QList>

@@ -1,4 +1,4 @@
-#include "journal/entry_rules.h"
+#include "domain/entry_rules.h"
 
 #include <QLocale>
 #include <cfloat>

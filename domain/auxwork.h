@@ -2,6 +2,8 @@
 // Auxiliary work (accounts_dep.fatigue): hours booked at the rate of one of the two
 // reserved operation types, 7777 and 7778. The query texts and statements of the
 // register and its entry dialog.
+#include "domain/result.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -31,5 +33,17 @@ struct Entry {
 QString insertStatement(const Entry& e);
 // A changed entry keeps its date and shift.
 QString updateStatement(const Entry& e, int id);
+
+class AuxWorkStore {
+public:
+    explicit AuxWorkStore(QString connection = {});
+    // Books a new entry (id == 0) or changes entry id; the hours must lie in their range
+    // and a rate must be given.
+    Result save(const Entry& e, int id);
+    void remove(int id);
+
+private:
+    QString connection_;
+};
 
 }  // namespace auxwork

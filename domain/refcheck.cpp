@@ -1,4 +1,4 @@
-#include "refbooks/refcheck.h"
+#include "domain/refcheck.h"
 
 
 namespace refcheck {

@@ -1,4 +1,7 @@
-#include "auxwork/auxwork.h"
+#include "domain/auxwork.h"
+
+#include "domain/db.h"
+#include "domain/limits.h"
 
 namespace auxwork {
 
@@ -50,6 +53,26 @@ QString updateStatement(const Entry& e, int id) {
            QStringLiteral(", id_o=") + QString::number(e.kind) + QStringLiteral(", id_p=") + QString::number(e.id_p) +
            QStringLiteral(", cnt=") + QString::number(e.hours) + QStringLiteral(", price=") + e.rate +
            QStringLiteral(" where id=") + QString::number(id);
+}
+
+AuxWorkStore::AuxWorkStore(QString connection) : connection_(std::move(connection)) {}
+
+Result AuxWorkStore::save(const Entry& e, int id) {
+    if (e.id_nom == 0 || e.id_p == 0 || e.kind == 0 || e.rate.isEmpty())
+        return Result::refuse(Status::Incomplete, kFillAllFields);
+    if (auto refusal = limits::check(limits::kAuxHours, double(e.hours)))
+        return Result::refuse(Status::Invalid, *refusal);
+    if (auto refusal = limits::check(limits::kPrice, e.rate)) return Result::refuse(Status::Invalid, *refusal);
+    Command cmd(connection_);
+    cmd.setText(id == 0 ? insertStatement(e) : updateStatement(e, id));
+    cmd.exec();
+    return Result::ok(id);
+}
+
+void AuxWorkStore::remove(int id) {
+    Command cmd(connection_);
+    cmd.setText(QStringLiteral("delete from accounts_dep.fatigue where id=") + QString::number(id));
+    cmd.exec();
 }
 
 }  // namespace auxwork

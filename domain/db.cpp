@@ -1,4 +1,4 @@
-#include "core/db.h"
+#include "domain/db.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

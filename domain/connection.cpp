@@ -1,6 +1,6 @@
-#include "core/connection.h"
+#include "domain/connection.h"
 
-#include "core/db.h"
+#include "domain/db.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>

@@ -1,4 +1,4 @@
-#include "core/buildstamp.h"
+#include "domain/buildstamp.h"
 
 #include <cstring>
 

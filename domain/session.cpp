@@ -1,4 +1,4 @@
-#include "core/session.h"
+#include "domain/session.h"
 
 #include <QCoreApplication>
 

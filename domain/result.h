@@ -1,0 +1,26 @@
+#pragma once
+// What a store answers to a change: done, or refused with the sentence the user is
+// shown. Database failures are not refusals: they throw DbError.
+#include <QString>
+#include <stdexcept>
+
+enum class Status { Saved, Incomplete, Duplicate, Invalid };
+
+struct Result {
+    Status status = Status::Saved;
+    QString message;  // empty when saved
+    qlonglong id = 0; // the key of a row the change made, where the store reads it back
+
+    bool saved() const { return status == Status::Saved; }
+    static Result ok(qlonglong id = 0) { return {Status::Saved, {}, id}; }
+    static Result refuse(Status s, const QString& message) { return {s, message, 0}; }
+};
+
+// A refusal raised where a handler cannot simply return it: shown like any error, and
+// the action stops with nothing stored.
+class Refusal : public std::runtime_error {
+public:
+    explicit Refusal(const QString& message) : std::runtime_error(message.toStdString()) {}
+};
+
+inline const QString kFillAllFields = QStringLiteral("Все поля должны быть заполнены!");
