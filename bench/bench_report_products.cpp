@@ -1,7 +1,7 @@
 // The detailed report by products over 5,000 result rows, from the database to the pages:
 // reading its query, laying out the pages, and (for scale) writing the PDF.
 // Usage: bench_report_products [rows] [runs]  (needs the test server, see scripts/test.sh)
-#include "reports/layouts.h"
+#include "papers/layouts.h"
 #include "support/testdb.h"
 
 #include <QApplication>

@@ -1,6 +1,7 @@
 #include "core/application.h"
 
 #include "core/ui.h"
+#include "export/excel.h"
 
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -27,4 +28,8 @@ void setupApplication(QApplication& app) {
         app.installTranslator(qt);
     // The workbook writer formats numbers with the C library's locale: keep a point.
     std::setlocale(LC_NUMERIC, "C");
+    // The workbook operations' messages are message boxes in the client.
+    workbook::setMessenger([](const QString& text, const QString& caption, workbook::NoteKind kind) {
+        ui::message(text, caption, kind == workbook::NoteKind::Error ? ui::Icon::Error : ui::Icon::Information);
+    });
 }

@@ -1,6 +1,5 @@
 #include "export/excel.h"
 
-#include "core/ui.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -99,19 +98,31 @@ QString writeWorkbook(const Workbook& book, QString* error) {
     return {};
 }
 
+const QString kErrorCaption = QStringLiteral("Ошибка");
+
+Messenger& messenger() {
+    static Messenger m;
+    return m;
+}
+
+void tell(const QString& text, const QString& caption, NoteKind kind) {
+    if (messenger()) messenger()(text, caption, kind);
+    else qWarning("%s: %s", qUtf8Printable(caption), qUtf8Printable(text));
+}
+
 int writeCell(int sheet, int column, int row, const QString& text, bool formatted,
               bool asText, bool autoFit, bool bold) {
     if (text.isEmpty()) return 1;
     State& s = state();
     Sheet* target = s.book ? s.book->sheet(sheet) : nullptr;
     if (!target) {
-        ui::error(composedMessage(sheet, column, row),
-                  QStringLiteral("Ошибочный номер листа Microsoft Excel"));
+        tell(composedMessage(sheet, column, row), QStringLiteral("Ошибочный номер листа Microsoft Excel"),
+             NoteKind::Error);
         return -1;
     }
     if (column < 1 || column > kMaxColumns || row < 1 || row > kMaxRows ||
         text.size() > kMaxTextLength) {
-        ui::error(composedMessage(sheet, column, row), QStringLiteral("Ошибка Microsoft Excel"));
+        tell(composedMessage(sheet, column, row), QStringLiteral("Ошибка Microsoft Excel"), NoteKind::Error);
         return -1;
     }
     if (formatted) {
@@ -185,6 +196,8 @@ void setClock(Clock clock) { state().clock = std::move(clock); }
 void reset() { state() = State{}; }
 }  // namespace testing
 
+void setMessenger(Messenger m) { messenger() = std::move(m); }
+
 }  // namespace workbook
 
 using namespace workbook;
@@ -193,7 +206,7 @@ int ExcelOpen(const QString& fileName) {
     State& s = state();
     s.started = true;
     if (!fileName.isEmpty()) {
-        ui::error(QStringLiteral("Ошибка открытия файла Microsoft Excel."));
+        tell(QStringLiteral("Ошибка открытия файла Microsoft Excel."), kErrorCaption, NoteKind::Error);
         return -1;
     }
     s.book = std::make_unique<Workbook>(s.pendingTitle.isEmpty() ? kDefaultTitle : s.pendingTitle);
@@ -210,7 +223,7 @@ int ExcelSetVisible(bool visible) {
     QString error;
     const QString path = writeWorkbook(*s.book, &error);
     if (path.isEmpty()) {
-        ui::error(QStringLiteral("Не удалось сохранить книгу.\n%1").arg(error));
+        tell(QStringLiteral("Не удалось сохранить книгу.\n%1").arg(error), kErrorCaption, NoteKind::Error);
         return 1;
     }
     s.book->markSaved(path);
@@ -224,10 +237,10 @@ int ExcelSetVisible(bool visible) {
     }
     const bool opened = s.opener ? s.opener(path) : openInSpreadsheetProgram(path);
     if (!opened) {
-        ui::message(QStringLiteral("Книга сохранена в файл\n%1\n\nОткрыть её не удалось: не найдена "
-                                   "программа для работы с электронными таблицами.")
-                        .arg(shown),
-                    QStringLiteral("Книга сохранена"), ui::Icon::Information);
+        tell(QStringLiteral("Книга сохранена в файл\n%1\n\nОткрыть её не удалось: не найдена "
+                            "программа для работы с электронными таблицами.")
+                 .arg(shown),
+             QStringLiteral("Книга сохранена"), NoteKind::Information);
     }
     return 1;
 }

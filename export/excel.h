@@ -46,6 +46,12 @@ void ExcelSetTitle(const QString& subject);
 
 namespace workbook {
 
+// Where the operations' messages go (the client shows them in message boxes); without
+// one they go to the log.
+enum class NoteKind { Error, Information };
+using Messenger = std::function<void(const QString& text, const QString& caption, NoteKind kind)>;
+void setMessenger(Messenger m);
+
 inline const QString kDefaultTitle = QStringLiteral("Книга");
 
 // The workbook being filled (or the last one shown), nullptr before the first ExcelOpen.

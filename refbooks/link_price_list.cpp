@@ -1,5 +1,5 @@
 // The priced operations list's "Excel".
 #include "refbooks/crosslinks.h"
-#include "refbooks/price_list.h"
+#include "papers/price_list.h"
 
 void exportPriceList() { xls::exportPriceListWorkbook(); }

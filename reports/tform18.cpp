@@ -1,10 +1,12 @@
 #include "reports/tform18.h"
-#include "reports/xls_export.h"
+
+#include "reports/engine/preview.h"
+#include "papers/xls_export.h"
 
 #include "core/forms.h"
 #include "domain/session.h"
 #include "core/ui.h"
-#include "reports/layouts.h"
+#include "papers/layouts.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -142,7 +144,7 @@ void TForm18::runReport(reports::ReportLayout& layout, bool closeFirst, const QS
         layout.QuickRep1.setCaption(QStringLiteral("QRLabel1"), title);
         layout.Prepare();
     }
-    layout.Preview(this, layout.QuickRep1.element(QStringLiteral("QRLabel1")).text);
+    rpt::showPreview(layout.prepared, this, layout.QuickRep1.element(QStringLiteral("QRLabel1")).text);
 }
 
 void TForm18::Button4Click() {

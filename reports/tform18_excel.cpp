@@ -1,6 +1,6 @@
 // The spreadsheet report of the summary reports window.
 #include "reports/tform18.h"
-#include "reports/xls_export.h"
+#include "papers/xls_export.h"
 
 void TForm18::Button6Click() {
     reports::applyKindFilter(XLS_Rep, RadioGroup1->itemIndex());

@@ -1,6 +1,7 @@
 // Painting prepared pages: PDF files, printers, images and the preview window.
 #include "core/ui.h"
 #include "reports/engine/engine.h"
+#include "reports/engine/preview.h"
 
 #include <QAction>
 #include <QFileDialog>

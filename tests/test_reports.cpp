@@ -4,7 +4,7 @@
 #include "domain/session.h"
 #include "core/signin.h"
 #include "journal/tform1.h"
-#include "reports/layouts.h"
+#include "papers/layouts.h"
 #include "reports/tform18.h"
 #include "support/testdb.h"
 

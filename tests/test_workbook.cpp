@@ -78,6 +78,9 @@ private slots:
             return openerResult_;
         });
         workbook::testing::setClock([] { return QDateTime(QDate(2026, 12, 9), QTime(14, 5, 30)); });
+        workbook::setMessenger([](const QString& text, const QString& caption, workbook::NoteKind kind) {
+            ui::message(text, caption, kind == workbook::NoteKind::Error ? ui::Icon::Error : ui::Icon::Information);
+        });
         ui::testing::setMessageHook([this](const ui::Message& m) {
             messages_ << m;
             return QMessageBox::Ok;

@@ -1,11 +1,12 @@
 #include "timesheet/tform19.h"
 
 #include "domain/timesheet_service.h"
+#include "reports/engine/preview.h"
 
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/ui.h"
-#include "reports/layouts.h"
+#include "papers/layouts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -253,7 +254,7 @@ void TForm19::Button6Click() {
                 ComboBox1->currentText() + QLatin1Char(' ') + ComboBox2->currentText() + QStringLiteral(" г.");
             layout.Prepare();
         }
-        layout.Preview(this, QStringLiteral("Табель по времени: ") + layout.QRLabel33().text);
+        rpt::showPreview(layout.prepared, this, QStringLiteral("Табель по времени: ") + layout.QRLabel33().text);
     } catch (...) {
         q.close();
         throw;

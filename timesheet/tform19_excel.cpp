@@ -1,7 +1,7 @@
 // The spreadsheet export of the hours timesheet.
 #include "core/forms.h"
-#include "reports/layouts.h"
-#include "timesheet/timesheet_export.h"
+#include "papers/layouts.h"
+#include "papers/timesheet_export.h"
 #include "timesheet/tform19.h"
 
 #include <QAbstractButton>

@@ -5,8 +5,8 @@
 //      page footer, each band holding positioned elements.
 //   2. prepare(def, rows) lays out every page. It is a pure step, paints nothing and needs
 //      no GUI, so pagination, group breaks and totals can be checked on its result.
-//   3. The prepared pages go to the screen (showPreview), a printer (print) or a PDF file
-//      (writePdf); all three paint through render().
+//   3. The prepared pages go to a PDF file (writePdf) or, through preview.h, to the
+//      screen (showPreview) or a printer (print); all of them paint through render().
 //
 // Geometry is in millimetres: element rectangles relative to the top-left corner of their
 // band, prepared items relative to the top-left corner of the paper. Font sizes are points.
@@ -46,8 +46,6 @@
 #include <vector>
 
 class QPainter;
-class QPrinter;
-class QWidget;
 
 namespace rpt {
 
@@ -238,17 +236,7 @@ QString formatValue(const QVariant& v, const QString& mask, const QString& decim
 // full-page mode, PDF writer or image); millimetres are mapped through the device's DPI.
 void render(const PreparedReport& report, int pageIndex, QPainter& painter);
 
-// Paints the pages the printer asks for (all, or its page range) onto it. Returns false if
-// the printer cannot be opened.
-bool print(const PreparedReport& report, QPrinter& printer);
-// Asks for a printer with the print dialog and prints. Returns false if cancelled.
-bool print(const PreparedReport& report, QWidget* parent);
-
 // Writes all pages as a PDF file. Returns false if the file cannot be written.
 bool writePdf(const PreparedReport& report, const QString& path, const QString& title = {});
-
-// Shows the preview (zoom, page navigation, printing, "Сохранить в PDF") modally through
-// ui::execModal and returns its result code.
-int showPreview(const PreparedReport& report, QWidget* parent, const QString& title);
 
 }  // namespace rpt

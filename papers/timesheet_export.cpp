@@ -1,4 +1,4 @@
-#include "timesheet/timesheet_export.h"
+#include "papers/timesheet_export.h"
 
 #include "export/excel.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // The month's hours of every worker, all shifts added, as a workbook.
 #include "domain/db.h"
-#include "reports/xls_export.h"
+#include "papers/xls_export.h"
 
 namespace xls {
 

@@ -1,4 +1,4 @@
-#include "reports/layouts.h"
+#include "papers/layouts.h"
 
 namespace reports {
 
@@ -35,9 +35,7 @@ const rpt::PreparedReport& ReportLayout::Prepare() {
     return prepared;
 }
 
-int ReportLayout::Preview(QWidget* parent, const QString& title) {
-    return rpt::showPreview(prepared, parent, title);
-}
+
 
 }  // namespace reports
 

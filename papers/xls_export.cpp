@@ -1,4 +1,4 @@
-#include "reports/xls_export.h"
+#include "papers/xls_export.h"
 
 #include "export/excel.h"
 

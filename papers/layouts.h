@@ -10,8 +10,6 @@
 #include <QString>
 #include <QStringList>
 
-class QWidget;
-
 namespace reports {
 
 // The rows of an open query that pass its filter, as the report engine walks them.
@@ -46,8 +44,6 @@ public:
 
     // Lays out every page from the rows of the open query that pass its filter.
     const rpt::PreparedReport& Prepare();
-    // Shows the prepared pages; the user prints or saves them from there.
-    int Preview(QWidget* parent, const QString& title);
 
 protected:
     QStringList decimalFields_;

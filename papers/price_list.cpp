@@ -1,9 +1,8 @@
-#include "refbooks/price_list.h"
+#include "papers/price_list.h"
 
 #include "domain/db.h"
 #include "export/excel.h"
-#include "refbooks/crosslinks.h"
-#include "reports/xls_export.h"
+#include "papers/xls_export.h"
 
 #include <QGuiApplication>
 
