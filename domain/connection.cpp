@@ -33,11 +33,12 @@ Params params(const QString& arg1, const QString& arg2, const QProcessEnvironmen
     return p;
 }
 
-bool open(const Params& p, QString* error) {
-    closeShared();
+bool open(const Params& p, QString* error, const QString& name) {
+    const QString connectionName = name.isEmpty() ? kConnectionName : name;
+    closeShared(connectionName);
     bool ok = false;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kConnectionName);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
         db.setHostName(p.host);
         db.setPort(p.port);
         db.setDatabaseName(p.database);
@@ -55,17 +56,18 @@ bool open(const Params& p, QString* error) {
         }
         if (!ok) db.close();
     }
-    if (!ok) QSqlDatabase::removeDatabase(kConnectionName);
+    if (!ok) QSqlDatabase::removeDatabase(connectionName);
     return ok;
 }
 
-void closeShared() {
-    if (!QSqlDatabase::contains(kConnectionName)) return;
+void closeShared(const QString& name) {
+    const QString connectionName = name.isEmpty() ? kConnectionName : name;
+    if (!QSqlDatabase::contains(connectionName)) return;
     {
-        QSqlDatabase db = QSqlDatabase::database(kConnectionName, false);
+        QSqlDatabase db = QSqlDatabase::database(connectionName, false);
         db.close();
     }
-    QSqlDatabase::removeDatabase(kConnectionName);
+    QSqlDatabase::removeDatabase(connectionName);
 }
 
 }  // namespace connection

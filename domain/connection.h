@@ -29,9 +29,10 @@ struct Params {
 Params params(const QString& arg1, const QString& arg2,
               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 
-// Opens the shared connection; false (and nothing open) when it cannot be opened.
-bool open(const Params& p, QString* error = nullptr);
-// Closes and removes the shared connection.
-void closeShared();
+// Opens the shared connection (or another one by name, for a second client in a test
+// or a worker thread); false (and nothing open) when it cannot be opened.
+bool open(const Params& p, QString* error = nullptr, const QString& name = {});
+// Closes and removes the shared connection (or the one named).
+void closeShared(const QString& name = {});
 
 }  // namespace connection

@@ -62,6 +62,9 @@ public:
     // Sets the confirmation mark ("ok", "да" or "no") of entry id.
     void setConfirmation(int id, const QString& ok);
 
+    // The day postings of this store's changes.
+    timesheet::Service& timesheet() { return timesheet_; }
+
     // The message of the last refusal (Duplicate or Invalid).
     const QString& refusal() const { return refusal_; }
 

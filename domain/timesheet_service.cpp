@@ -72,6 +72,7 @@ void Service::lockDays(const QList<Day>& days) const { locks::takeDays(connectio
 void Service::postDay(const Day& d, bool insertMissing) const {
     const int cnt = insertMissing ? scalar(sql::timesheetCount(d)) : 1;
     const int tim = scalar(sql::daySum(d));
+    if (afterSum) afterSum();
     Command c(connection_);
     c.setText(cnt == 0 ? sql::timesheetInsert(d, tim) : sql::timesheetUpdate(d, tim));
     c.exec();

@@ -43,6 +43,10 @@ public:
     // the month before the commit, so a throw from it leaves the month as it was.
     void rebuildMonth(int month, int year, const std::function<void(int day)>& onDay = {}) const;
 
+    // Runs between reading a day's total and storing it (tests hold a posting there to
+    // let another client in).
+    std::function<void()> afterSum;
+
 private:
     int scalar(const QString& sql) const;
     QString connection_;
