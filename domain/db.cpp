@@ -4,12 +4,18 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <atomic>
+
 namespace {
+std::atomic<long> roundTrips_{0};
+
 QString errorText(const QSqlError& e) {
     const QString db = e.databaseText().trimmed();
     return db.isEmpty() ? e.text().trimmed() : db;
 }
 }  // namespace
+
+long roundTrips() { return roundTrips_; }
 
 int toInt(const QVariant& v) {
     if (v.isNull()) return 0;
@@ -61,8 +67,10 @@ QSqlQuery Statement::run(bool forwardOnly) const {
     const QString sql = text();
     bool ok;
     if (params_.empty()) {
+        roundTrips_ += 1;
         ok = q.exec(sql);
     } else {
+        roundTrips_ += 2;  // the driver prepares, then executes
         if (!q.prepare(sql)) throw DbError(errorText(q.lastError()));
         for (const auto& p : params_) q.bindValue(QLatin1Char(':') + p.first, p.second);
         ok = q.exec();
@@ -224,16 +232,20 @@ void Query::applyFilter() {
 Transaction::Transaction(QString connectionName)
     : connection_(connectionName.isEmpty() ? kConnectionName : std::move(connectionName)) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    ++roundTrips_;
     if (!db.transaction()) throw DbError(errorText(db.lastError()));
     open_ = true;
 }
 
 Transaction::~Transaction() {
-    if (open_) QSqlDatabase::database(connection_, false).rollback();
+    if (!open_) return;
+    ++roundTrips_;
+    QSqlDatabase::database(connection_, false).rollback();
 }
 
 void Transaction::commit() {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    ++roundTrips_;
     if (!db.commit()) {
         const QString msg = errorText(db.lastError());
         db.rollback();

@@ -140,5 +140,10 @@ private:
 };
 
 // Numbers as the database returns them (numeric comes as exact text).
+// Statements sent to the server so far in this process (a bound statement counts
+// twice: the driver prepares it, then executes it; begin, commit and rollback once);
+// for benchmarks.
+long roundTrips();
+
 int toInt(const QVariant& v);
 double toDouble(const QVariant& v);
