@@ -37,11 +37,11 @@
 --          set_config('mirn.app_version', '20261201 36000', false);
 -- and the triggers read current_setting('mirn.client_role', true) and so on.
 -- Unset or empty (a psql session) they are recorded as null. db_user is the
--- session user (the trigger functions run as the extension's owner, so that
--- writers need no rights on the log and cannot alter it).
+-- session user: the history's trigger function runs as the extension's owner,
+-- so that writers need no rights on the log and cannot alter it.
 --
 -- The change report's query (changes of entries and prices in a period, the
--- first date included, the second excluded); it is served by change_log_at_idx:
+-- first moment included, the second excluded); change_log_at_idx serves it:
 --   select id, at, table_name, row_id, action, old_row, new_row,
 --          db_user, client_role, client_host, app_version
 --     from accounts_dep.change_log
@@ -77,6 +77,9 @@ CREATE TABLE IF NOT EXISTS accounts_dep.change_log (
 CREATE INDEX IF NOT EXISTS change_log_table_row_idx ON accounts_dep.change_log (table_name, row_id);
 CREATE INDEX IF NOT EXISTS change_log_at_idx ON accounts_dep.change_log (at);
 
+-- Every writer's guard reads the closed months; they are no secret.
+GRANT SELECT ON accounts_dep.period_lock TO PUBLIC;
+
 ------------------------------------------------------------------------------
 -- Closed months
 ------------------------------------------------------------------------------
@@ -87,30 +90,26 @@ LANGUAGE sql IMMUTABLE AS $$
                   'август', 'сентябрь', 'октябрь', 'ноябрь', 'декабрь'])[m]
 $$;
 
--- Refuses the write when month (y1, m1) or (y2, m2) is closed; a null or
--- impossible month is never closed.
--- Every writer first takes a shared advisory lock on its months, and closing a
--- month takes the exclusive one (period_lock_serialize): a month is closed only
--- once the saves already writing into it have ended, and a save that comes
--- after the closing sees it. Otherwise an entry could land in a month closed
--- while it was being saved.
-CREATE OR REPLACE FUNCTION accounts_dep.period_lock_check(y1 integer, m1 integer, y2 integer, m2 integer)
-RETURNS void
-LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+-- A month as one number, year * 100 + month (202611); null for no month or an
+-- impossible one, which is never closed.
+CREATE OR REPLACE FUNCTION accounts_dep.period_key(y integer, m integer) RETURNS integer
+LANGUAGE sql IMMUTABLE AS $$
+    SELECT CASE WHEN y BETWEEN 1 AND 9999 AND m BETWEEN 1 AND 12 THEN y * 100 + m END
+$$;
+CREATE OR REPLACE FUNCTION accounts_dep.period_key(d date) RETURNS integer
+LANGUAGE sql IMMUTABLE AS $$
+    SELECT accounts_dep.period_key(date_part('year', d)::integer, date_part('month', d)::integer)
+$$;
+
+-- The refusal, should month k (year * 100 + month) be closed.
+CREATE OR REPLACE FUNCTION accounts_dep.period_lock_refuse(k integer) RETURNS void
+LANGUAGE plpgsql AS $$
 DECLARE
     r record;
 BEGIN
-    IF y1 BETWEEN 1 AND 9999 AND m1 BETWEEN 1 AND 12 THEN
-        PERFORM pg_advisory_xact_lock_shared(28012, y1 * 100 + m1);
-    END IF;
-    IF y2 BETWEEN 1 AND 9999 AND m2 BETWEEN 1 AND 12 AND (y2, m2) IS DISTINCT FROM (y1, m1) THEN
-        PERFORM pg_advisory_xact_lock_shared(28012, y2 * 100 + m2);
-    END IF;
     SELECT p.year, p.month, p.closed_by, p.closed_at INTO r
       FROM accounts_dep.period_lock p
-     WHERE (p.year = y1 AND p.month = m1) OR (p.year = y2 AND p.month = m2)
-     ORDER BY p.year, p.month
-     LIMIT 1;
+     WHERE p.year = k / 100 AND p.month = k % 100;
     IF FOUND THEN
         RAISE EXCEPTION USING
             ERRCODE = 'ML001',
@@ -121,78 +120,75 @@ BEGIN
 END
 $$;
 
--- The month of an entry is the month of its date.
-CREATE OR REPLACE FUNCTION accounts_dep.period_lock_guard_smena() RETURNS trigger
+-- Refuses a write whose row is in a closed month before or after it.
+-- An entry's month is that of its date, a timesheet row's its month and year.
+-- Auxiliary work carries its month twice: the date (which the register lists by)
+-- and i_mnth/i_year (which not every writer fills); either can put it in a
+-- closed month.
+-- Every writer first takes a shared advisory lock on its months, and closing a
+-- month takes the exclusive one (period_lock_serialize): a month is closed only
+-- once the saves already writing into it have ended, and a save that comes after
+-- the closing sees it. Otherwise an entry could land in a month closed while it
+-- was being saved.
+-- It runs for every row written, so it does no more than that: one lock and
+-- one primary key lookup per distinct month, no nested calls on the way through.
+CREATE OR REPLACE FUNCTION accounts_dep.period_lock_guard() RETURNS trigger
 LANGUAGE plpgsql AS $$
+DECLARE
+    old1 integer;  -- the row's month(s) before the write, year * 100 + month
+    old2 integer;
+    new1 integer;  -- and after it
+    new2 integer;
+    k integer;
 BEGIN
-    IF TG_OP = 'INSERT' THEN
-        PERFORM accounts_dep.period_lock_check(extract(year FROM NEW.data)::int, extract(month FROM NEW.data)::int, NULL, NULL);
-        RETURN NEW;
-    ELSIF TG_OP = 'DELETE' THEN
-        PERFORM accounts_dep.period_lock_check(extract(year FROM OLD.data)::int, extract(month FROM OLD.data)::int, NULL, NULL);
+    IF TG_OP <> 'INSERT' THEN
+        CASE TG_TABLE_NAME
+        WHEN 'smena' THEN old1 := accounts_dep.period_key(OLD.data);
+        WHEN 'h_tabel' THEN old1 := accounts_dep.period_key(OLD.year, OLD.month);
+        ELSE old1 := accounts_dep.period_key(OLD.d_date); old2 := accounts_dep.period_key(OLD.i_year, OLD.i_mnth);
+        END CASE;
+    END IF;
+    IF TG_OP <> 'DELETE' THEN
+        CASE TG_TABLE_NAME
+        WHEN 'smena' THEN new1 := accounts_dep.period_key(NEW.data);
+        WHEN 'h_tabel' THEN new1 := accounts_dep.period_key(NEW.year, NEW.month);
+        ELSE new1 := accounts_dep.period_key(NEW.d_date); new2 := accounts_dep.period_key(NEW.i_year, NEW.i_mnth);
+        END CASE;
+    END IF;
+    -- Each month once (an update mostly stays in its month).
+    IF old2 = old1 THEN old2 := NULL; END IF;
+    IF new1 IN (old1, old2) THEN new1 := NULL; END IF;
+    IF new2 IN (old1, old2, new1) THEN new2 := NULL; END IF;
+    FOREACH k IN ARRAY ARRAY[old1, old2, new1, new2] LOOP
+        CONTINUE WHEN k IS NULL;
+        PERFORM pg_advisory_xact_lock_shared(28012, k);
+        IF EXISTS (SELECT 1 FROM accounts_dep.period_lock p WHERE p.year = k / 100 AND p.month = k % 100) THEN
+            PERFORM accounts_dep.period_lock_refuse(k);
+        END IF;
+    END LOOP;
+    IF TG_OP = 'DELETE' THEN
         RETURN OLD;
     END IF;
-    PERFORM accounts_dep.period_lock_check(extract(year FROM OLD.data)::int, extract(month FROM OLD.data)::int,
-                                           extract(year FROM NEW.data)::int, extract(month FROM NEW.data)::int);
     RETURN NEW;
-END
-$$;
-
-CREATE OR REPLACE FUNCTION accounts_dep.period_lock_guard_h_tabel() RETURNS trigger
-LANGUAGE plpgsql AS $$
-BEGIN
-    IF TG_OP = 'INSERT' THEN
-        PERFORM accounts_dep.period_lock_check(NEW.year, NEW.month, NULL, NULL);
-        RETURN NEW;
-    ELSIF TG_OP = 'DELETE' THEN
-        PERFORM accounts_dep.period_lock_check(OLD.year, OLD.month, NULL, NULL);
-        RETURN OLD;
-    END IF;
-    PERFORM accounts_dep.period_lock_check(OLD.year, OLD.month, NEW.year, NEW.month);
-    RETURN NEW;
-END
-$$;
-
--- Auxiliary work carries its month twice: the date (which the register lists
--- by) and i_mnth/i_year (which not every writer fills). A row belongs to a
--- closed month if either says so.
-CREATE OR REPLACE FUNCTION accounts_dep.period_lock_guard_fatigue() RETURNS trigger
-LANGUAGE plpgsql AS $$
-BEGIN
-    IF TG_OP IN ('UPDATE', 'DELETE') THEN
-        PERFORM accounts_dep.period_lock_check(extract(year FROM OLD.d_date)::int, extract(month FROM OLD.d_date)::int,
-                                               OLD.i_year, OLD.i_mnth);
-    END IF;
-    IF TG_OP IN ('INSERT', 'UPDATE') THEN
-        PERFORM accounts_dep.period_lock_check(extract(year FROM NEW.d_date)::int, extract(month FROM NEW.d_date)::int,
-                                               NEW.i_year, NEW.i_mnth);
-        RETURN NEW;
-    END IF;
-    RETURN OLD;
 END
 $$;
 
 -- TRUNCATE skips row triggers; emptying one of these tables would wipe the
 -- closed months too, so it waits until no month is closed.
 CREATE OR REPLACE FUNCTION accounts_dep.period_lock_guard_truncate() RETURNS trigger
-LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
-DECLARE
-    r record;
+LANGUAGE plpgsql AS $$
 BEGIN
-    SELECT p.year, p.month INTO r FROM accounts_dep.period_lock p ORDER BY p.year DESC, p.month DESC LIMIT 1;
-    IF FOUND THEN
-        PERFORM accounts_dep.period_lock_check(r.year, r.month, NULL, NULL);
-    END IF;
+    PERFORM accounts_dep.period_lock_refuse(max(p.year * 100 + p.month)) FROM accounts_dep.period_lock p;
     RETURN NULL;
 END
 $$;
 
 -- Closing (or moving) a lock row waits for the writers of that month; see
--- period_lock_check.
+-- period_lock_guard.
 CREATE OR REPLACE FUNCTION accounts_dep.period_lock_serialize() RETURNS trigger
 LANGUAGE plpgsql AS $$
 BEGIN
-    PERFORM pg_advisory_xact_lock(28012, NEW.year * 100 + NEW.month);
+    PERFORM pg_advisory_xact_lock(28012, accounts_dep.period_key(NEW.year, NEW.month));
     RETURN NEW;
 END
 $$;
@@ -203,13 +199,13 @@ CREATE OR REPLACE TRIGGER period_lock_serialize
 
 CREATE OR REPLACE TRIGGER period_lock_guard
     BEFORE INSERT OR UPDATE OR DELETE ON accounts_dep.smena
-    FOR EACH ROW EXECUTE FUNCTION accounts_dep.period_lock_guard_smena();
+    FOR EACH ROW EXECUTE FUNCTION accounts_dep.period_lock_guard();
 CREATE OR REPLACE TRIGGER period_lock_guard
     BEFORE INSERT OR UPDATE OR DELETE ON accounts_dep.h_tabel
-    FOR EACH ROW EXECUTE FUNCTION accounts_dep.period_lock_guard_h_tabel();
+    FOR EACH ROW EXECUTE FUNCTION accounts_dep.period_lock_guard();
 CREATE OR REPLACE TRIGGER period_lock_guard
     BEFORE INSERT OR UPDATE OR DELETE ON accounts_dep.fatigue
-    FOR EACH ROW EXECUTE FUNCTION accounts_dep.period_lock_guard_fatigue();
+    FOR EACH ROW EXECUTE FUNCTION accounts_dep.period_lock_guard();
 
 CREATE OR REPLACE TRIGGER period_lock_guard_truncate
     BEFORE TRUNCATE ON accounts_dep.smena

@@ -29,12 +29,12 @@ DROP TABLE IF EXISTS accounts_dep.change_log;
 -- No CASCADE: should anything else have come to use them, stop here rather
 -- than take it away unseen.
 DROP FUNCTION IF EXISTS accounts_dep.change_log_record();
-DROP FUNCTION IF EXISTS accounts_dep.period_lock_guard_smena();
-DROP FUNCTION IF EXISTS accounts_dep.period_lock_guard_h_tabel();
-DROP FUNCTION IF EXISTS accounts_dep.period_lock_guard_fatigue();
+DROP FUNCTION IF EXISTS accounts_dep.period_lock_guard();
 DROP FUNCTION IF EXISTS accounts_dep.period_lock_guard_truncate();
 DROP FUNCTION IF EXISTS accounts_dep.period_lock_serialize();
-DROP FUNCTION IF EXISTS accounts_dep.period_lock_check(integer, integer, integer, integer);
+DROP FUNCTION IF EXISTS accounts_dep.period_lock_refuse(integer);
+DROP FUNCTION IF EXISTS accounts_dep.period_key(date);
+DROP FUNCTION IF EXISTS accounts_dep.period_key(integer, integer);
 DROP FUNCTION IF EXISTS accounts_dep.month_name(integer);
 
 COMMIT;
