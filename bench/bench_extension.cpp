@@ -151,6 +151,7 @@ int main(int argc, char** argv) {
         }
         double msPlain = 0, msGuarded = 0;
         std::vector<double> roundRatios;
+        double bestPlain = 1e18, bestGuarded = 1e18;  // the quickest round of each side
         for (int round = 0; round < rounds; ++round) {
             double ms[2] = {0, 0};  // without, with
             // Which side goes first alternates too.
@@ -165,6 +166,8 @@ int main(int argc, char** argv) {
             msPlain += ms[0];
             msGuarded += ms[1];
             roundRatios.push_back(ms[1] / ms[0]);
+            bestPlain = std::min(bestPlain, ms[0]);
+            bestGuarded = std::min(bestGuarded, ms[1]);
         }
         std::sort(roundRatios.begin(), roundRatios.end());
         const int stored = scalar(kGuarded, QStringLiteral("select count(*) from accounts_dep.smena where data >= '2027-03-01' and data < '2027-04-01'")).toInt();
@@ -174,8 +177,9 @@ int main(int argc, char** argv) {
         std::printf("  without the extension: %8.1f ms (%.2f ms a save)\n", msPlain, msPlain / (perRound * rounds));
         std::printf("  with the extension:    %8.1f ms (%.2f ms a save), %d stored, %d logged\n", msGuarded,
                     msGuarded / (perRound * rounds), stored, logged);
-        std::printf("  ratio: %.3f (target at most 1.3); median of the rounds' ratios %.3f\n", msGuarded / msPlain,
-                    roundRatios[roundRatios.size() / 2]);
+        std::printf("  ratio: %.3f (target at most 1.3); median of the rounds' ratios %.3f; quickest rounds %.3f\n",
+                    msGuarded / msPlain, roundRatios[roundRatios.size() / 2], bestGuarded / bestPlain);
+        std::printf("  (on a busy machine the quickest rounds are the fairest comparison)\n");
 
         if (!extension) return 0;
         // A history of 58,000 changes in January 2027, and as many in each of the
@@ -209,36 +213,42 @@ int main(int argc, char** argv) {
         )sql"));
         exec(kGuarded, QStringLiteral("analyze accounts_dep.change_log"));
 
-        Query report(kGuarded);
-        report.SQL = {kChangeReport};
-        report.setParam(QStringLiteral("from"), QDateTime(QDate(2027, 1, 1), QTime(0, 0)));
-        report.setParam(QStringLiteral("to"), QDateTime(QDate(2027, 2, 1), QTime(0, 0)));
-        std::vector<double> ms;
-        int rows = 0;
-        for (int run = 0; run < 5; ++run) {
-            QElapsedTimer t;
-            t.start();
+        // Read whole by the client, as a report reads its query; the server's own
+        // share from EXPLAIN ANALYZE with the period written in.
+        const auto timeQuery = [](const QString& sql, int* rows, QString* serverMs) {
+            Query report(kGuarded);
+            report.SQL = {sql};
+            report.setParam(QStringLiteral("from"), QDateTime(QDate(2027, 1, 1), QTime(0, 0)));
+            report.setParam(QStringLiteral("to"), QDateTime(QDate(2027, 2, 1), QTime(0, 0)));
+            std::vector<double> ms;
+            for (int run = 0; run < 5; ++run) {
+                QElapsedTimer t;
+                t.start();
+                report.close();
+                report.open();
+                *rows = report.recordCount();
+                ms.push_back(t.nsecsElapsed() / 1e6);
+            }
             report.close();
-            report.open();
-            rows = report.recordCount();
-            ms.push_back(t.nsecsElapsed() / 1e6);
-        }
-        std::sort(ms.begin(), ms.end());
-        QSqlQuery explain(QSqlDatabase::database(kGuarded));
+            QSqlQuery explain(QSqlDatabase::database(kGuarded));
+            QString literal = sql;
+            literal.replace(QStringLiteral(":from"), QStringLiteral("'2027-01-01'"))
+                .replace(QStringLiteral(":to"), QStringLiteral("'2027-02-01'"));
+            if (explain.exec(QStringLiteral("explain (analyze, format json) ") + literal) && explain.next()) {
+                const QString json = explain.value(0).toString();
+                const int at = json.indexOf(QStringLiteral("\"Execution Time\": "));
+                if (at >= 0) *serverMs = json.mid(at + 18).section(QLatin1Char('\n'), 0, 0).trimmed();
+            }
+            std::sort(ms.begin(), ms.end());
+            return ms[ms.size() / 2];
+        };
+        int rows = 0;
         QString serverMs;
-        if (explain.exec(QStringLiteral(
-                "explain (analyze, format json) select id, at, table_name, row_id, action, old_row, new_row, db_user, "
-                "client_role, client_host, app_version from accounts_dep.change_log "
-                "where at >= '2027-01-01' and at < '2027-02-01' and table_name in ('smena','norm','oper') order by at, id")) &&
-            explain.next()) {
-            const QString json = explain.value(0).toString();
-            const int at = json.indexOf(QStringLiteral("\"Execution Time\": "));
-            if (at >= 0) serverMs = json.mid(at + 18).section(QLatin1Char('\n'), 0, 0).trimmed();
-        }
+        const double whole = timeQuery(kChangeReport, &rows, &serverMs);
         std::printf("change report query over %d logged changes: %d rows of January 2027, median of 5 runs %.1f ms "
                     "(read whole by the client; on the server alone %s ms)\n",
                     scalar(kGuarded, QStringLiteral("select count(*) from accounts_dep.change_log")).toInt(), rows,
-                    ms[ms.size() / 2], qPrintable(serverMs));
+                    whole, qPrintable(serverMs));
     } catch (const std::exception& e) {
         die(QString::fromUtf8(e.what()));
     }
