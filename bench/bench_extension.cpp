@@ -179,7 +179,6 @@ int main(int argc, char** argv) {
                     msGuarded / (perRound * rounds), stored, logged);
         std::printf("  ratio: %.3f (target at most 1.3); median of the rounds' ratios %.3f; quickest rounds %.3f\n",
                     msGuarded / msPlain, roundRatios[roundRatios.size() / 2], bestGuarded / bestPlain);
-        std::printf("  (on a busy machine the quickest rounds are the fairest comparison)\n");
 
         if (!extension) return 0;
         // A history of 58,000 changes in January 2027, and as many in each of the
