@@ -5,7 +5,7 @@
 //      one with the extension and one without, in alternating rounds so that the
 //      load of a shared machine falls on both alike; both times and their ratio.
 //   2. The change report's query over a history of 58,000 changes in one month
-//      (among three months of history), as the client would run it.
+//      (and as many in each of the three months before), as the client would run it.
 // Usage: bench_extension [rounds, 20 by default]  (needs the test server, see scripts/test.sh)
 #include "core/connection.h"
 #include "journal/entry_save.h"
