@@ -1,0 +1,40 @@
+-- Removes what db/extension.sql added: the triggers on the department's tables,
+-- their functions, the closed months (period_lock) and the change history
+-- (change_log). The department's tables and their rows stay as they are.
+-- Save the history first if it is still needed, for example:
+--   pg_dump -d mirn_erp -t accounts_dep.change_log -t accounts_dep.period_lock -f history.sql
+--
+--   psql -v ON_ERROR_STOP=1 -d mirn_erp -f db/extension_drop.sql
+-- Running it when the extension is not installed changes nothing.
+
+\set ON_ERROR_STOP 1
+
+BEGIN;
+
+DROP TRIGGER IF EXISTS period_lock_guard ON accounts_dep.smena;
+DROP TRIGGER IF EXISTS period_lock_guard ON accounts_dep.h_tabel;
+DROP TRIGGER IF EXISTS period_lock_guard ON accounts_dep.fatigue;
+DROP TRIGGER IF EXISTS period_lock_guard_truncate ON accounts_dep.smena;
+DROP TRIGGER IF EXISTS period_lock_guard_truncate ON accounts_dep.h_tabel;
+DROP TRIGGER IF EXISTS period_lock_guard_truncate ON accounts_dep.fatigue;
+DROP TRIGGER IF EXISTS change_log_record ON accounts_dep.smena;
+DROP TRIGGER IF EXISTS change_log_record ON accounts_dep.fatigue;
+DROP TRIGGER IF EXISTS change_log_record ON accounts_dep.oper;
+DROP TRIGGER IF EXISTS change_log_record ON accounts_dep.norm;
+
+-- Dropped with its own trigger period_lock_serialize.
+DROP TABLE IF EXISTS accounts_dep.period_lock;
+DROP TABLE IF EXISTS accounts_dep.change_log;
+
+-- No CASCADE: should anything else have come to use them, stop here rather
+-- than take it away unseen.
+DROP FUNCTION IF EXISTS accounts_dep.change_log_record();
+DROP FUNCTION IF EXISTS accounts_dep.period_lock_guard();
+DROP FUNCTION IF EXISTS accounts_dep.period_lock_guard_truncate();
+DROP FUNCTION IF EXISTS accounts_dep.period_lock_serialize();
+DROP FUNCTION IF EXISTS accounts_dep.period_lock_refuse(integer);
+DROP FUNCTION IF EXISTS accounts_dep.period_key(date);
+DROP FUNCTION IF EXISTS accounts_dep.period_key(integer, integer);
+DROP FUNCTION IF EXISTS accounts_dep.month_name(integer);
+
+COMMIT;
