@@ -7,8 +7,8 @@
 //   2. The change report's query over a history of 58,000 changes in one month
 //      (and as many in each of the three months before), as the client would run it.
 // Usage: bench_extension [rounds, 20 by default]  (needs the test server, see scripts/test.sh)
-#include "core/connection.h"
-#include "journal/entry_save.h"
+#include "domain/connection.h"
+#include "domain/entry_store.h"
 #include "support/testdb.h"
 
 #include <QApplication>
@@ -79,23 +79,13 @@ void install(const QString& db) {
 // Saves through the client's save path on one connection.
 class Saver {
 public:
-    explicit Saver(const QString& connection)
-        : control_(connection), smenaIU_(connection), hTabelIns_(connection), delSmena_(connection) {
-        entry::EntryStore::Parts p;
-        p.connection = connection;
-        p.control = &control_;
-        p.smenaIU = &smenaIU_;
-        p.hTabelIns = &hTabelIns_;
-        p.delSmena = &delSmena_;
-        p.report = [](const QString& m) { die(QStringLiteral("refused: ") + m); };
-        store_ = std::make_unique<entry::EntryStore>(p);
+    explicit Saver(const QString& connection) : store_(connection) {}
+    void save(const entry::Record& r) {
+        if (store_.insert(r) != entry::EntryStore::Outcome::Saved) die(QStringLiteral("refused: ") + store_.refusal());
     }
-    void save(const entry::Record& r) { store_->insert(r); }
 
 private:
-    Query control_;
-    Command smenaIU_, hTabelIns_, delSmena_;
-    std::unique_ptr<entry::EntryStore> store_;
+    entry::EntryStore store_;
 };
 
 // Entry n of a run: 50 workers of the demo, 20 days of a month no demo entry uses,

@@ -3,8 +3,8 @@
 // psql and from a client connection; the history of the four logged tables with the
 // rows before and after; the client fields; a second run; the removal; closing a
 // month while a save into it is under way; the client's own entry save refused.
-#include "core/connection.h"
-#include "journal/entry_save.h"
+#include "domain/connection.h"
+#include "domain/entry_store.h"
 #include "support/testdb.h"
 
 #include <QProcess>
@@ -484,15 +484,7 @@ private slots:
     // month named, and neither the entry nor its day posting is stored.
     void entrySaveRefused() {
         QFETCH(QString, what);
-        Query control;
-        Command smenaIU, hTabelIns, delSmena;
-        entry::EntryStore::Parts parts;
-        parts.control = &control;
-        parts.smenaIU = &smenaIU;
-        parts.hTabelIns = &hTabelIns;
-        parts.delSmena = &delSmena;
-        parts.report = [](const QString& message) { QFAIL(qPrintable(QStringLiteral("unexpected refusal: ") + message)); };
-        entry::EntryStore store(parts);
+        entry::EntryStore store;
 
         entry::Record r;
         r.w_id = 10001;
