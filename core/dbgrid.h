@@ -18,12 +18,18 @@ class QKeyEvent;
 bool searchFieldKeyDown(Query& q, QKeyEvent* e);
 
 struct GridColumn {
+    using Format = std::function<QString(const QVariant&)>;
+    GridColumn(QString field_, QString title_, Qt::Alignment align_ = Qt::AlignLeft | Qt::AlignVCenter,
+               int width_ = 0, bool hidden_ = false, Format format_ = {})
+        : field(std::move(field_)), title(std::move(title_)), align(align_), width(width_), hidden(hidden_),
+          format(std::move(format_)) {}
+
     QString field;
     QString title;
-    Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
-    int width = 0;  // 0: fitted to the contents
-    bool hidden = false;
-    std::function<QString(const QVariant&)> format;  // empty: displayText
+    Qt::Alignment align;
+    int width;    // 0: fitted to the contents
+    bool hidden;
+    Format format;  // empty: displayText
 };
 
 // How a value reads in a grid: dates as DD.MM.YYYY, numbers without trailing zeros.

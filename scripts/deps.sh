@@ -2,7 +2,7 @@
 # Installs from Debian's packages whatever the build, the demo and the tests need.
 # Quiet when everything is there already.
 set -euo pipefail
-PKGS=(build-essential cmake pkg-config
+PKGS=(build-essential cmake pkg-config ccache
       qt6-base-dev qt6-base-dev-tools libqt6sql6-psql qt6-translations-l10n libgl-dev
       libxlsxwriter-dev
       postgresql postgresql-client

@@ -62,11 +62,6 @@ TForm25& openRegister(const QDate& date = kDay) {
     return f25;
 }
 
-// Types text into a widget one key at a time (ASCII only).
-void typeInto(QWidget* w, const QString& text) {
-    for (QChar c : text) QTest::keyClick(w, c.toLatin1());
-}
-
 QString entry(int id) {
     return testdb::scalar(QStringLiteral(
                               "select concat_ws('/', id_nom, id_o, id_p, d_date, i_mnth, i_year, i_smena, cnt, price) "

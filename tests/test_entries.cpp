@@ -3,7 +3,7 @@
 #include "domain/connection.h"
 #include "core/datamodule.h"
 #include "core/forms.h"
-#include "core/signin.h"
+#include "journal/signin.h"
 #include "domain/entry_rules.h"
 #include "domain/entry_store.h"
 #include "journal/tform1.h"
@@ -631,7 +631,7 @@ private slots:
         openDay(f1, kDay);
         int listStoodOn = -1;
         ModalScript modal([&](QDialog* d) {
-            if (auto* f4 = qobject_cast<TForm4*>(d)) {
+            if (qobject_cast<TForm4*>(d)) {
                 listStoodOn = dm().Oper.asInt(QStringLiteral("id"));
                 return int(QDialog::Rejected);
             }

@@ -2,7 +2,7 @@
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "domain/session.h"
-#include "core/signin.h"
+#include "journal/signin.h"
 #include "journal/tform1.h"
 #include "support/testdb.h"
 

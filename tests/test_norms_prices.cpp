@@ -1,7 +1,7 @@
 // The priced operations list and the norms window.
 #include "core/datamodule.h"
 #include "core/forms.h"
-#include "core/signin.h"
+#include "journal/signin.h"
 #include "journal/tform1.h"
 #include "journal/tform11.h"
 #include "refbooks/tform22.h"

@@ -1,7 +1,7 @@
 // The workers list and the worker editor: search, keys, picking, add, change, delete.
 #include "core/datamodule.h"
 #include "core/forms.h"
-#include "core/signin.h"
+#include "journal/signin.h"
 #include "journal/tform1.h"
 #include "journal/tform11.h"
 #include "refbooks/crosslinks.h"

@@ -1,4 +1,4 @@
-#include "core/signin.h"
+#include "journal/signin.h"
 
 #include "domain/buildstamp.h"
 #include "core/datamodule.h"
