@@ -87,7 +87,7 @@ std::optional<QString> EntryImport::check(const QStringList& fields, Record* out
         return kFillAllFields + QStringLiteral(" (не заполнено: %1)").arg(empty.join(QStringLiteral(", ")));
 
     const QDate day = QDate::fromString(date, QStringLiteral("dd.MM.yyyy"));
-    if (!day.isValid()) return QStringLiteral("дата \"%1\" не в виде ДД.ММ.ГГГГ").arg(date);
+    if (!day.isValid()) return QStringLiteral("неверная дата \"%1\" (нужна дата вида ДД.ММ.ГГГГ)").arg(date);
     const auto shiftNo = wholeNumber(shift);
     if (!shiftNo || *shiftNo < 1 || *shiftNo > 4)
         return QStringLiteral("смена должна быть числом от 1 до 4, а не \"%1\"").arg(shift);
