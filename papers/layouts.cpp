@@ -17,6 +17,17 @@ QVariant QueryRows::value(int row, int field) const {
     return v;
 }
 
+void filterKind(Query& q, int naimen) {
+    if (naimen < 0) {
+        q.clearFilter();
+        return;
+    }
+    q.setFilter([naimen](const Query& query, const Query::Row& row) {
+        const int col = query.fieldIndex(QStringLiteral("naimen"));
+        return col >= 0 && col < row.size() && !row[col].isNull() && toInt(row[col]) == naimen;
+    });
+}
+
 QVariant productKindText(const rpt::Row& r) {
     return toInt(r.value(QStringLiteral("naimen"))) == 0 ? QStringLiteral("Готовая продукция")
                                                          : QStringLiteral("Заготовки");

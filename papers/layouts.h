@@ -27,6 +27,11 @@ private:
     QSet<int> decimals_;
 };
 
+// The product kind filter of the reports, applied to the fetched rows after the database
+// has grouped and summed them: only rows whose naimen equals the kind pass; a negative
+// kind switches the filter off.
+void filterKind(Query& q, int naimen);
+
 // "IF(naimen=0,'Готовая продукция','Заготовки')"
 QVariant productKindText(const rpt::Row& r);
 // "if(color>0,if(color=1,' (грунт)',' (RAL: '+STR(color)+')'),' ')"

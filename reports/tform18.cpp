@@ -36,15 +36,7 @@ ReportPeriod previousMonth(const QDate& today) {
 }
 
 void applyKindFilter(Query& q, int kindIndex) {
-    if (kindIndex != 1 && kindIndex != 2) {
-        q.clearFilter();
-        return;
-    }
-    const int naimen = kindIndex == 1 ? 0 : 1;
-    q.setFilter([naimen](const Query& query, const Query::Row& row) {
-        const int col = query.fieldIndex(QStringLiteral("naimen"));
-        return col >= 0 && col < row.size() && !row[col].isNull() && toInt(row[col]) == naimen;
-    });
+    filterKind(q, kindIndex == 1 ? 0 : kindIndex == 2 ? 1 : -1);
 }
 
 }  // namespace reports

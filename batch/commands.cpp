@@ -1,0 +1,501 @@
+#include "batch/commands.h"
+
+#include "batch/csv_reader.h"
+#include "domain/connection.h"
+#include "domain/db.h"
+#include "domain/entry_import.h"
+#include "domain/timesheet_rules.h"
+#include "domain/timesheet_service.h"
+#include "export/excel.h"
+#include "papers/layouts.h"
+#include "papers/price_list.h"
+#include "papers/timesheet_export.h"
+#include "papers/xls_export.h"
+
+#include <QCommandLineParser>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace batch {
+
+namespace {
+
+void say(FILE* to, const QString& text) {
+    std::fputs(qUtf8Printable(text + QLatin1Char('\n')), to);
+    std::fflush(to);
+}
+void out(const QString& text) { say(stdout, text); }
+void err(const QString& text) { say(stderr, text); }
+
+// A command line the program cannot run: exit 2.
+struct UsageError {
+    QString message;
+};
+// Input the program refuses, already explained on stderr: exit 1.
+struct RefusedInput {};
+
+const QString kProgram = QStringLiteral("mirn-batch");
+
+// ------------------------------------------------------------------ options
+
+struct OptionDef {
+    QString name;
+    QString valueName;
+    QString help;
+};
+
+const QList<OptionDef> kOptions = {
+    {QStringLiteral("month"), QStringLiteral("М"), QStringLiteral("месяц, 1–12")},
+    {QStringLiteral("year"), QStringLiteral("Г"), QStringLiteral("год, например 2024")},
+    {QStringLiteral("from"), QStringLiteral("ДД.ММ.ГГГГ"), QStringLiteral("первый день периода (входит в период)")},
+    {QStringLiteral("to"), QStringLiteral("ДД.ММ.ГГГГ"), QStringLiteral("конец периода (этот день в период не входит)")},
+    {QStringLiteral("kind"), QStringLiteral("0|1"),
+     QStringLiteral("вид продукции: 0 — готовая продукция, 1 — заготовки; без него — все")},
+    {QStringLiteral("pdf"), QStringLiteral("ФАЙЛ"), QStringLiteral("куда записать PDF")},
+    {QStringLiteral("xlsx"), QStringLiteral("ФАЙЛ"), QStringLiteral("куда записать книгу Excel (.xlsx)")},
+    {QStringLiteral("db"), QStringLiteral("БАЗА"), QStringLiteral("имя базы данных (по умолчанию mirn_erp)")},
+    {QStringLiteral("server"), QStringLiteral("СЕРВЕР"),
+     QStringLiteral("адрес сервера PostgreSQL (по умолчанию PGHOST или localhost)")},
+};
+
+// What a command was given, checked against what it takes.
+class Args {
+public:
+    Args(const QCommandLineParser& p, QStringList words) : p_(p), words_(std::move(words)) {}
+
+    const QStringList& words() const { return words_; }
+    bool has(const QString& name) const { return p_.isSet(name); }
+    QString value(const QString& name) const { return p_.value(name).trimmed(); }
+
+    // Refuses options the command does not take and missing required ones.
+    void allow(const QString& command, const QStringList& required, const QStringList& optional) const {
+        for (const OptionDef& o : kOptions) {
+            if (o.name == QLatin1String("db") || o.name == QLatin1String("server")) continue;
+            if (has(o.name) && !required.contains(o.name) && !optional.contains(o.name))
+                throw UsageError{QStringLiteral("команда «%1» не принимает параметр --%2").arg(command, o.name)};
+        }
+        for (const QString& r : required)
+            if (!has(r)) throw UsageError{QStringLiteral("команде «%1» нужен параметр --%2").arg(command, r)};
+    }
+
+    int month() const {
+        bool ok = false;
+        const int m = value(QStringLiteral("month")).toInt(&ok);
+        if (!ok || m < 1 || m > 12)
+            throw UsageError{QStringLiteral("месяц --month должен быть числом от 1 до 12, а не «%1»")
+                                 .arg(value(QStringLiteral("month")))};
+        return m;
+    }
+    int year() const {
+        bool ok = false;
+        const int y = value(QStringLiteral("year")).toInt(&ok);
+        // The timesheet keeps the year in a smallint.
+        if (!ok || y < 1900 || y > 9999)
+            throw UsageError{QStringLiteral("год --year должен быть числом от 1900 до 9999, а не «%1»")
+                                 .arg(value(QStringLiteral("year")))};
+        return y;
+    }
+    QDate date(const QString& name) const {
+        const QDate d = QDate::fromString(value(name), QStringLiteral("dd.MM.yyyy"));
+        if (!d.isValid())
+            throw UsageError{QStringLiteral("дата --%1 должна быть в виде ДД.ММ.ГГГГ, а не «%2»").arg(name, value(name))};
+        return d;
+    }
+    // The product kind filter: -1 for all kinds.
+    int kind() const {
+        if (!has(QStringLiteral("kind"))) return -1;
+        const QString k = value(QStringLiteral("kind"));
+        if (k != QLatin1String("0") && k != QLatin1String("1"))
+            throw UsageError{QStringLiteral("вид продукции --kind должен быть 0 или 1, а не «%1»").arg(k)};
+        return k.toInt();
+    }
+    QString file(const QString& name) const {
+        const QString f = value(name);
+        if (f.isEmpty()) throw UsageError{QStringLiteral("у параметра --%1 не указан файл").arg(name)};
+        return f;
+    }
+
+private:
+    const QCommandLineParser& p_;
+    QStringList words_;
+};
+
+// ------------------------------------------------------------------ connection
+
+// Where the batch connects: the client's rules (connection::params: command line, then
+// PGHOST, PGPORT, PGUSER, PGPASSWORD). The one place to plug the settings file into.
+connection::Params connectionParams(const Args& a) {
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QString db = a.value(QStringLiteral("db"));
+    QString server = a.value(QStringLiteral("server"));
+    // The client takes the database name only together with the server; here either may
+    // come alone.
+    if (!db.isEmpty() && server.isEmpty()) server = env.value(QStringLiteral("PGHOST"), connection::kDefaultServer);
+    if (db.isEmpty() && !server.isEmpty()) db = connection::kDefaultDatabase;
+    return connection::params(db, server, env);
+}
+
+void connect(const Args& a) {
+    const connection::Params p = connectionParams(a);
+    QString why;
+    if (!connection::open(p, &why)) {
+        err(QStringLiteral("Не удалось подключиться к базе данных %1 на сервере %2:%3: %4")
+                .arg(p.database, p.host)
+                .arg(p.port)
+                .arg(why.trimmed()));
+        throw kNoConnection;
+    }
+}
+
+// ------------------------------------------------------------------ outputs
+
+void savePdf(const rpt::PreparedReport& report, const QString& path, const QString& title) {
+    if (!rpt::writePdf(report, path, title.trimmed()))
+        throw UsageError{QStringLiteral("не удалось записать файл %1").arg(QDir::toNativeSeparators(path))};
+    out(QStringLiteral("Записан файл %1").arg(QDir::toNativeSeparators(path)));
+}
+
+// Runs one of the client's workbook exports and puts the workbook it writes into path.
+// The writer saves a shown workbook into its output folder under a dated name; here that
+// folder is a private temporary one and nothing is opened.
+void writeWorkbook(const QString& path, const std::function<int()>& fill) {
+    QTemporaryDir dir;
+    if (!dir.isValid()) throw UsageError{QStringLiteral("не удалось создать временную папку")};
+    qputenv("MIRN_WORKBOOK_DIR", QFile::encodeName(dir.path()));
+    qputenv("MIRN_WORKBOOK_NO_OPEN", "1");
+    QStringList problems;
+    workbook::setMessenger([&](const QString& text, const QString&, workbook::NoteKind kind) {
+        if (kind == workbook::NoteKind::Error) problems << text;
+    });
+    const int rows = fill();
+    const QString written = workbook::lastWrittenPath();
+    if (rows < 0 || written.isEmpty() || !QFileInfo(written).absolutePath().startsWith(QDir(dir.path()).absolutePath())) {
+        err(problems.join(QLatin1Char('\n')));
+        throw UsageError{QStringLiteral("книга не записана")};
+    }
+    if (!problems.isEmpty()) err(problems.join(QLatin1Char('\n')));
+    QFile::remove(path);
+    if (!QFile::rename(written, path))
+        throw UsageError{QStringLiteral("не удалось записать файл %1").arg(QDir::toNativeSeparators(path))};
+    out(QStringLiteral("Записан файл %1 (строк данных: %2)").arg(QDir::toNativeSeparators(path)).arg(rows));
+}
+
+// ------------------------------------------------------------------ reports
+
+QString period(const QDate& from, const QDate& to) {
+    return from.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" по ") + to.toString(QStringLiteral("dd.MM.yyyy"));
+}
+
+struct ReportRequest {
+    QDate from, to;  // [from, to)
+    int kind = -1;   // product kind filter, -1 all
+    QString pdf;
+};
+
+// A production report as the summary reports window runs it: period parameters, the
+// product kind filter on the fetched rows, the title, prepare; then the PDF.
+template <class Layout>
+std::function<void(const ReportRequest&)> productionReport(const QString& titlePrefix) {
+    return [titlePrefix](const ReportRequest& r) {
+        Layout layout;
+        Query& q = layout.query();
+        q.setParam(QStringLiteral("data1"), r.from);
+        q.setParam(QStringLiteral("data2"), r.to);
+        reports::filterKind(q, r.kind);
+        q.open();
+        const QString title = titlePrefix + period(r.from, r.to);
+        layout.QuickRep1.setCaption(QStringLiteral("QRLabel1"), title);
+        layout.Prepare();
+        q.close();
+        savePdf(layout.prepared, r.pdf, title);
+    };
+}
+
+struct ReportKind {
+    QString name;
+    QString help;
+    std::function<void(const ReportRequest&)> print;
+};
+
+// The reports `report KIND` prints; a new kind is one more row.
+const QList<ReportKind>& reportKinds() {
+    static const QList<ReportKind> kinds = {
+        {QStringLiteral("workers"), QStringLiteral("отчет по рабочим"),
+         productionReport<TForm16>(QStringLiteral("   Отчет по рабочим за период с "))},
+        {QStringLiteral("products"), QStringLiteral("отчет по продукции"),
+         productionReport<TForm17>(QStringLiteral("   Отчет по продукции за период с "))},
+        {QStringLiteral("detail-workers"), QStringLiteral("детальный отчет по рабочим"),
+         productionReport<TForm20>(QStringLiteral("   Детальный отчет по рабочим за период с "))},
+        {QStringLiteral("detail-products"), QStringLiteral("детальный отчет по продукции"),
+         productionReport<TForm21>(QStringLiteral("   Детальный отчет по продукции за период с "))},
+    };
+    return kinds;
+}
+
+QStringList reportKindNames() {
+    QStringList names;
+    for (const ReportKind& k : reportKinds()) names << k.name;
+    return names;
+}
+
+// ------------------------------------------------------------------ commands
+
+int cmdRebuild(const Args& a) {
+    a.allow(QStringLiteral("rebuild"), {QStringLiteral("month"), QStringLiteral("year")}, {});
+    const int month = a.month(), year = a.year();
+    connect(a);
+    timesheet::Service(QString()).rebuildMonth(month, year);
+    out(QStringLiteral("Табель за %1 %2 перестроен").arg(timesheet::monthNames().at(month - 1)).arg(year));
+    return kDone;
+}
+
+int cmdReport(const Args& a) {
+    if (a.words().size() != 2)
+        throw UsageError{QStringLiteral("укажите вид отчета: %1").arg(reportKindNames().join(QStringLiteral(", ")))};
+    const QString name = a.words()[1];
+    const ReportKind* kind = nullptr;
+    for (const ReportKind& k : reportKinds())
+        if (k.name == name) kind = &k;
+    if (!kind)
+        throw UsageError{QStringLiteral("нет отчета «%1»; есть: %2").arg(name, reportKindNames().join(QStringLiteral(", ")))};
+    a.allow(QStringLiteral("report ") + name, {QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("pdf")},
+            {QStringLiteral("kind")});
+    const ReportRequest r{a.date(QStringLiteral("from")), a.date(QStringLiteral("to")), a.kind(),
+                          a.file(QStringLiteral("pdf"))};
+    connect(a);
+    kind->print(r);
+    return kDone;
+}
+
+int cmdTimesheet(const Args& a) {
+    a.allow(QStringLiteral("timesheet"), {QStringLiteral("month"), QStringLiteral("year")},
+            {QStringLiteral("pdf"), QStringLiteral("xlsx")});
+    const bool pdf = a.has(QStringLiteral("pdf")), xlsx = a.has(QStringLiteral("xlsx"));
+    if (pdf == xlsx) throw UsageError{QStringLiteral("команде «timesheet» нужен ровно один из параметров --pdf и --xlsx")};
+    const int month = a.month(), year = a.year();
+    const QString file = a.file(pdf ? QStringLiteral("pdf") : QStringLiteral("xlsx"));
+    const QString monthYear = timesheet::monthNames().at(month - 1) + QLatin1Char(' ') + QString::number(year);
+    connect(a);
+    TForm15 layout;
+    if (pdf) {
+        // As the timesheet window's "Печать" heads it.
+        Query& q = layout.H_Tabel;
+        q.setParam(QStringLiteral("mnth"), month);
+        q.setParam(QStringLiteral("yea"), year);
+        q.open();
+        layout.QRLabel33().text = monthYear + QStringLiteral(" г.");
+        layout.Prepare();
+        q.close();
+        savePdf(layout.prepared, file, QStringLiteral("Табель по времени: ") + layout.QRLabel33().text);
+    } else {
+        writeWorkbook(file, [&] {
+            return xls::exportTimesheet(layout.H_Tabel, month, year, monthYear, [](const QString&) {});
+        });
+    }
+    return kDone;
+}
+
+int cmdExport(const Args& a) {
+    const QString what = a.words().size() == 2 ? a.words()[1] : QString();
+    if (what == QLatin1String("report")) {
+        a.allow(QStringLiteral("export report"), {QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("xlsx")},
+                {QStringLiteral("kind")});
+        const QDate from = a.date(QStringLiteral("from")), to = a.date(QStringLiteral("to"));
+        const int kind = a.kind();
+        const QString file = a.file(QStringLiteral("xlsx"));
+        connect(a);
+        Query xlsRep;
+        xlsRep.SQL = xls::productionReportText();
+        reports::filterKind(xlsRep, kind);
+        writeWorkbook(file, [&] { return xls::exportProductionReport(xlsRep, from, to, [](const QString&) {}); });
+        return kDone;
+    }
+    if (what == QLatin1String("prices")) {
+        a.allow(QStringLiteral("export prices"), {QStringLiteral("xlsx")}, {});
+        const QString file = a.file(QStringLiteral("xlsx"));
+        connect(a);
+        writeWorkbook(file, [] { return xls::exportPriceListWorkbook(); });
+        return kDone;
+    }
+    throw UsageError{QStringLiteral("после «export» укажите report или prices")};
+}
+
+int cmdImport(const Args& a) {
+    if (a.words().size() != 3 || a.words()[1] != QLatin1String("entries"))
+        throw UsageError{QStringLiteral("вызов: %1 import entries ФАЙЛ.csv").arg(kProgram)};
+    a.allow(QStringLiteral("import entries"), {}, {});
+    const QString path = a.words()[2];
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw UsageError{QStringLiteral("не удалось открыть файл %1: %2").arg(QDir::toNativeSeparators(path), f.errorString())};
+    const QByteArray data = f.readAll();
+
+    QList<CsvRow> rows;
+    QString why;
+    if (!readCsv(data, &rows, &why)) {
+        err(QStringLiteral("%1: %2").arg(path, why));
+        err(QStringLiteral("Файл не загружен, ничего не записано."));
+        throw RefusedInput{};
+    }
+    if (rows.isEmpty()) {
+        err(QStringLiteral("%1: файл пуст, нет даже заголовка (%2)").arg(path, entry::kImportColumns.join(QLatin1Char(','))));
+        throw RefusedInput{};
+    }
+    connect(a);
+    entry::EntryImport import;
+    if (import.setHeader(rows.front().line, rows.front().fields))
+        for (int i = 1; i < rows.size(); ++i) import.addRow(rows[i].line, rows[i].fields);
+    if (!import.post()) {
+        for (const entry::ImportRefusal& r : import.refusals())
+            err(QStringLiteral("%1: строка %2: %3").arg(path).arg(r.line).arg(r.reason));
+        err(QStringLiteral("Файл не загружен: отвергнуто строк — %1 из %2; ничего не записано.")
+                .arg(import.refusals().size())
+                .arg(rows.size() - 1));
+        throw RefusedInput{};
+    }
+    out(QStringLiteral("Загружено записей: %1").arg(import.records().size()));
+    return kDone;
+}
+
+struct CommandDef {
+    QString word;
+    std::function<int(const Args&)> run;
+};
+
+const QList<CommandDef>& commands() {
+    static const QList<CommandDef> list = {
+        {QStringLiteral("rebuild"), cmdRebuild}, {QStringLiteral("report"), cmdReport},
+        {QStringLiteral("timesheet"), cmdTimesheet}, {QStringLiteral("export"), cmdExport},
+        {QStringLiteral("import"), cmdImport},
+    };
+    return list;
+}
+
+}  // namespace
+
+QString helpText() {
+    QString reportsList;
+    for (const ReportKind& k : reportKinds())
+        reportsList += QStringLiteral("      %1 — %2\n").arg(k.name, -16).arg(k.help);
+    QString options;
+    for (const OptionDef& o : kOptions)
+        options += QStringLiteral("  --%1 %2\n      %3\n").arg(o.name, o.valueName, o.help);
+    return QStringLiteral(
+               "Вызов: mirn-batch КОМАНДА [ПАРАМЕТРЫ] [--db БАЗА] [--server СЕРВЕР]\n"
+               "\n"
+               "Пакетный режим учета сдельной работы: отчеты, табель, книги Excel и загрузка\n"
+               "сменных записей без окон и без дисплея (можно по SSH и из cron).\n"
+               "\n"
+               "Команды:\n"
+               "  rebuild --month М --year Г\n"
+               "      перестроить табель по времени за месяц по сменным записям.\n"
+               "  report ВИД --from ДД.ММ.ГГГГ --to ДД.ММ.ГГГГ [--kind 0|1] --pdf ФАЙЛ\n"
+               "      отчет за период в PDF (те же макеты, что в окне «Отчеты»). ВИД:\n") +
+           reportsList +
+           QStringLiteral(
+               "  timesheet --month М --year Г (--pdf ФАЙЛ | --xlsx ФАЙЛ)\n"
+               "      табель по времени за месяц: печатная форма в PDF или книга Excel.\n"
+               "  export report --from ДД.ММ.ГГГГ --to ДД.ММ.ГГГГ [--kind 0|1] --xlsx ФАЙЛ\n"
+               "      отчет по продукции за период в книгу Excel (кнопка «Excel» окна «Отчеты»).\n"
+               "  export prices --xlsx ФАЙЛ\n"
+               "      прайс: все операции с ценами в книгу Excel.\n"
+               "  import entries ФАЙЛ.csv\n"
+               "      загрузить сменные записи из файла CSV. Каждая строка проверяется и\n"
+               "      оценивается, как в окне сменной записи; табель пополняется. Всё или\n"
+               "      ничего: при хотя бы одной отвергнутой строке не записывается ничего, а\n"
+               "      все отвергнутые строки перечисляются с номерами строк файла.\n"
+               "\n"
+               "Период --from … --to …: первый день входит, последний (--to) нет.\n"
+               "\n"
+               "Параметры:\n") +
+           options +
+           QStringLiteral(
+               "  -h, --help\n"
+               "      эта справка.\n"
+               "Подключение: как у клиента; без --db и --server — база mirn_erp на сервере из\n"
+               "PGHOST (или localhost); PGPORT, PGUSER и PGPASSWORD заменяют порт, пользователя\n"
+               "и пароль.\n"
+               "\n"
+               "Файл CSV для import entries: UTF-8 (метка BOM допустима), разделитель — запятая,\n"
+               "поле с запятой, кавычкой или переводом строки берется в двойные кавычки\n"
+               "(кавычка внутри удваивается), строки оканчиваются LF или CRLF. Первая строка —\n"
+               "заголовок, ровно эти столбцы (в любом порядке):\n"
+               "  date,shift,worker,mark,operation,kind,quantity,rejects,hours,colour,dayoff\n"
+               "    date      дата смены, ДД.ММ.ГГГГ\n"
+               "    shift     смена: 1, 2, 3 или 4 (переработка)\n"
+               "    worker    табельный номер рабочего (s_code) или его id в реестре лиц\n"
+               "    mark      марка изделия\n"
+               "    operation вид операции (например «Покраска»)\n"
+               "    kind      вид продукции: 0 — готовая продукция, 1 — заготовки\n"
+               "    quantity  количество, целое\n"
+               "    rejects   брак, целое\n"
+               "    hours     время, часов, целое\n"
+               "    colour    цвет: только у операции со словом «КРАСКА» (там обязателен,\n"
+               "              1 — грунт); у прочих пусто или 0\n"
+               "    dayoff    выходной день: 1 — да (цена вдвое), 0 — нет\n"
+               "Цена — наименьшая цена норм операции, ×2 в выходной, ×1,2 в 3-ю смену, ×1,5 в\n"
+               "переработку. Операция без норм и повтор уже заведенной записи (или строки\n"
+               "выше в файле) отвергаются.\n"
+               "Пример файла:\n"
+               "  date,shift,worker,mark,operation,kind,quantity,rejects,hours,colour,dayoff\n"
+               "  02.03.2024,1,10001,КР-100,Резка,0,120,2,8,,0\n"
+               "  02.03.2024,3,10002,КР-150,Покраска порошковая,0,80,0,6,7024,0\n"
+               "  03.03.2024,4,10001,\"КР-200\",Гибка,0,15,1,3,0,1\n"
+               "\n"
+               "Код завершения: 0 — выполнено; 1 — входные данные отвергнуты (ничего не\n"
+               "записано); 2 — ошибка вызова (команда, параметры, файл не открыть или не\n"
+               "записать); 3 — нет подключения к базе данных или база не выполнила работу.\n"
+               "Сообщения об ошибках выводятся в stderr.\n");
+}
+
+int run(const QStringList& arguments) {
+    QCommandLineParser p;
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    p.setApplicationDescription(QStringLiteral("Пакетный режим учета сдельной работы"));
+    for (const OptionDef& o : kOptions) p.addOption(QCommandLineOption(o.name, o.help, o.valueName));
+    p.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("эта справка")));
+    try {
+        if (!p.parse(arguments)) throw UsageError{p.errorText()};
+        if (p.isSet(QStringLiteral("help"))) {
+            out(helpText());
+            return kDone;
+        }
+        const QStringList words = p.positionalArguments();
+        if (words.isEmpty()) throw UsageError{QStringLiteral("не указана команда")};
+        for (const CommandDef& c : commands()) {
+            if (c.word != words.front()) continue;
+            const Args args(p, words);
+            if (c.word != QLatin1String("import") && c.word != QLatin1String("report") &&
+                c.word != QLatin1String("export") && words.size() > 1)
+                throw UsageError{QStringLiteral("лишние слова после «%1»: %2").arg(c.word, words.mid(1).join(u' '))};
+            return c.run(args);
+        }
+        throw UsageError{QStringLiteral("неизвестная команда «%1»").arg(words.front())};
+    } catch (const UsageError& e) {
+        err(QStringLiteral("%1: %2").arg(kProgram, e.message));
+        err(QStringLiteral("Справка: %1 --help").arg(kProgram));
+        connection::closeShared();
+        return kUsage;
+    } catch (const RefusedInput&) {
+        connection::closeShared();
+        return kRefused;
+    } catch (Exit code) {
+        connection::closeShared();
+        return code;
+    } catch (const DbError& e) {
+        err(QStringLiteral("%1: ошибка базы данных: %2").arg(kProgram, QString::fromStdString(e.what())));
+        connection::closeShared();
+        return kNoConnection;
+    }
+}
+
+}  // namespace batch

@@ -1,0 +1,17 @@
+#pragma once
+// The commands of mirn-batch: parsing, the help text and running one command.
+#include <QString>
+#include <QStringList>
+
+namespace batch {
+
+enum Exit { kDone = 0, kRefused = 1, kUsage = 2, kNoConnection = 3 };
+
+// The help text (Russian): every command, the options, the import file's header and an
+// example file.
+QString helpText();
+
+// Runs the command line (arguments()[0] is the program); returns the exit status.
+int run(const QStringList& arguments);
+
+}  // namespace batch

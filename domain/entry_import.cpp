@@ -1,0 +1,217 @@
+#include "domain/entry_import.h"
+
+#include "domain/db.h"
+#include "domain/limits.h"
+
+#include <cmath>
+
+namespace entry {
+
+namespace {
+QString dayKey(const Record& r) {
+    return QStringLiteral("%1/%2/%3/%4/%5/%6")
+        .arg(r.w_id)
+        .arg(r.o_id)
+        .arg(r.i_id)
+        .arg(r.date.toString(Qt::ISODate))
+        .arg(r.shift)
+        .arg(r.color);
+}
+QString monthKey(int w_id, const QDate& d) {
+    return QString::number(w_id) + QLatin1Char('/') + d.toString(QStringLiteral("yyyy-MM"));
+}
+// Marks and type names are unique without regard to letter case; the database's own
+// upper() would leave Cyrillic alone under a C collation, so the match is made here.
+QString fold(const QString& s) { return s.trimmed().toUpper(); }
+}  // namespace
+
+EntryImport::EntryImport(QString connection) : connection_(std::move(connection)) {}
+
+bool EntryImport::setHeader(int line, const QStringList& names) {
+    column_.clear();
+    QStringList unknown, twice;
+    for (int i = 0; i < names.size(); ++i) {
+        const QString n = names[i].trimmed().toLower();
+        if (!kImportColumns.contains(n)) unknown << names[i].trimmed();
+        else if (column_.contains(n)) twice << n;
+        else column_.insert(n, i);
+    }
+    QStringList missing;
+    for (const QString& c : kImportColumns)
+        if (!column_.contains(c)) missing << c;
+    if (unknown.isEmpty() && twice.isEmpty() && missing.isEmpty()) {
+        headerOk_ = true;
+        return true;
+    }
+    QStringList why;
+    if (!missing.isEmpty()) why << QStringLiteral("нет столбцов %1").arg(missing.join(QStringLiteral(", ")));
+    if (!unknown.isEmpty()) why << QStringLiteral("лишние столбцы %1").arg(unknown.join(QStringLiteral(", ")));
+    if (!twice.isEmpty()) why << QStringLiteral("повторены столбцы %1").arg(twice.join(QStringLiteral(", ")));
+    refusals_ << ImportRefusal{line, QStringLiteral("неверный заголовок: %1; нужен заголовок %2")
+                                         .arg(why.join(QStringLiteral("; ")), kImportColumns.join(QLatin1Char(',')))};
+    return false;
+}
+
+void EntryImport::addRow(int line, const QStringList& fields) {
+    if (!headerOk_) return;
+    Record r;
+    if (auto refusal = check(fields, &r)) {
+        refusals_ << ImportRefusal{line, *refusal};
+        return;
+    }
+    records_ << r;
+    lines_ << line;
+}
+
+std::optional<QString> EntryImport::check(const QStringList& fields, Record* out) {
+    if (fields.size() != kImportColumns.size())
+        return QStringLiteral("в строке %1 полей, а в заголовке %2").arg(fields.size()).arg(kImportColumns.size());
+    auto text = [&](const char* name) { return fields[column_.value(QLatin1String(name))].trimmed(); };
+    const QString date = text("date"), shift = text("shift"), worker = text("worker"), mark = text("mark"),
+                  type = text("operation"), kind = text("kind"), quantity = text("quantity"),
+                  rejects = text("rejects"), hours = text("hours"), colour = text("colour"),
+                  dayOff = text("dayoff");
+
+    // The dialog's own rule first: what a foreman must fill in before "Запись".
+    const QString operation = mark.isEmpty() || type.isEmpty() ? QString() : mark + QStringLiteral("; ") + type;
+    const Fields f{worker, operation, quantity, rejects, colour, hours};
+    QStringList empty;
+    const std::pair<const char*, QString> required[] = {
+        {"date", date},         {"shift", shift},     {"worker", worker},     {"mark", mark},
+        {"operation", type},    {"kind", kind},       {"quantity", quantity}, {"rejects", rejects},
+        {"hours", hours},       {"dayoff", dayOff}};
+    for (const auto& [name, value] : required)
+        if (value.isEmpty()) empty << QLatin1String(name);
+    if (isPaintOperation(type) && colour.isEmpty()) empty << QStringLiteral("colour");
+    if (missingField(f) || !empty.isEmpty())
+        return kFillAllFields + QStringLiteral(" (не заполнено: %1)").arg(empty.join(QStringLiteral(", ")));
+
+    const QDate day = QDate::fromString(date, QStringLiteral("dd.MM.yyyy"));
+    if (!day.isValid()) return QStringLiteral("неверная дата \"%1\" (нужна дата вида ДД.ММ.ГГГГ)").arg(date);
+    const auto shiftNo = wholeNumber(shift);
+    if (!shiftNo || *shiftNo < 1 || *shiftNo > 4)
+        return QStringLiteral("смена должна быть числом от 1 до 4, а не \"%1\"").arg(shift);
+    if (kind != QLatin1String("0") && kind != QLatin1String("1"))
+        return QStringLiteral("вид продукции (kind) должен быть 0 или 1, а не \"%1\"").arg(kind);
+    if (dayOff != QLatin1String("0") && dayOff != QLatin1String("1"))
+        return QStringLiteral("выходной (dayoff) должен быть 0 или 1, а не \"%1\"").arg(dayOff);
+    if (auto bad = notANumber(f)) return *bad;
+
+    // Only a paint operation takes a colour; the dialog empties the field for any other.
+    const int colourNo = colour.isEmpty() ? 0 : *wholeNumber(colour);
+    if (!isPaintOperation(type) && colourNo != 0)
+        return QStringLiteral("цвет %1 указан для операции \"%2\", а цвет бывает только у операции покраски "
+                              "(со словом \"КРАСКА\" в названии)")
+            .arg(colour, type);
+
+    Record& r = *out;
+    if (auto refusal = findWorker(worker, &r.w_id)) return refusal;
+    Operation op;
+    if (auto refusal = findOperation(mark, type, kind.toInt(), &op)) return refusal;
+    r.i_id = op.i_id;
+    r.o_id = op.o_id;
+    r.cena = finalPrice(op.basePrice, dayOff == QLatin1String("1"), *shiftNo);
+    r.kol_vo = *wholeNumber(quantity);
+    r.brak = *wholeNumber(rejects);
+    r.time = *wholeNumber(hours);
+    r.color = colourNo;
+    r.date = day;
+    r.shift = *shiftNo;
+    if (auto refusal = outOfRange(r)) return refusal;
+
+    const QString key = dayKey(r);
+    for (int i = 0; i < records_.size(); ++i)
+        if (dayKey(records_[i]) == key)
+            return kDuplicateEntry + QStringLiteral(" (повторяет строку %1)").arg(lines_[i]);
+    Query dup(connection_);
+    dup.setText(sql::duplicateCheck(r));
+    dup.open();
+    if (!dup.isEmpty() && toInt(dup.value(0, 0)) != 0) return kDuplicateEntry;
+
+    // The worker's month as the timesheet sums it, with this file's earlier rows.
+    const QString month = monthKey(r.w_id, r.date);
+    if (!monthAmount_.contains(month)) monthAmount_.insert(month, storedMonthAmount(r.w_id, r.date));
+    const double amount = monthAmount_.value(month) + double(r.kol_vo - r.brak) * r.cena;
+    if (std::abs(amount) > limits::kMonthAmountMax) return limits::amountMessage(amount);
+    monthAmount_.insert(month, amount);
+    return std::nullopt;
+}
+
+std::optional<QString> EntryImport::findWorker(const QString& text, int* w_id) {
+    const auto number = wholeNumber(text);
+    if (!number) return notANumberMessage(QStringLiteral("Рабочий"), text);
+    // As the journal finds an entry's worker: by person id or by the worker number
+    // (s_code), skipping codes that are no number instead of failing on them.
+    Query q(connection_);
+    q.setText(QStringLiteral(
+        "select count(*) from cmn_contractor.person where id=:n or "
+        "(case when s_code ~ '^[[:space:]]*[0-9]{1,15}[[:space:]]*$' then s_code::t_id end)=:code"));
+    q.setParam(QStringLiteral("n"), *number);
+    q.setParam(QStringLiteral("code"), *number);
+    q.open();
+    if (q.isEmpty() || toInt(q.value(0, 0)) == 0)
+        return QStringLiteral("рабочий с номером или кодом %1 не найден").arg(*number);
+    *w_id = *number;
+    return std::nullopt;
+}
+
+std::optional<QString> EntryImport::findOperation(const QString& mark, const QString& type, int kind,
+                                                  Operation* op) {
+    if (!operations_) {
+        // The priced operations with their lowest norm price, as the operations list
+        // offers them to the dialog; those without norms come too, to be refused by name.
+        Query q(connection_);
+        q.SQL = {QStringLiteral("select oper.id, oper.i_id, oper.naimen, izdel.marka, vid_oper.vid, min(norm.price)::numeric as cena"),
+                 QStringLiteral("from accounts_dep.oper join accounts_dep.izdel on oper.i_id=izdel.id"),
+                 QStringLiteral("join accounts_dep.vid_oper on oper.vid=vid_oper.id"),
+                 QStringLiteral("left join accounts_dep.norm on norm.o_id=oper.id"),
+                 QStringLiteral("group by oper.id, oper.i_id, oper.naimen, izdel.marka, vid_oper.vid")};
+        q.open();
+        operations_.emplace();
+        for (int i = 0; i < q.recordCount(); ++i) {
+            const QVariant price = q.value(i, QStringLiteral("cena"));
+            const QString key = fold(q.value(i, QStringLiteral("marka")).toString()) + QLatin1Char('\n') +
+                                fold(q.value(i, QStringLiteral("vid")).toString()) + QLatin1Char('\n') +
+                                QString::number(toInt(q.value(i, QStringLiteral("naimen"))));
+            operations_->insert(key, Operation{toInt(q.value(i, QStringLiteral("id"))),
+                                               toInt(q.value(i, QStringLiteral("i_id"))),
+                                               price.isNull() ? 0.0 : toDouble(price), !price.isNull()});
+        }
+    }
+    const QList<Operation> found = operations_->values(fold(mark) + QLatin1Char('\n') + fold(type) +
+                                                       QLatin1Char('\n') + QString::number(kind));
+    const QString what = operationDescription(mark, type, kind);
+    if (found.isEmpty()) return QStringLiteral("операция \"%1\" не найдена").arg(what);
+    if (found.size() > 1) return QStringLiteral("операция \"%1\" заведена несколько раз").arg(what);
+    if (!found.front().priced)
+        return QStringLiteral("у операции \"%1\" ещё нет цены: задайте её в списке операций кнопкой \"Цены\"")
+            .arg(what);
+    *op = found.front();
+    return std::nullopt;
+}
+
+double EntryImport::storedMonthAmount(int w_id, const QDate& date) {
+    const QDate first(date.year(), date.month(), 1);
+    Query q(connection_);
+    q.setText(QStringLiteral("select coalesce(sum(cena*(kol_vo-brak)), 0) from accounts_dep.smena "
+                             "where w_id=:w and data>=:d1 and data<:d2"));
+    q.setParam(QStringLiteral("w"), w_id);
+    q.setParam(QStringLiteral("d1"), first);
+    q.setParam(QStringLiteral("d2"), first.addMonths(1));
+    q.open();
+    return q.isEmpty() ? 0.0 : toDouble(q.value(0, 0));
+}
+
+bool EntryImport::post() {
+    if (!headerOk_ || !refusals_.isEmpty()) return false;
+    if (records_.isEmpty()) return true;
+    EntryStore store(connection_);
+    const QList<int> refused = store.insertAll(records_, /*skipRefused=*/false);
+    for (int i : refused) {
+        const Record& r = records_[i];
+        refusals_ << ImportRefusal{lines_[i], outOfRange(r).value_or(kDuplicateEntry)};
+    }
+    return refused.isEmpty();
+}
+
+}  // namespace entry

@@ -1,0 +1,70 @@
+#pragma once
+// Shift entries from a file (one row per entry): each row is checked and priced as the
+// shift entry dialog checks and prices what a foreman picks and types, then all rows are
+// posted in one transaction through EntryStore::insertAll. All or nothing: one refused
+// row keeps every row out.
+#include "domain/entry_store.h"
+
+#include <QHash>
+#include <QMultiHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace entry {
+
+// The columns of an import file, in the order the example file lists them.
+inline const QStringList kImportColumns = {
+    QStringLiteral("date"),     QStringLiteral("shift"),   QStringLiteral("worker"),
+    QStringLiteral("mark"),     QStringLiteral("operation"), QStringLiteral("kind"),
+    QStringLiteral("quantity"), QStringLiteral("rejects"), QStringLiteral("hours"),
+    QStringLiteral("colour"),   QStringLiteral("dayoff")};
+
+struct ImportRefusal {
+    int line = 0;  // the file's line the row starts on; 0 for the file as a whole
+    QString reason;
+};
+
+class EntryImport {
+public:
+    // connection: the name of an open connection; empty for the application's own.
+    explicit EntryImport(QString connection = {});
+
+    // The header row: every column of kImportColumns exactly once, in any order, and no
+    // other. False (with the refusal recorded) otherwise; rows are then not read.
+    bool setHeader(int line, const QStringList& names);
+
+    // Checks and prices one row; it becomes a record or a refusal.
+    void addRow(int line, const QStringList& fields);
+
+    // Posts every record in one transaction when no row was refused. False when a row
+    // was refused before or by the store (another client saved the same entry meanwhile);
+    // then nothing is stored.
+    bool post();
+
+    const QList<Record>& records() const { return records_; }
+    const QList<ImportRefusal>& refusals() const { return refusals_; }
+
+private:
+    struct Operation {
+        int o_id = 0;
+        int i_id = 0;
+        double basePrice = 0;  // the lowest norm price
+        bool priced = false;   // it has norm rows with a price
+    };
+    std::optional<QString> check(const QStringList& fields, Record* r);
+    std::optional<QString> findWorker(const QString& text, int* w_id);
+    std::optional<QString> findOperation(const QString& mark, const QString& type, int kind, Operation* op);
+    double storedMonthAmount(int w_id, const QDate& date);
+
+    QString connection_;
+    QHash<QString, int> column_;  // column name -> index in a row
+    bool headerOk_ = false;
+    QList<Record> records_;
+    QList<int> lines_;  // the line of each record
+    QList<ImportRefusal> refusals_;
+    QHash<QString, double> monthAmount_;
+    std::optional<QMultiHash<QString, Operation>> operations_;  // "MARK\nTYPE\nkind" -> operation  // "w_id/yyyy-MM" -> stored amount plus earlier rows
+};
+
+}  // namespace entry
