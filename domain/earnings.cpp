@@ -6,9 +6,9 @@ namespace earnings {
 
 QStringList statementSql() {
     return {
-        QStringLiteral("select x.w_id, coalesce(cp.s_caption, ap.fio, x.w_id::text) as fio, x.part, x.data, x.smena,"),
+        QStringLiteral("select x.w_id, coalesce(cp.s_caption, ap.fio, x.w_id::text) as fio, x.section, x.data, x.smena,"),
         QStringLiteral(" x.marka, x.vid, x.naimen, x.color, x.kolvo, x.brk, x.hours, x.cena, x.summa from ("),
-        QStringLiteral("select s.w_id, 1 as part, s.data, s.smena::integer as smena, izdel.marka, vid_oper.vid,"),
+        QStringLiteral("select s.w_id, 1 as section, s.data, s.smena::integer as smena, izdel.marka, vid_oper.vid,"),
         QStringLiteral(" oper.naimen, s.color, s.kol_vo::numeric as kolvo, s.brak::numeric as brk, s.time::numeric as hours,"),
         QStringLiteral(" s.cena::numeric as cena, ((s.kol_vo-s.brak)*s.cena)::numeric as summa"),
         QStringLiteral(" from accounts_dep.smena s join accounts_dep.izdel on izdel.id=s.i_id"),
@@ -26,7 +26,7 @@ QStringList statementSql() {
         QStringLiteral(" left join lateral (select min(p.s_caption) as s_caption from cmn_contractor.person p"),
         QStringLiteral("  where case when p.s_code ~ '^[0-9]{1,9}$' then p.s_code::integer end = x.w_id) cp on true"),
         QStringLiteral(" left join accounts_dep.person ap on ap.id=x.w_id"),
-        QStringLiteral(" order by fio, x.w_id, x.part, x.data, x.smena, x.marka, x.vid, x.color"),
+        QStringLiteral(" order by fio, x.w_id, x.section, x.data, x.smena, x.marka, x.vid, x.color"),
     };
 }
 

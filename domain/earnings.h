@@ -8,16 +8,16 @@
 
 namespace earnings {
 
-// One row per shift entry (part 1) and per auxiliary work entry (part 2) of the period
+// One row per shift entry (section 1) and per auxiliary work entry (section 2) of the period
 // [data1, data2), for the worker numbered :worker, or for every worker when it is 0.
 // A worker is the number stored in smena.w_id and fatigue.id_p; the name is the
 // enterprise register's (cmn_contractor.person by its code), else the department's list.
-// Fields: w_id, fio, part, data, smena, marka (product, or nomenclature group of the
+// Fields: w_id, fio, section, data, smena, marka (product, or nomenclature group of the
 // auxiliary work), vid (operation type, or kind of work), naimen (product kind, null in
-// part 2), color, kolvo, brk (null in part 2), hours, cena (price or rate), summa.
+// section 2), color, kolvo, brk (null in section 2), hours, cena (price or rate), summa.
 // The amount is quantity less rejects times price, unrounded, as the production reports
 // add it up, so that totals agree with them to the kopeck. Ordered by name, worker,
-// part, date, shift.
+// section, date, shift.
 QStringList statementSql();
 
 // The fields above that carry exact decimals.

@@ -24,12 +24,12 @@ const QString kMoney = QStringLiteral("#0.00");
 const QString kPrice = QStringLiteral("#0.00##");  // prices may carry up to four decimals
 const QString kCount = QStringLiteral("#0.##");
 
-int partOf(const rpt::Row& r) { return toInt(r.value(QStringLiteral("part"))); }
+int sectionOf(const rpt::Row& r) { return toInt(r.value(QStringLiteral("section"))); }
 
-// A value of part 1 (shift entries) or part 2 (auxiliary work) only; null elsewhere, so
+// A value of section 1 (shift entries) or section 2 (auxiliary work) only; null elsewhere, so
 // it neither prints nor adds to a sum.
-rpt::ValueFn onlyIn(int part, const QString& field) {
-    return [part, field](const rpt::Row& r) { return partOf(r) == part ? r.value(field) : QVariant(); };
+rpt::ValueFn onlyIn(int section, const QString& field) {
+    return [section, field](const rpt::Row& r) { return sectionOf(r) == section ? r.value(field) : QVariant(); };
 }
 
 rpt::ValueFn hoursInShift(int shift) {
@@ -40,7 +40,7 @@ rpt::ValueFn hoursInShift(int shift) {
 
 Element heading(const Col& c, const QString& entries, const QString& aux) {
     return Element::computed(c.rect(),
-                             [entries, aux](const rpt::Row& r) { return QVariant(partOf(r) == 1 ? entries : aux); })
+                             [entries, aux](const rpt::Row& r) { return QVariant(sectionOf(r) == 1 ? entries : aux); })
         .centred()
         .setFrame(rpt::AllSides);
 }
@@ -120,13 +120,13 @@ EarningsLayout::EarningsLayout(const QString& connection) : Earnings(connection)
     worker.footer.addChild(aux).addChild(all).addChild(shifts);
 
     // Shift entries, then auxiliary work: a title and the column headings of each.
-    Group part;
-    part.key = QStringLiteral("part");
-    part.repeatHeader = true;
-    part.header = Band(QStringLiteral("part"), 6);
-    part.header.setBold();
-    part.header.add(Element::computed({0, 0, kWidth, 6}, [](const rpt::Row& r) {
-        return QVariant(partOf(r) == 1 ? QStringLiteral("Выработка") : QStringLiteral("Хоз. работы"));
+    Group section;
+    section.key = QStringLiteral("section");
+    section.repeatHeader = true;
+    section.header = Band(QStringLiteral("section"), 6);
+    section.header.setBold();
+    section.header.add(Element::computed({0, 0, kWidth, 6}, [](const rpt::Row& r) {
+        return QVariant(sectionOf(r) == 1 ? QStringLiteral("Выработка") : QStringLiteral("Хоз. работы"));
     }));
     Band cols(QStringLiteral("columns"), kLine);
     cols.setBold();
@@ -141,7 +141,7 @@ EarningsLayout::EarningsLayout(const QString& connection) : Earnings(connection)
         .add(heading(cHours, QStringLiteral("Часы"), QStringLiteral("Часы")))
         .add(heading(cPrice, QStringLiteral("Цена"), QStringLiteral("Ставка")))
         .add(heading(cSum, QStringLiteral("Сумма"), QStringLiteral("Сумма")));
-    part.header.addChild(cols);
+    section.header.addChild(cols);
 
     // A day: its subtotal under its rows.
     Group day;
@@ -157,7 +157,7 @@ EarningsLayout::EarningsLayout(const QString& connection) : Earnings(connection)
     day.footer.add(sumOf(cBrk.rect(), onlyIn(1, QStringLiteral("brk")), kCount));
     day.footer.add(sumOf(cHours.rect(), QStringLiteral("hours"), kCount));
     day.footer.add(sumOf(cSum.rect(), QStringLiteral("summa"), kMoney));
-    d.groups = {worker, part, day};
+    d.groups = {worker, section, day};
 
     d.detail = Band(QStringLiteral("detail"), kLine);
     d.detail.add(Element::field(cDate.rect(), QStringLiteral("data")))
@@ -166,10 +166,10 @@ EarningsLayout::EarningsLayout(const QString& connection) : Earnings(connection)
         .add(Element::field(cOper.rect(), QStringLiteral("vid")))
         .add(Element::computed(cKind.rect(),
                                [](const rpt::Row& r) {
-                                   return partOf(r) == 1 ? reports::productKindText(r) : QVariant();
+                                   return sectionOf(r) == 1 ? reports::productKindText(r) : QVariant();
                                }))
         .add(Element::computed(cColour.rect(),
-                               [](const rpt::Row& r) { return partOf(r) == 1 ? reports::colourText(r) : QVariant(); }))
+                               [](const rpt::Row& r) { return sectionOf(r) == 1 ? reports::colourText(r) : QVariant(); }))
         .add(Element::field(cQty.rect(), QStringLiteral("kolvo"), kCount).right())
         .add(Element::field(cBrk.rect(), QStringLiteral("brk"), kCount).right())
         .add(Element::field(cHours.rect(), QStringLiteral("hours"), kCount).right())

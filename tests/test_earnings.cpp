@@ -141,7 +141,7 @@ private slots:
         const QStringList expected{
             "worker: Расчётный листок",
             "worker: Антонов А.А. (таб. № 101)|за период с 01.03.2024 по 01.04.2024",
-            "part: Выработка",
+            "section: Выработка",
             "columns: Дата|См.|Изделие|Операция|Вид продукции|Цвет|Кол-во|Брак|Часы|Цена|Сумма",
             "detail: 01.03.2024|1|КР-100|Гибка|Готовая продукция| |10|2|8|2.50|20.00",
             "detail: 01.03.2024|4|КР-100|Гибка|Готовая продукция| |4|0|2|3.75|15.00",
@@ -154,7 +154,7 @@ private slots:
             "day: Итого за 07.03.2024:|7|0|8|2.33",
             "detail: 08.03.2024|3|ХМ-40|Резка|Заготовки| |8|1|8|0.3333|2.33",
             "day: Итого за 08.03.2024:|8|1|8|2.33",
-            "part: Хоз. работы",
+            "section: Хоз. работы",
             "columns: Дата|См.|Номенклатура|Вид работ|||||Часы|Ставка|Сумма",
             "detail: 04.03.2024|1|Кронштейны|Уборка|||||3|150.25|450.75",
             "day: Итого за 04.03.2024:|0|0|3|450.75",
@@ -186,10 +186,10 @@ private slots:
                      qPrintable(l.join(QLatin1Char('\n'))));
             QCOMPARE(l.last(), footer(p + 1, 3));
         }
-        // Воронов has no entries: no piece-work part at all, only auxiliary work.
+        // Воронов has no entries: no piece-work section at all, only auxiliary work.
         const QStringList v = lines(r, 2, 2);
-        QVERIFY(!v.contains(QStringLiteral("part: Выработка")));
-        QVERIFY(v.contains(QStringLiteral("part: Хоз. работы")));
+        QVERIFY(!v.contains(QStringLiteral("section: Выработка")));
+        QVERIFY(v.contains(QStringLiteral("section: Хоз. работы")));
         QVERIFY(v.contains(QStringLiteral("shiftHours: Часы по сменам:|1 смена:|0|2 смена:|0|3 смена:|4|Переработка:|0")));
     }
 
