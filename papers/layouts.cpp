@@ -1,5 +1,7 @@
 #include "papers/layouts.h"
 
+#include <QDate>
+
 namespace reports {
 
 QueryRows::QueryRows(const Query& q, const QStringList& decimalFields) : q_(q) {
@@ -127,10 +129,32 @@ void addTotal(Group& head, const Column& c, const QString& field, const QString&
     head.footer.add(total(c, kFinalHeight, field, mask, false));
 }
 
+// The date of printing on the left, "стр. N из M" on the right. The date is taken when
+// the pages are laid out, so a layout made at start-up still prints today's date.
 Band pageFooter(double width) {
     Band b(QStringLiteral("pageFooter"), 6);
-    b.add(Element::pageNumber({width - 40, 0, 40, 6}).right());
+    b.add(Element::computed({0, 0, 60, 6},
+                            [](const rpt::Row&) {
+                                return QVariant(QStringLiteral("Дата печати: ") +
+                                                QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")));
+                            })
+              .named(QStringLiteral("printDate")));
+    b.add(Element::pageNumber({width - 40, 0, 40, 6}, QStringLiteral("стр. %1 из %2"))
+              .right()
+              .named(QStringLiteral("pageNumber")));
     return b;
+}
+
+// A line of headings over every column, at the top of every page: a keyless group of
+// its own after the report's header, repeated on each new page.
+Group columnHeadings(const std::vector<Heading>& headings) {
+    Group g;
+    g.repeatHeader = true;
+    g.header = Band(QStringLiteral("columns"), kHeadingHeight);
+    g.header.setFrame(rpt::Top | rpt::Bottom).setBold();
+    for (const Heading& h : headings)
+        g.header.add(Element::label(h.col.rect(kHeadingHeight), h.caption).centred());
+    return g;
 }
 
 rpt::ReportDef productionReport() {
@@ -173,7 +197,12 @@ TForm16::TForm16() {
     Group nom = fieldGroup(QStringLiteral("t_Report.nom"), QStringLiteral("nom"), 5);
     addSubtotal(nom, kolvo, QStringLiteral("kolvo"));
     addSubtotal(nom, summa, QStringLiteral("summa"), QStringLiteral("#0.000"));
-    d.groups = {head, fio, nom};
+    const Group columns = columnHeadings({{kind, QStringLiteral("Вид продукции")},
+                                          {vid, QStringLiteral("Операция")},
+                                          {colour, QStringLiteral("Цвет")},
+                                          {kolvo, QStringLiteral("Кол-во")},
+                                          {summa, QStringLiteral("Сумма")}});
+    d.groups = {head, columns, fio, nom};
     d.detail = Band(QStringLiteral("detail"), kDetailHeight);
     d.detail.add(kindText(kind))
         .add(detailField(vid, QStringLiteral("vid")).centred())
@@ -201,7 +230,12 @@ TForm17::TForm17() {
     Group nom = fieldGroup(QStringLiteral("nom"), QStringLiteral("nom"), 0);
     addSubtotal(nom, mass, QStringLiteral("mass"));
     addSubtotal(nom, kolvo, QStringLiteral("kolvo"));
-    d.groups = {head, nom};
+    const Group columns = columnHeadings({{kind, QStringLiteral("Вид продукции")},
+                                          {vid, QStringLiteral("Операция")},
+                                          {colour, QStringLiteral("Цвет")},
+                                          {mass, QStringLiteral("Коробки")},
+                                          {kolvo, QStringLiteral("Количество")}});
+    d.groups = {head, columns, nom};
     d.detail = Band(QStringLiteral("detail"), kDetailHeight);
     d.detail.add(kindText(kind))
         .add(detailField(vid, QStringLiteral("vid")).centred())
@@ -237,7 +271,14 @@ TForm20::TForm20() {
     addSubtotal(fio, brk, QStringLiteral("brk"));
     addSubtotal(fio, kolvo, QStringLiteral("kolvo"));
     addSubtotal(fio, summa, QStringLiteral("summa"), QStringLiteral("#0.00"));
-    d.groups = {head, fio};
+    const Group columns = columnHeadings({{marka, QStringLiteral("Марка")},
+                                          {vid, QStringLiteral("Операция")},
+                                          {color, QStringLiteral("Цвет")},
+                                          {kind, QStringLiteral("Вид продукции")},
+                                          {brk, QStringLiteral("Брак")},
+                                          {kolvo, QStringLiteral("Кол-во")},
+                                          {summa, QStringLiteral("Сумма")}});
+    d.groups = {head, columns, fio};
     d.detail = Band(QStringLiteral("detail"), kDetailHeight);
     d.detail.add(detailField(marka, QStringLiteral("marka")))
         .add(detailField(vid, QStringLiteral("vid")).centred())
@@ -277,7 +318,15 @@ TForm21::TForm21() {
     addSubtotal(nom, mass, QStringLiteral("mass"), QStringLiteral("#0.00"));
     addSubtotal(nom, kolvo, QStringLiteral("kolvo"));
     addSubtotal(nom, summa, QStringLiteral("summa"), QStringLiteral("#0.00"));
-    d.groups = {head, nom};
+    const Group columns = columnHeadings({{marka, QStringLiteral("Марка")},
+                                          {vid, QStringLiteral("Операция")},
+                                          {color, QStringLiteral("Цвет")},
+                                          {kind, QStringLiteral("Вид продукции")},
+                                          {brk, QStringLiteral("Брак")},
+                                          {mass, QStringLiteral("Коробки")},
+                                          {kolvo, QStringLiteral("Кол-во")},
+                                          {summa, QStringLiteral("Сумма")}});
+    d.groups = {head, columns, nom};
     d.detail = Band(QStringLiteral("detail"), kDetailHeight);
     d.detail.add(detailField(marka, QStringLiteral("marka")))
         .add(detailField(vid, QStringLiteral("vid")))

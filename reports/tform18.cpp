@@ -6,10 +6,15 @@
 #include "core/forms.h"
 #include "domain/session.h"
 #include "core/ui.h"
+#include "papers/earnings.h"
 #include "papers/layouts.h"
+#include "domain/earnings.h"
 
 #include <QHBoxLayout>
+#include <QShowEvent>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace reports {
 
@@ -92,12 +97,20 @@ TForm18::TForm18() {
     Button1 = button(QStringLiteral("Детальный отчет по рабочим"), this);
     Button3 = button(QStringLiteral("Детальный отчет по продукции"), this);
     Button6 = button(QStringLiteral("Excel (0 из 0)"), this);
+    CBWorker = new QComboBox(this);
+    CBWorker->addItem(QStringLiteral("Все"), 0);
+    Button7 = button(QStringLiteral("Расчётный листок"), this);
     Button5 = button(QStringLiteral("Выход"), this);
 
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(RadioGroup1);
     lay->addWidget(GroupBox1);
-    for (QPushButton* b : {Button4, Button2, Button1, Button3, Button6, Button5}) lay->addWidget(b);
+    for (QPushButton* b : {Button4, Button2, Button1, Button3, Button6}) lay->addWidget(b);
+    auto* statement = new QHBoxLayout;
+    statement->addWidget(CBWorker, 1);
+    statement->addWidget(Button7);
+    lay->addLayout(statement);
+    lay->addWidget(Button5);
     setFixedSize(sizeHint().expandedTo(QSize(340, 0)));
 
     connect(Button4, &QPushButton::clicked, this, ui::guard([this] { Button4Click(); }));
@@ -106,6 +119,7 @@ TForm18::TForm18() {
     connect(Button3, &QPushButton::clicked, this, ui::guard([this] { Button3Click(); }));
     connect(Button6, &QPushButton::clicked, this, ui::guard([this] { Button6Click(); }));
     connect(Button5, &QPushButton::clicked, this, ui::guard([this] { Button5Click(); }));
+    connect(Button7, &QPushButton::clicked, this, ui::guard([this] { Button7Click(); }));
 
     ApplyRoleRestrictions();
 }
@@ -114,6 +128,9 @@ void TForm18::ApplyRoleRestrictions() {
     const Role role = session().role;
     if (role != Role::Foremen && role != Role::FinishedGoods) return;
     for (QPushButton* b : {Button1, Button2, Button4, Button6}) b->setEnabled(false);
+    // The statement shows a worker's earnings, as the reports by workers do.
+    Button7->setEnabled(false);
+    CBWorker->setEnabled(false);
     if (role == Role::FinishedGoods) {
         RadioGroup1->setItemIndex(1);
         RadioGroup1->setEnabled(false);
@@ -153,4 +170,37 @@ void TForm18::Button1Click() {
 
 void TForm18::Button3Click() {
     runReport(forms::form<TForm21>(), false, QStringLiteral("   Детальный отчет по продукции за период с "));
+}
+
+void TForm18::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    FillWorkers();
+}
+
+void TForm18::FillWorkers() {
+    const int chosen = CBWorker->currentData().toInt();
+    const std::vector<earnings::Worker> list = earnings::workers();
+    CBWorker->clear();
+    CBWorker->addItem(QStringLiteral("Все"), 0);
+    for (const earnings::Worker& w : list) CBWorker->addItem(w.name, w.id);
+    CBWorker->setCurrentIndex(std::max(0, CBWorker->findData(chosen)));
+}
+
+void TForm18::Button7Click() {
+    papers::EarningsLayout& layout = forms::form<papers::EarningsLayout>();
+    Query& q = layout.query();
+    q.close();
+    const QDate d1 = DTPicker1->date(), d2 = DTPicker2->date();
+    q.setParam(QStringLiteral("data1"), d1);
+    q.setParam(QStringLiteral("data2"), d2);
+    q.setParam(QStringLiteral("worker"), CBWorker->currentData().toInt());
+    const CloseAfter closer(q);
+    {
+        ui::BusyCursor busy;
+        q.open();
+        layout.QuickRep1.setCaption(QStringLiteral("period"), papers::EarningsLayout::periodText(d1, d2));
+        layout.Prepare();
+    }
+    rpt::showPreview(layout.prepared, this,
+                     QStringLiteral("Расчётный листок ") + papers::EarningsLayout::periodText(d1, d2));
 }

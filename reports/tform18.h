@@ -4,6 +4,7 @@
 #include "domain/db.h"
 
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDialog>
 #include <QGroupBox>
@@ -58,6 +59,8 @@ public:
     QPushButton* Button6;              // "Excel (0 из 0)"
     QPushButton* Button5;              // "Выход"
     Query XLS_Rep;                     // data of the spreadsheet report
+    QComboBox* CBWorker;               // the earnings statement's worker: "Все" (data 0) or one
+    QPushButton* Button7;              // "Расчётный листок"
 
     void Button4Click();
     void Button2Click();
@@ -65,10 +68,17 @@ public:
     void Button3Click();
     void Button6Click();  // the spreadsheet report (tform18_excel.cpp)
     void Button5Click() { reject(); }
+    void Button7Click();  // the earnings statement of the period for the chosen worker or all
+
+    // Reads the department's workers into CBWorker, keeping the chosen one if still there.
+    void FillWorkers();
 
     // Switches off what the signed-in role may not use here; the restrictions stay
     // until the application ends.
     void ApplyRoleRestrictions();
+
+protected:
+    void showEvent(QShowEvent* e) override;
 
 private:
     void runReport(reports::ReportLayout& layout, bool closeFirst, const QString& titlePrefix);

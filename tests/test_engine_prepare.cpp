@@ -360,6 +360,52 @@ private slots:
         QCOMPARE(r.pages[1].items.front().rect.top(), 10.0);
     }
 
+    // "%2" in a page number is the count of pages; a group marked newPage starts each of
+    // its runs on a page of its own, except where the page is still empty.
+    void pageCountAndGroupsOnPagesOfTheirOwn_data() {
+        QTest::addColumn<bool>("newPage");
+        QTest::addColumn<int>("rowsA");
+        QTest::addColumn<int>("rowsB");
+        QTest::addColumn<QStringList>("firstOnPage");  // the group heading that opens each page
+        QTest::newRow("groups run on") << false << 3 << 3 << QStringList{"A"};
+        QTest::newRow("a page each") << true << 3 << 3 << QStringList{"A", "B"};
+        // A fills its page to the brim: B comes on the next page either way, just once.
+        QTest::newRow("a page each, first one full") << true << 26 << 2 << QStringList{"A", "B"};
+        QTest::newRow("long group runs over") << true << 30 << 2 << QStringList{"A", "", "B"};
+    }
+    void pageCountAndGroupsOnPagesOfTheirOwn() {
+        QFETCH(bool, newPage);
+        QFETCH(int, rowsA);
+        QFETCH(int, rowsB);
+        QFETCH(QStringList, firstOnPage);
+        ReportDef d;
+        Group g;
+        g.key = QStringLiteral("g");
+        g.newPage = newPage;
+        g.header = Band(QStringLiteral("gHeader"), 2);
+        g.header.add(Element::field({0, 0, 50, 2}, QStringLiteral("g")));
+        d.groups = {g};
+        d.detail = Band(QStringLiteral("detail"), 10);
+        d.detail.add(Element::field({0, 0, 50, 10}, QStringLiteral("n")));
+        d.pageFooter = Band(QStringLiteral("pageFooter"), 10);
+        d.pageFooter.add(Element::pageNumber({0, 0, 190, 10}, QStringLiteral("стр. %1 из %2")).right());
+        VectorDataSource src({QStringLiteral("g"), QStringLiteral("n")});
+        for (int i = 0; i < rowsA; ++i) src.addRow({QStringLiteral("A"), i});
+        for (int i = 0; i < rowsB; ++i) src.addRow({QStringLiteral("B"), 100 + i});
+
+        const PreparedReport r = prepare(d, src);
+        const int pages = int(firstOnPage.size());
+        QCOMPARE(int(r.pages.size()), pages);
+        int details = 0;
+        for (int p = 0; p < pages; ++p) {
+            const auto& items = r.pages[size_t(p)].items;
+            QCOMPARE(items.back().text, QStringLiteral("стр. %1 из %2").arg(p + 1).arg(pages));
+            QCOMPARE(items.front().band == QLatin1String("gHeader") ? items.front().text : QString(), firstOnPage[p]);
+            for (const PreparedItem& it : items) details += it.band == QLatin1String("detail");
+        }
+        QCOMPARE(details, rowsA + rowsB);  // nothing lost or doubled by the breaks
+    }
+
     void resetAfterPrintVersusRunningTotals() {
         // Groups of four rows by a computed key; sums in the group footer and in the page
         // footer, each once reset after printing and once running.

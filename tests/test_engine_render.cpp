@@ -324,6 +324,63 @@ private slots:
         QVERIFY(!QFile::exists(path));
     }
 
+    // The paged preview paints the page shown and nothing else: one page on opening,
+    // one more per page turned to; the image is the page's, and its PDF holds every page.
+    void pagedPreviewPaintsOnlyThePageShown() {
+        const PreparedReport r = prepare(productsReport(), productsRows(200));
+        QVERIFY(r.pages.size() >= 3);
+        PagedPreview preview(r, QStringLiteral("   Отчет"));
+        QCOMPARE(preview.windowTitle(), QStringLiteral("Отчет"));
+        QCOMPARE(preview.pageCount(), int(r.pages.size()));
+        QCOMPARE(preview.paintedPages(), 1);
+        QCOMPARE(preview.currentPage(), 0);
+        auto darkRows = [](const QImage& img) {
+            int rows = 0;
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    if (QColor(img.pixel(x, y)).lightness() < 128) {
+                        ++rows;
+                        break;
+                    }
+            return rows;
+        };
+        const QImage first = preview.pageImage();
+        QVERIFY(darkRows(first) > 50);
+        // A4 portrait at 1.25 × 96 dpi.
+        QCOMPARE(first.width(), qRound(210 / 25.4 * 120));
+
+        const auto trigger = [&](const QString& name) {
+            QAction* a = preview.findChild<QAction*>(name);
+            QVERIFY2(a, qPrintable(name));
+            a->trigger();
+        };
+        trigger(QStringLiteral("nextPage"));
+        QCOMPARE(preview.currentPage(), 1);
+        QCOMPARE(preview.paintedPages(), 2);
+        QVERIFY(preview.pageImage() != first);
+        trigger(QStringLiteral("lastPage"));
+        QCOMPARE(preview.currentPage(), preview.pageCount() - 1);
+        trigger(QStringLiteral("nextPage"));  // past the last page: stays, paints nothing
+        QCOMPARE(preview.currentPage(), preview.pageCount() - 1);
+        QCOMPARE(preview.paintedPages(), 3);
+        trigger(QStringLiteral("firstPage"));
+        QCOMPARE(preview.pageImage(), first);  // the same page paints the same
+
+        // Zoom paints the page again, larger.
+        trigger(QStringLiteral("zoomIn"));
+        QVERIFY(preview.pageImage().width() > first.width());
+
+        const QString path = dir_.filePath(QStringLiteral("paged.pdf"));
+        ui::testing::setModalHook([&](QDialog* dlg) {
+            auto* fd = qobject_cast<QFileDialog*>(dlg);
+            if (!fd) return -1;
+            fd->selectFile(path);
+            return int(QDialog::Accepted);
+        });
+        trigger(QStringLiteral("savePdf"));
+        QCOMPARE(pdfPages(path), int(r.pages.size()));
+    }
+
     void savingIntoAnUnwritablePlaceSaysSo() {
         const PreparedReport r = prepare(productsReport(), productsRows(3));
         const QString path = dir_.filePath(QStringLiteral("нет/папки.pdf"));

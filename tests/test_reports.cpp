@@ -88,16 +88,25 @@ QStringList normalised(QStringList l) {
     return l;
 }
 
-// The lines between the title (and headings) and the page number.
+// The lines between the title (and headings) and the page footer.
 QStringList body(const rpt::PreparedReport& r) {
     QStringList l = normalised(lines(r));
     l.erase(std::remove_if(l.begin(), l.end(),
                            [](const QString& s) {
                                return s.startsWith(QLatin1String("header: ")) ||
+                                      s.startsWith(QLatin1String("columns: ")) ||
                                       s.startsWith(QLatin1String("pageFooter: "));
                            }),
             l.end());
     return l;
+}
+
+// The page footer of page n of m, printed today.
+QString footer(int n, int m) {
+    return QStringLiteral("pageFooter: Дата печати: %1|стр. %2 из %3")
+        .arg(QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")))
+        .arg(n)
+        .arg(m);
 }
 
 QString run(const QString& program, const QStringList& args) {
@@ -156,9 +165,11 @@ private slots:
         QTest::addColumn<Report>("report");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QStringList>("headings");
+        QTest::addColumn<QString>("columns");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("by workers")
             << ByWorkers << QStringLiteral("   Отчет по рабочим за период с 01.03.2024 по 01.04.2024") << QStringList{}
+            << QStringLiteral("Вид продукции|Операция|Цвет|Кол-во|Сумма")
             << QStringList{
                    "fio: Антонов А.А.",
                    "nom: Кронштейны",
@@ -183,6 +194,7 @@ private slots:
         QTest::newRow("by products")
             << ByProducts << QStringLiteral("   Отчет по продукции за период с 01.03.2024 по 01.04.2024")
             << QStringList{"Коробки", "Количество"}
+            << QStringLiteral("Вид продукции|Операция|Цвет|Коробки|Количество")
             << QStringList{
                    "nom: Кронштейны",
                    "detail: Готовая продукция|Гибка| |6|12",  // worker 999 counts here
@@ -199,6 +211,7 @@ private slots:
             << DetailedByWorkers
             << QStringLiteral("   Детальный отчет по рабочим за период с 01.03.2024 по 01.04.2024")
             << QStringList{"Брак", "Количество", "Сумма"}
+            << QStringLiteral("Марка|Операция|Цвет|Вид продукции|Брак|Кол-во|Сумма")
             << QStringList{
                    "fio: Антонов А.А.",
                    "detail: КР-100|Гибка|0|Готовая продукция|3.00|13.00|25.00",
@@ -216,6 +229,7 @@ private slots:
             << DetailedByProducts
             << QStringLiteral("   Детальный отчет по продукции за период с 01.03.2024 по 01.04.2024")
             << QStringList{"Брак", "Коробки", "Кол-во", "Сумма"}
+            << QStringLiteral("Марка|Операция|Цвет|Вид продукции|Брак|Коробки|Кол-во|Сумма")
             << QStringList{
                    "nom: Кронштейны",
                    "detail: КР-100|Гибка|0|Готовая продукция|3.000|7.500|15.000|30.000",
@@ -233,6 +247,7 @@ private slots:
         QFETCH(Report, report);
         QFETCH(QString, title);
         QFETCH(QStringList, headings);
+        QFETCH(QString, columns);
         QFETCH(QStringList, expected);
         const rpt::PreparedReport& r = runReport(report, kFrom, kTo);
         QCOMPARE(r.pages.size(), size_t(1));
@@ -242,7 +257,8 @@ private slots:
         const QStringList all = lines(r);
         QCOMPARE(all.first(), QStringLiteral("header: ") + title);
         if (!headings.isEmpty()) QCOMPARE(all.at(1), QStringLiteral("header: ") + headings.join(QLatin1Char('|')));
-        QCOMPARE(all.last(), QStringLiteral("pageFooter: 1"));
+        QCOMPARE(all.at(headings.isEmpty() ? 1 : 2), QStringLiteral("columns: ") + columns);
+        QCOMPARE(all.last(), footer(1, 1));
         QCOMPARE(body(r), expected);
         QVERIFY(!layoutOf(report).query().active());  // closed once the preview is done
     }
@@ -316,7 +332,7 @@ private slots:
         QCOMPARE(all.at(all.size() - 2), total);
         QVERIFY(all.first().endsWith(from.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" по ") +
                                      to.toString(QStringLiteral("dd.MM.yyyy"))));
-        QCOMPARE(all.last(), QStringLiteral("pageFooter: 1"));
+        QCOMPARE(all.last(), footer(1, 1));
     }
 
     void bandsAreShadedAndFramed() {
@@ -370,6 +386,64 @@ private slots:
         QVERIFY(rpt::writePdf(r, path, QStringLiteral("Отчет")));
         const QString text = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
         for (const QString& t : texts) QVERIFY2(text.contains(t), qPrintable(t + QStringLiteral(" missing in:\n") + text));
+        // The page footer: the date of printing and "стр. N из M".
+        for (const QString& t : {QStringLiteral("стр. 1 из 1"),
+                                 QStringLiteral("Дата печати: ") +
+                                     QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"))})
+            QVERIFY2(text.contains(t), qPrintable(t + QStringLiteral(" missing in:\n") + text));
+    }
+
+    // A month of many workers and products: every page of every report starts with the
+    // column headings (after the title on the first) and ends with "стр. N из M".
+    void longReportsHeadEveryPage_data() {
+        QTest::addColumn<Report>("report");
+        QTest::addColumn<QString>("columns");
+        QTest::addColumn<int>("details");
+        // 150 workers each with one product of its own group: one detail line each.
+        QTest::newRow("by workers") << ByWorkers << QStringLiteral("columns: Вид продукции|Операция|Цвет|Кол-во|Сумма") << 150;
+        QTest::newRow("by products") << ByProducts << QStringLiteral("columns: Вид продукции|Операция|Цвет|Коробки|Количество") << 150;
+        QTest::newRow("detailed by workers")
+            << DetailedByWorkers << QStringLiteral("columns: Марка|Операция|Цвет|Вид продукции|Брак|Кол-во|Сумма") << 150;
+        QTest::newRow("detailed by products")
+            << DetailedByProducts << QStringLiteral("columns: Марка|Операция|Цвет|Вид продукции|Брак|Коробки|Кол-во|Сумма")
+            << 150;
+    }
+    void longReportsHeadEveryPage() {
+        QFETCH(Report, report);
+        QFETCH(QString, columns);
+        QFETCH(int, details);
+        static bool loaded = false;
+        if (!loaded) {
+            loaded = true;
+            testdb::exec(QStringLiteral(
+                "insert into cmn_contractor.person(id, s_caption, s_code) "
+                "select 2000 + i, 'Работник ' || lpad(i::text, 3, '0'), (2000 + i)::text from generate_series(1, 150) i"));
+            testdb::exec(QStringLiteral("insert into cmn_classifier.item(id, id_level, s_caption) "
+                                        "select 600 + i, 2, 'Группа ' || lpad(i::text, 3, '0') from generate_series(1, 150) i"));
+            testdb::exec(QStringLiteral(
+                "insert into cmn_gds_and_srv.gds_and_srv(id, s_caption, s_description, id_msm_bs, massa, id_class_item) "
+                "select 100 + i, 'ИЗД-' || lpad(i::text, 3, '0'), '', 6, 1, 600 + i from generate_series(1, 150) i"));
+            testdb::exec(QStringLiteral("insert into accounts_dep.oper(id, vid, naimen, i_id, cena_new) "
+                                        "select 100 + i, 1, i % 2, 100 + i, 0 from generate_series(1, 150) i"));
+            testdb::exec(QStringLiteral(
+                "insert into accounts_dep.smena(w_id, o_id, i_id, cena, kol_vo, brak, data, smena, color, time, ok, prize) "
+                "select 2000 + i, 100 + i, 100 + i, 1, 2, 0, date '2023-01-10', 1, 0, 8, 'ok', 0 "
+                "from generate_series(1, 150) i"));
+        }
+        const rpt::PreparedReport& r = runReport(report, QDate(2023, 1, 1), QDate(2023, 2, 1));
+        const int pages = int(r.pages.size());
+        QVERIFY2(pages >= 2, qPrintable(QString::number(pages)));
+        int seen = 0;
+        for (int p = 0; p < pages; ++p) {
+            rpt::PreparedReport one = r;
+            one.pages = {r.pages[size_t(p)]};
+            const QStringList l = lines(one);
+            QCOMPARE(l.at(p == 0 ? (report == ByWorkers ? 1 : 2) : 0), columns);
+            QCOMPARE(l.count(columns), 1);
+            QCOMPARE(l.last(), footer(p + 1, pages));
+            seen += int(l.filter(QRegularExpression(QStringLiteral("^detail: "))).size());
+        }
+        QCOMPARE(seen, details);
     }
 
     // Today's previous calendar month, whatever the journal's date.

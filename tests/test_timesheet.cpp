@@ -367,7 +367,9 @@ private slots:
         QCOMPARE(pageLines(r.pages[0]),
                  (QStringList{heading.join(QLatin1Char('|')),
                               printedRow(QStringLiteral("Антонов А.А."), {{4, 13}, {5, 8}}),
-                              printedRow(QStringLiteral("Борисов Б.Б."), {{1, 0}, {31, 12}}), "pageFooter: 1"}));
+                              printedRow(QStringLiteral("Борисов Б.Б."), {{1, 0}, {31, 12}}),
+                              QStringLiteral("pageFooter: Дата печати: %1|стр. 1 из 1")
+                                  .arg(QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")))}));
         QVERIFY(!forms::form<TForm15>().H_Tabel.active());
         QCOMPARE(f.Button2->text(), QStringLiteral("Excel"));  // active again after the preview
     }
@@ -387,7 +389,10 @@ private slots:
         for (size_t p = 0; p < r.pages.size(); ++p) {
             const QStringList l = pageLines(r.pages[p]);
             QVERIFY(l.first().startsWith(QStringLiteral("heading: Май 2024 г.|1|2|3|")));
-            QCOMPARE(l.last(), QStringLiteral("pageFooter: %1").arg(p + 1));
+            QCOMPARE(l.last(), QStringLiteral("pageFooter: Дата печати: %1|стр. %2 из %3")
+                                   .arg(QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")))
+                                   .arg(p + 1)
+                                   .arg(r.pages.size()));
             rows += int(l.size()) - 2;
         }
         QCOMPARE(rows, 80);

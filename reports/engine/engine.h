@@ -109,6 +109,7 @@ struct Element {
     Kind kind = Kind::Label;
     QString name;      // lets the caller find it (ReportDef::element), e.g. "QRLabel1"
     QString text;      // Label: the caption; PageNumber: format with %1 for the number
+                       // and %2 for the count of pages ("стр. %1 из %2")
     QString fieldName; // Field, Sum over a field
     ValueFn compute;   // Computed, Sum over a computed value
     QString mask;      // Field, Computed, Sum: "#0", "#0.00", ...; empty prints as is
@@ -165,6 +166,7 @@ struct Group {
     Band header;
     Band footer;
     bool repeatHeader = false;  // print the header again at the top of every new page
+    bool newPage = false;       // each time it opens, start on a page of its own
 };
 
 struct ReportDef {

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace rpt {
 namespace {
@@ -215,6 +216,7 @@ public:
 
         startPage(-1);  // no group is open yet: nothing to repeat
         auto openGroup = [&](int g, int row) {
+            if (groups_[size_t(g)].def->newPage && !pageFresh()) newPage(row);
             placeTree(groups_[size_t(g)].header, row);
             open_[size_t(g)] = true;
         };
@@ -251,6 +253,12 @@ public:
         for (int g = ng - 1; g >= 0; --g)
             if (open_[size_t(g)]) closeGroup(g, n - 1);
         closePage(n - 1);
+        // The page count is known only now: fill it into the page numbers that ask for it.
+        const QString count = QString::number(out_.pages.size());
+        for (const auto& [page, item] : pageCounts_) {
+            QString& t = out_.pages[page].items[item].text;
+            t.replace(QLatin1String("%2"), count);
+        }
         return std::move(out_);
     }
 
@@ -387,6 +395,7 @@ private:
         }
         case Element::Kind::PageNumber: {
             const QString number = QString::number(out_.pages.size());
+            // %2, the page count, is filled in once the last page is laid out.
             return e.text.contains(QLatin1String("%1")) ? QString(e.text).replace(QLatin1String("%1"), number)
                                                         : e.text + number;
         }
@@ -418,6 +427,8 @@ private:
             it.shade = e.shade;
             it.band = b.name;
             it.element = e.name;
+            if (e.kind == Element::Kind::PageNumber && e.text.contains(QLatin1String("%2")))
+                pageCounts_.emplace_back(out_.pages.size() - 1, items.size());
             items.push_back(std::move(it));
         }
         y_ += b.height;
@@ -440,6 +451,7 @@ private:
     std::vector<Decimal> acc_;
     std::vector<SumSource> sums_;
     std::vector<bool> open_;  // per group: header printed, footer not yet
+    std::vector<std::pair<size_t, size_t>> pageCounts_;  // page, item waiting for the page count
 
     PreparedReport out_;
     double left_ = 0, width_ = 0, top_ = 0, footerTop_ = 0;

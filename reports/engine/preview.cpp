@@ -6,6 +6,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QScrollArea>
+#include <QVBoxLayout>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -13,6 +17,8 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QToolBar>
+
+#include <algorithm>
 
 namespace rpt {
 namespace {
@@ -101,6 +107,72 @@ int showPreview(const PreparedReport& report, QWidget* parent, const QString& ti
         dlg.resize(screen->availableGeometry().size() * 0.9);
     dlg.setWindowState(dlg.windowState() | Qt::WindowMaximized);
     return ui::execModal(&dlg);
+}
+
+PagedPreview::PagedPreview(const PreparedReport& report, const QString& title, QWidget* parent)
+    : QDialog(parent), report_(report), title_(title) {
+    setWindowTitle(title.trimmed());
+    auto* bar = new QToolBar(this);
+    auto act = [&](const QString& text, const QString& name, auto fn) {
+        QAction* a = bar->addAction(text);
+        a->setObjectName(name);
+        connect(a, &QAction::triggered, this, ui::guard(fn));
+        return a;
+    };
+    act(QStringLiteral("<<"), QStringLiteral("firstPage"), [this] { setPage(0); });
+    act(QStringLiteral("<"), QStringLiteral("previousPage"), [this] { setPage(page_ - 1); });
+    position_ = new QLabel(bar);
+    bar->addWidget(position_);
+    act(QStringLiteral(">"), QStringLiteral("nextPage"), [this] { setPage(page_ + 1); });
+    act(QStringLiteral(">>"), QStringLiteral("lastPage"), [this] { setPage(pageCount() - 1); });
+    bar->addSeparator();
+    act(QStringLiteral("+"), QStringLiteral("zoomIn"), [this] { setZoom(zoom_ * 1.25); });
+    act(QStringLiteral("-"), QStringLiteral("zoomOut"), [this] { setZoom(zoom_ / 1.25); });
+    bar->addSeparator();
+    act(QStringLiteral("Печать"), QStringLiteral("print"), [this] { rpt::print(report_, this); });
+    act(QStringLiteral("Сохранить в PDF"), QStringLiteral("savePdf"), [this] { savePdfAs(report_, this, title_); });
+
+    view_ = new QLabel;
+    view_->setAlignment(Qt::AlignCenter);
+    scroll_ = new QScrollArea(this);
+    scroll_->setWidget(view_);
+    scroll_->setWidgetResizable(true);
+    scroll_->setBackgroundRole(QPalette::Dark);
+    auto* lay = new QVBoxLayout(this);
+    lay->setContentsMargins(0, 0, 0, 0);
+    lay->addWidget(bar);
+    lay->addWidget(scroll_, 1);
+    paintPage();
+}
+
+void PagedPreview::setPage(int page) {
+    page = std::clamp(page, 0, std::max(0, pageCount() - 1));
+    if (page == page_ && !image_.isNull()) return;
+    page_ = page;
+    paintPage();
+}
+
+void PagedPreview::setZoom(double zoom) {
+    zoom_ = std::clamp(zoom, 0.25, 4.0);
+    paintPage();
+}
+
+void PagedPreview::paintPage() {
+    // One image at a time: the previous page's is dropped as this one replaces it.
+    const double dpi = 96.0 * zoom_;
+    const QSizeF mm = report_.paperSize;
+    QImage img(int(mm.width() / 25.4 * dpi + 0.5), int(mm.height() / 25.4 * dpi + 0.5), QImage::Format_RGB32);
+    img.setDotsPerMeterX(int(dpi / 0.0254 + 0.5));
+    img.setDotsPerMeterY(int(dpi / 0.0254 + 0.5));
+    img.fill(Qt::white);
+    {
+        QPainter painter(&img);
+        rpt::render(report_, page_, painter);
+    }
+    image_ = std::move(img);
+    ++painted_;
+    view_->setPixmap(QPixmap::fromImage(image_));
+    position_->setText(QStringLiteral(" %1 из %2 ").arg(page_ + 1).arg(pageCount()));
 }
 
 }  // namespace rpt

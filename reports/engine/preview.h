@@ -2,7 +2,12 @@
 // The report engine's ways out that need widgets: the print preview and the printer.
 #include "reports/engine/engine.h"
 
+#include <QDialog>
+#include <QImage>
+
+class QLabel;
 class QPrinter;
+class QScrollArea;
 class QWidget;
 
 namespace rpt {
@@ -16,5 +21,34 @@ bool print(const PreparedReport& report, QWidget* parent);
 // Shows the preview (zoom, page navigation, printing, "Сохранить в PDF") modally through
 // ui::execModal and returns its result code.
 int showPreview(const PreparedReport& report, QWidget* parent, const QString& title);
+
+// A preview that paints only the page on screen, when it is shown: the first page of a
+// report of hundreds of pages appears at once, and nothing but that one page image is
+// held besides the prepared pages. Page navigation, zoom, printing and "Сохранить в PDF".
+class PagedPreview : public QDialog {
+    Q_OBJECT
+public:
+    PagedPreview(const PreparedReport& report, const QString& title, QWidget* parent = nullptr);
+
+    int pageCount() const { return int(report_.pages.size()); }
+    int currentPage() const { return page_; }  // 0-based
+    void setPage(int page);
+    void setZoom(double zoom);                  // 1.0 is the paper's size at 96 dpi
+    const QImage& pageImage() const { return image_; }
+    int paintedPages() const { return painted_; }  // pages painted since it opened
+
+private:
+    void paintPage();
+
+    const PreparedReport& report_;
+    QString title_;
+    QScrollArea* scroll_;
+    QLabel* view_;
+    QLabel* position_;
+    QImage image_;
+    int page_ = 0;
+    double zoom_ = 1.25;
+    int painted_ = 0;
+};
 
 }  // namespace rpt

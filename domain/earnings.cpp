@@ -1,0 +1,49 @@
+#include "domain/earnings.h"
+
+#include "domain/db.h"
+
+namespace earnings {
+
+QStringList statementSql() {
+    return {
+        QStringLiteral("select x.w_id, coalesce(cp.s_caption, ap.fio, x.w_id::text) as fio, x.section, x.data, x.smena,"),
+        QStringLiteral(" x.marka, x.vid, x.naimen, x.color, x.kolvo, x.brk, x.hours, x.cena, x.summa from ("),
+        QStringLiteral("select s.w_id, 1 as section, s.data, s.smena::integer as smena, izdel.marka, vid_oper.vid,"),
+        QStringLiteral(" oper.naimen, s.color, s.kol_vo::numeric as kolvo, s.brak::numeric as brk, s.time::numeric as hours,"),
+        QStringLiteral(" s.cena::numeric as cena, ((s.kol_vo-s.brak)*s.cena)::numeric as summa"),
+        QStringLiteral(" from accounts_dep.smena s join accounts_dep.izdel on izdel.id=s.i_id"),
+        QStringLiteral(" join accounts_dep.oper on oper.id=s.o_id join accounts_dep.vid_oper on vid_oper.id=oper.vid"),
+        QStringLiteral(" where s.data>=:data1 and s.data<:data2 and (:worker=0 or s.w_id=:worker)"),
+        QStringLiteral("union all "),
+        QStringLiteral("select f.id_p::integer, 2, f.d_date, f.i_smena, coalesce(i.s_caption, ''), vo.vid,"),
+        QStringLiteral(" null::integer, 0, null::numeric, null::numeric, f.cnt::numeric, f.price::numeric,"),
+        QStringLiteral(" (f.cnt*f.price)::numeric"),
+        QStringLiteral(" from accounts_dep.fatigue f join accounts_dep.vid_oper vo on vo.id=f.id_o"),
+        QStringLiteral(" left join cmn_classifier.item i on i.id=f.id_nom"),
+        QStringLiteral(" where f.d_date>=:data1 and f.d_date<:data2 and (:worker=0 or f.id_p=:worker)"),
+        QStringLiteral(") x"),
+        // A code that is not a number names nobody here rather than failing the cast.
+        QStringLiteral(" left join lateral (select min(p.s_caption) as s_caption from cmn_contractor.person p"),
+        QStringLiteral("  where case when p.s_code ~ '^[0-9]{1,9}$' then p.s_code::integer end = x.w_id) cp on true"),
+        QStringLiteral(" left join accounts_dep.person ap on ap.id=x.w_id"),
+        QStringLiteral(" order by fio, x.w_id, x.section, x.data, x.smena, x.marka, x.vid, x.color"),
+    };
+}
+
+QStringList decimalFields() {
+    return {QStringLiteral("kolvo"), QStringLiteral("brk"), QStringLiteral("hours"), QStringLiteral("cena"),
+            QStringLiteral("summa")};
+}
+
+std::vector<Worker> workers(const QString& connection) {
+    Query q(connection);
+    q.setText(QStringLiteral("select id, fio from accounts_dep.person order by fio, id"));
+    q.open();
+    std::vector<Worker> out;
+    for (int r = 0; r < q.recordCount(); ++r)
+        out.push_back({toInt(q.value(r, 0)), q.value(r, 1).toString()});
+    q.close();
+    return out;
+}
+
+}  // namespace earnings

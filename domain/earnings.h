@@ -1,0 +1,34 @@
+#pragma once
+// The worker's earnings statement: what each worker made and earned in a period, entry
+// by entry, with the auxiliary work booked for them.
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace earnings {
+
+// One row per shift entry (section 1) and per auxiliary work entry (section 2) of the period
+// [data1, data2), for the worker numbered :worker, or for every worker when it is 0.
+// A worker is the number stored in smena.w_id and fatigue.id_p; the name is the
+// enterprise register's (cmn_contractor.person by its code), else the department's list.
+// Fields: w_id, fio, section, data, smena, marka (product, or nomenclature group of the
+// auxiliary work), vid (operation type, or kind of work), naimen (product kind, null in
+// section 2), color, kolvo, brk (null in section 2), hours, cena (price or rate), summa.
+// The amount is quantity less rejects times price, unrounded, as the production reports
+// add it up, so that totals agree with them to the kopeck. Ordered by name, worker,
+// section, date, shift.
+QStringList statementSql();
+
+// The fields above that carry exact decimals.
+QStringList decimalFields();
+
+struct Worker {
+    int id = 0;
+    QString name;
+};
+
+// The department's workers for the chooser, by name.
+std::vector<Worker> workers(const QString& connection = {});
+
+}  // namespace earnings

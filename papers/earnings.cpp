@@ -1,0 +1,211 @@
+#include "papers/earnings.h"
+
+#include "domain/earnings.h"
+
+namespace papers {
+namespace {
+
+using rpt::Band;
+using rpt::Element;
+using rpt::Group;
+
+constexpr double kWidth = 190;  // A4 portrait less the margins, millimetres
+constexpr double kLine = 5;
+
+struct Col {
+    double x, w;
+    QRectF rect(double h = kLine) const { return {x, 0, w, h}; }
+};
+// Date, shift, product, operation, kind, colour, quantity, rejects, hours, price, amount.
+const Col cDate{0, 17}, cShift{17, 8}, cProduct{25, 28}, cOper{53, 27}, cKind{80, 25}, cColour{105, 19},
+    cQty{124, 13}, cBrk{137, 11}, cHours{148, 11}, cPrice{159, 14}, cSum{173, 17};
+
+const QString kMoney = QStringLiteral("#0.00");
+const QString kPrice = QStringLiteral("#0.00##");  // prices may carry up to four decimals
+const QString kCount = QStringLiteral("#0.##");
+
+int sectionOf(const rpt::Row& r) { return toInt(r.value(QStringLiteral("section"))); }
+
+// A value of section 1 (shift entries) or section 2 (auxiliary work) only; null elsewhere, so
+// it neither prints nor adds to a sum.
+rpt::ValueFn onlyIn(int section, const QString& field) {
+    return [section, field](const rpt::Row& r) { return sectionOf(r) == section ? r.value(field) : QVariant(); };
+}
+
+rpt::ValueFn hoursInShift(int shift) {
+    return [shift](const rpt::Row& r) {
+        return toInt(r.value(QStringLiteral("smena"))) == shift ? r.value(QStringLiteral("hours")) : QVariant();
+    };
+}
+
+Element heading(const Col& c, const QString& entries, const QString& aux) {
+    return Element::computed(c.rect(),
+                             [entries, aux](const rpt::Row& r) { return QVariant(sectionOf(r) == 1 ? entries : aux); })
+        .centred()
+        .setFrame(rpt::AllSides);
+}
+
+Element sumOf(const QRectF& rect, rpt::ValueFn fn, const QString& mask) {
+    return Element::sum(rect, std::move(fn), mask).right();
+}
+Element sumOf(const QRectF& rect, const QString& field, const QString& mask) {
+    return Element::sum(rect, field, mask).right();
+}
+
+}  // namespace
+
+QString EarningsLayout::periodText(const QDate& from, const QDate& to) {
+    return QStringLiteral("за период с ") + from.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" по ") +
+           to.toString(QStringLiteral("dd.MM.yyyy"));
+}
+
+EarningsLayout::EarningsLayout(const QString& connection) : Earnings(connection) {
+    Earnings.SQL = earnings::statementSql();
+    decimalFields_ = earnings::decimalFields();
+
+    rpt::ReportDef d;
+    d.paper = QPageSize::A4;
+    d.orientation = QPageLayout::Portrait;
+    d.fontFamily = QStringLiteral("Arial");
+    d.fontSize = 8;
+
+    // The worker: a page of their own, the heading again on every further page.
+    Group worker;
+    worker.key = QStringLiteral("w_id");
+    worker.newPage = true;
+    worker.repeatHeader = true;
+    worker.header = Band(QStringLiteral("worker"), 16);
+    worker.header.add(Element::label({0, 0, kWidth, 7}, QStringLiteral("Расчётный листок"), QStringLiteral("title"))
+                          .setBold()
+                          .setFontSize(12));
+    worker.header.add(Element::computed({0, 7, 120, 6},
+                                        [](const rpt::Row& r) {
+                                            return QVariant(r.value(QStringLiteral("fio")).toString() +
+                                                            QStringLiteral(" (таб. № ") +
+                                                            r.value(QStringLiteral("w_id")).toString() +
+                                                            QLatin1Char(')'));
+                                        })
+                          .named(QStringLiteral("fio"))
+                          .setBold()
+                          .setFontSize(10));
+    worker.header.add(Element::label({120, 7, 70, 6}, QString(), QStringLiteral("period")).right());
+
+    // The totals of the period and the hours by shift.
+    worker.footer = Band(QStringLiteral("totals"), 7);
+    worker.footer.setFrame(rpt::Top).setBold();
+    worker.footer.add(Element::label({0, 0, 60, 7}, QStringLiteral("Итого за период, сдельно:")));
+    worker.footer.add(sumOf({cQty.x, 0, cQty.w, 7}, onlyIn(1, QStringLiteral("kolvo")), kCount));
+    worker.footer.add(sumOf({cBrk.x, 0, cBrk.w, 7}, onlyIn(1, QStringLiteral("brk")), kCount));
+    worker.footer.add(sumOf({cHours.x, 0, cHours.w, 7}, onlyIn(1, QStringLiteral("hours")), kCount));
+    worker.footer.add(sumOf({cSum.x, 0, cSum.w, 7}, onlyIn(1, QStringLiteral("summa")), kMoney).named(QStringLiteral("pieceTotal")));
+    Band aux(QStringLiteral("auxTotals"), 6);
+    aux.setBold();
+    aux.add(Element::label({0, 0, 60, 6}, QStringLiteral("Хоз. работы:")));
+    aux.add(sumOf({cHours.x, 0, cHours.w, 6}, onlyIn(2, QStringLiteral("hours")), kCount));
+    aux.add(sumOf({cSum.x, 0, cSum.w, 6}, onlyIn(2, QStringLiteral("summa")), kMoney).named(QStringLiteral("auxTotal")));
+    Band all(QStringLiteral("grandTotal"), 7);
+    all.setFrame(rpt::Top | rpt::Bottom).setBold();
+    all.add(Element::label({0, 0, 60, 7}, QStringLiteral("Всего начислено:")));
+    all.add(sumOf({cHours.x, 0, cHours.w, 7}, QStringLiteral("hours"), kCount));
+    all.add(sumOf({cSum.x, 0, cSum.w, 7}, QStringLiteral("summa"), kMoney).named(QStringLiteral("grandTotal")));
+    Band shifts(QStringLiteral("shiftHours"), 6);
+    shifts.add(Element::label({0, 0, 40, 6}, QStringLiteral("Часы по сменам:")));
+    const QString shiftNames[] = {QStringLiteral("1 смена"), QStringLiteral("2 смена"), QStringLiteral("3 смена"),
+                                  QStringLiteral("Переработка")};
+    for (int s = 1; s <= 4; ++s) {
+        const double x = 40 + (s - 1) * 37.5;
+        shifts.add(Element::label({x, 0, 22, 6}, shiftNames[s - 1] + QLatin1Char(':')).right());
+        shifts.add(Element::sum({x + 22, 0, 15.5, 6}, hoursInShift(s), kCount).named(QStringLiteral("shift%1").arg(s)));
+    }
+    worker.footer.addChild(aux).addChild(all).addChild(shifts);
+
+    // Shift entries, then auxiliary work: a title and the column headings of each.
+    Group section;
+    section.key = QStringLiteral("section");
+    section.repeatHeader = true;
+    section.header = Band(QStringLiteral("section"), 6);
+    section.header.setBold();
+    section.header.add(Element::computed({0, 0, kWidth, 6}, [](const rpt::Row& r) {
+        return QVariant(sectionOf(r) == 1 ? QStringLiteral("Выработка") : QStringLiteral("Хоз. работы"));
+    }));
+    Band cols(QStringLiteral("columns"), kLine);
+    cols.setBold();
+    cols.add(heading(cDate, QStringLiteral("Дата"), QStringLiteral("Дата")))
+        .add(heading(cShift, QStringLiteral("См."), QStringLiteral("См.")))
+        .add(heading(cProduct, QStringLiteral("Изделие"), QStringLiteral("Номенклатура")))
+        .add(heading(cOper, QStringLiteral("Операция"), QStringLiteral("Вид работ")))
+        .add(heading(cKind, QStringLiteral("Вид продукции"), QString()))
+        .add(heading(cColour, QStringLiteral("Цвет"), QString()))
+        .add(heading(cQty, QStringLiteral("Кол-во"), QString()))
+        .add(heading(cBrk, QStringLiteral("Брак"), QString()))
+        .add(heading(cHours, QStringLiteral("Часы"), QStringLiteral("Часы")))
+        .add(heading(cPrice, QStringLiteral("Цена"), QStringLiteral("Ставка")))
+        .add(heading(cSum, QStringLiteral("Сумма"), QStringLiteral("Сумма")));
+    section.header.addChild(cols);
+
+    // A day: its subtotal under its rows.
+    Group day;
+    day.key = QStringLiteral("data");
+    day.footer = Band(QStringLiteral("day"), kLine);
+    day.footer.setBold();
+    day.footer.add(Element::computed({0, 0, 60, kLine}, [](const rpt::Row& r) {
+        return QVariant(QStringLiteral("Итого за ") +
+                        r.value(QStringLiteral("data")).toDate().toString(QStringLiteral("dd.MM.yyyy")) +
+                        QLatin1Char(':'));
+    }));
+    day.footer.add(sumOf(cQty.rect(), onlyIn(1, QStringLiteral("kolvo")), kCount));
+    day.footer.add(sumOf(cBrk.rect(), onlyIn(1, QStringLiteral("brk")), kCount));
+    day.footer.add(sumOf(cHours.rect(), QStringLiteral("hours"), kCount));
+    day.footer.add(sumOf(cSum.rect(), QStringLiteral("summa"), kMoney));
+    d.groups = {worker, section, day};
+
+    d.detail = Band(QStringLiteral("detail"), kLine);
+    d.detail.add(Element::field(cDate.rect(), QStringLiteral("data")))
+        .add(Element::field(cShift.rect(), QStringLiteral("smena")).centred())
+        .add(Element::field(cProduct.rect(), QStringLiteral("marka")))
+        .add(Element::field(cOper.rect(), QStringLiteral("vid")))
+        .add(Element::computed(cKind.rect(),
+                               [](const rpt::Row& r) {
+                                   return sectionOf(r) == 1 ? reports::productKindText(r) : QVariant();
+                               }))
+        .add(Element::computed(cColour.rect(),
+                               [](const rpt::Row& r) { return sectionOf(r) == 1 ? reports::colourText(r) : QVariant(); }))
+        .add(Element::field(cQty.rect(), QStringLiteral("kolvo"), kCount).right())
+        .add(Element::field(cBrk.rect(), QStringLiteral("brk"), kCount).right())
+        .add(Element::field(cHours.rect(), QStringLiteral("hours"), kCount).right())
+        .add(Element::field(cPrice.rect(), QStringLiteral("cena"), kPrice).right())
+        .add(Element::field(cSum.rect(), QStringLiteral("summa"), kMoney).right());
+
+    d.pageFooter = Band(QStringLiteral("pageFooter"), 6);
+    d.pageFooter.add(Element::computed({0, 0, 60, 6},
+                                       [](const rpt::Row&) {
+                                           return QVariant(QStringLiteral("Дата печати: ") +
+                                                           QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")));
+                                       })
+                         .named(QStringLiteral("printDate")));
+    d.pageFooter.add(Element::pageNumber({kWidth - 40, 0, 40, 6}, QStringLiteral("стр. %1 из %2"))
+                         .right()
+                         .named(QStringLiteral("pageNumber")));
+    QuickRep1 = std::move(d);
+}
+
+rpt::PreparedReport earningsStatement(const QDate& from, const QDate& to, int workerId, const QString& connection) {
+    EarningsLayout layout(connection);
+    Query& q = layout.Earnings;
+    q.setParam(QStringLiteral("data1"), from);
+    q.setParam(QStringLiteral("data2"), to);
+    q.setParam(QStringLiteral("worker"), workerId);
+    layout.QuickRep1.setCaption(QStringLiteral("period"), EarningsLayout::periodText(from, to));
+    q.open();
+    rpt::PreparedReport r = layout.Prepare();
+    q.close();
+    return r;
+}
+
+bool writeEarningsPdf(const QDate& from, const QDate& to, int workerId, const QString& path,
+                      const QString& connection) {
+    return rpt::writePdf(earningsStatement(from, to, workerId, connection), path,
+                         QStringLiteral("Расчётный листок ") + EarningsLayout::periodText(from, to));
+}
+
+}  // namespace papers

@@ -1,0 +1,306 @@
+// The worker's earnings statement: its pages, its totals against the production
+// reports and the database, the window's button and chooser, and its PDF.
+#include "core/forms.h"
+#include "domain/session.h"
+#include "papers/earnings.h"
+#include "papers/layouts.h"
+#include "reports/tform18.h"
+#include "support/testdb.h"
+
+#include <QPrintPreviewDialog>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+// March 2024. Антонов (101): entries in all four shifts, two on the 1st (shift 1 and
+// overtime), a Saturday at a day-off price, rejects, primer and a RAL colour, and a price
+// of four decimals whose amounts round down one by one but not in total (2.3331 twice);
+// auxiliary work in shifts 1 and 2; entries the day before and the day after.
+// Борисов (102): one entry. Воронов (103): auxiliary work only.
+void loadFixture() {
+    testdb::exec(QStringLiteral(
+        "insert into cmn_contractor.person(id, s_caption, s_code) values "
+        "(1, 'Антонов А.А.', '101'), (2, 'Борисов Б.Б.', '102'), (3, 'Воронов В.В.', '103')"));
+    testdb::exec(QStringLiteral(
+        "insert into accounts_dep.person(id, fio, s_staffpos_hl) values "
+        "(101, 'Антонов Антон Андреевич', ''), (102, 'Борисов Борис Борисович', ''), (103, 'Воронов Виктор Васильевич', '')"));
+    testdb::exec(QStringLiteral(
+        "insert into cmn_classifier.item(id, id_level, s_caption) values (500, 2, 'Кронштейны'), (501, 2, 'Хомуты')"));
+    testdb::exec(QStringLiteral(
+        "insert into cmn_gds_and_srv.gds_and_srv(id, s_caption, s_description, id_msm_bs, massa, id_class_item) values "
+        "(1, 'КР-100', '', 6, 0.5, 500), (3, 'ХМ-40', '', 6, 0.1, 501)"));
+    testdb::exec(QStringLiteral(
+        "insert into accounts_dep.vid_oper(id, vid) values (1, 'Гибка'), (2, 'Покраска'), (3, 'Резка'), "
+        "(7777, 'Уборка'), (7778, 'Среднесдельная')"));
+    testdb::exec(QStringLiteral(
+        "insert into accounts_dep.oper(id, vid, naimen, i_id, cena_new) values "
+        "(1, 1, 0, 1, 0), (2, 2, 0, 1, 0), (3, 3, 1, 3, 0)"));
+    testdb::exec(QStringLiteral(
+        "insert into accounts_dep.smena(w_id, o_id, i_id, cena, kol_vo, brak, data, smena, color, time, ok, prize) values "
+        "(101, 1, 1, 2.5,    10, 2, '2024-03-01', 1, 0,    8, 'ok', 0), "
+        "(101, 1, 1, 3.75,    4, 0, '2024-03-01', 4, 0,    2, 'ok', 0), "
+        "(101, 2, 1, 3,       6, 1, '2024-03-02', 1, 1013, 6, 'ok', 0), "
+        "(101, 2, 1, 1.5,     4, 0, '2024-03-05', 2, 1,    4, 'no', 0), "
+        "(101, 3, 3, 0.3333,  7, 0, '2024-03-07', 3, 0,    8, 'ok', 0), "
+        "(101, 3, 3, 0.3333,  8, 1, '2024-03-08', 3, 0,    8, 'ok', 0), "
+        "(101, 1, 1, 2.5,   100, 0, '2024-02-29', 1, 0,    8, 'ok', 0), "
+        "(101, 1, 1, 2.5,   100, 0, '2024-04-01', 1, 0,    8, 'ok', 0), "
+        "(102, 3, 3, 0.75,   20, 4, '2024-03-15', 1, 0,    8, 'ok', 0)"));
+    testdb::exec(QStringLiteral(
+        "insert into accounts_dep.fatigue(id_nom, id_o, id_p, d_date, i_mnth, i_year, i_smena, cnt, price) values "
+        "(500, 7777, 101, '2024-03-04', 3, 2024, 1, 3, 150.25), "
+        "(500, 7778, 101, '2024-03-05', 3, 2024, 2, 2, 200.10), "
+        "(501, 7777, 101, '2024-04-01', 4, 2024, 1, 9, 100), "
+        "(501, 7777, 103, '2024-03-20', 3, 2024, 3, 4, 100)"));
+}
+
+const QDate kFrom(2024, 3, 1), kTo(2024, 4, 1);
+
+// The printed lines of some pages, one per row of a band: "band: text|text|…".
+QStringList lines(const rpt::PreparedReport& r, int first = 0, int last = -1) {
+    QStringList out;
+    if (last < 0) last = int(r.pages.size()) - 1;
+    for (int p = first; p <= last; ++p) {
+        QString band;
+        double top = -1;
+        for (const rpt::PreparedItem& it : r.pages[size_t(p)].items) {
+            if (it.isBand) {
+                band.clear();
+                continue;
+            }
+            if (it.band != band || std::abs(it.rect.top() - top) > 1.0) {
+                out << it.band + QStringLiteral(": ") + it.text;
+                band = it.band;
+                top = it.rect.top();
+            } else {
+                out.last() += QLatin1Char('|') + it.text;
+            }
+        }
+    }
+    return out;
+}
+
+// Texts of the items of one named element, page after page.
+QStringList texts(const rpt::PreparedReport& r, const QString& element) {
+    QStringList out;
+    for (const rpt::PreparedPage& p : r.pages)
+        for (const rpt::PreparedItem& it : p.items)
+            if (it.element == element) out << it.text;
+    return out;
+}
+
+QString footer(int n, int m) {
+    return QStringLiteral("pageFooter: Дата печати: %1|стр. %2 из %3")
+        .arg(QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")))
+        .arg(n)
+        .arg(m);
+}
+
+// The worker's subtotal line of a report by workers, run from the window.
+QString workerSubtotal(QPushButton* button, const reports::ReportLayout& layout, const QString& fio) {
+    ModalScript modal;
+    button->click();
+    const QStringList l = lines(layout.prepared);
+    const qsizetype at = l.indexOf(QStringLiteral("fio: ") + fio);
+    if (at < 0) return QStringLiteral("<no %1>").arg(fio);
+    for (qsizetype i = at + 1; i < l.size(); ++i)
+        if (l[i].startsWith(QLatin1String("fioFooter: "))) return l[i].mid(11);
+    return QStringLiteral("<no subtotal>");
+}
+
+QString run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) return QStringLiteral("<%1 failed>").arg(program);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+}  // namespace
+
+class TestEarnings : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        QLocale::setDefault(QLocale::c());
+        testdb::startApp(QStringLiteral("t_earnings"));
+        loadFixture();
+        session().role = Role::Administrator;
+    }
+    void cleanupTestCase() { testdb::stopApp(); }
+
+    // One worker's month, line by line: entries by date and shift with day subtotals,
+    // then auxiliary work, the period's totals and the hours by shift.
+    void oneWorkersPage() {
+        const rpt::PreparedReport r = papers::earningsStatement(kFrom, kTo, 101);
+        QCOMPARE(r.pages.size(), size_t(1));
+        QCOMPARE(r.paper, QPageSize::A4);
+        const QStringList expected{
+            "worker: Расчётный листок",
+            "worker: Антонов А.А. (таб. № 101)|за период с 01.03.2024 по 01.04.2024",
+            "section: Выработка",
+            "columns: Дата|См.|Изделие|Операция|Вид продукции|Цвет|Кол-во|Брак|Часы|Цена|Сумма",
+            "detail: 01.03.2024|1|КР-100|Гибка|Готовая продукция| |10|2|8|2.50|20.00",
+            "detail: 01.03.2024|4|КР-100|Гибка|Готовая продукция| |4|0|2|3.75|15.00",
+            "day: Итого за 01.03.2024:|14|2|10|35.00",
+            "detail: 02.03.2024|1|КР-100|Покраска|Готовая продукция| (RAL: 1013)|6|1|6|3.00|15.00",
+            "day: Итого за 02.03.2024:|6|1|6|15.00",
+            "detail: 05.03.2024|2|КР-100|Покраска|Готовая продукция| (грунт)|4|0|4|1.50|6.00",
+            "day: Итого за 05.03.2024:|4|0|4|6.00",
+            "detail: 07.03.2024|3|ХМ-40|Резка|Заготовки| |7|0|8|0.3333|2.33",
+            "day: Итого за 07.03.2024:|7|0|8|2.33",
+            "detail: 08.03.2024|3|ХМ-40|Резка|Заготовки| |8|1|8|0.3333|2.33",
+            "day: Итого за 08.03.2024:|8|1|8|2.33",
+            "section: Хоз. работы",
+            "columns: Дата|См.|Номенклатура|Вид работ|||||Часы|Ставка|Сумма",
+            "detail: 04.03.2024|1|Кронштейны|Уборка|||||3|150.25|450.75",
+            "day: Итого за 04.03.2024:|0|0|3|450.75",
+            "detail: 05.03.2024|2|Кронштейны|Среднесдельная|||||2|200.10|400.20",
+            "day: Итого за 05.03.2024:|0|0|2|400.20",
+            // 2.3331 twice makes 4.67 in the total, though each prints as 2.33.
+            "totals: Итого за период, сдельно:|39|4|36|60.67",
+            "auxTotals: Хоз. работы:|5|850.95",
+            "grandTotal: Всего начислено:|41|911.62",
+            "shiftHours: Часы по сменам:|1 смена:|17|2 смена:|6|3 смена:|16|Переработка:|2",
+            footer(1, 1),
+        };
+        QCOMPARE(lines(r), expected);
+    }
+
+    // Every worker with entries or auxiliary work in the period, by name, a page each.
+    void allWorkersOnePageEach() {
+        const rpt::PreparedReport r = papers::earningsStatement(kFrom, kTo, 0);
+        QCOMPARE(r.pages.size(), size_t(3));
+        const QStringList names{"Антонов А.А. (таб. № 101)", "Борисов Б.Б. (таб. № 102)", "Воронов В.В. (таб. № 103)"};
+        const QStringList totals{"911.62", "12.00", "400.00"};
+        for (int p = 0; p < 3; ++p) {
+            const QStringList l = lines(r, p, p);
+            QCOMPARE(l.at(0), QStringLiteral("worker: Расчётный листок"));
+            QVERIFY2(l.at(1).startsWith(QStringLiteral("worker: ") + names[p]), qPrintable(l.at(1)));
+            QVERIFY2(l.contains(QStringLiteral("grandTotal: Всего начислено:|") +
+                                (p == 0 ? QStringLiteral("41|") : p == 1 ? QStringLiteral("8|") : QStringLiteral("4|")) +
+                                totals[p]),
+                     qPrintable(l.join(QLatin1Char('\n'))));
+            QCOMPARE(l.last(), footer(p + 1, 3));
+        }
+        // Воронов has no entries: no piece-work section at all, only auxiliary work.
+        const QStringList v = lines(r, 2, 2);
+        QVERIFY(!v.contains(QStringLiteral("section: Выработка")));
+        QVERIFY(v.contains(QStringLiteral("section: Хоз. работы")));
+        QVERIFY(v.contains(QStringLiteral("shiftHours: Часы по сменам:|1 смена:|0|2 смена:|0|3 смена:|4|Переработка:|0")));
+    }
+
+    // The statement's totals are the production reports' for the same worker and period,
+    // and what the database adds up itself.
+    void totalsAgreeWithReports_data() {
+        QTest::addColumn<int>("worker");
+        QTest::addColumn<QString>("fio");
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::newRow("Антонов, the month") << 101 << "Антонов А.А." << kFrom << kTo;
+        QTest::newRow("Антонов, 2nd to 8th") << 101 << "Антонов А.А." << QDate(2024, 3, 2) << QDate(2024, 3, 8);
+        QTest::newRow("Антонов, with the day before") << 101 << "Антонов А.А." << QDate(2024, 2, 29) << kTo;
+        QTest::newRow("Борисов, the month") << 102 << "Борисов Б.Б." << kFrom << kTo;
+    }
+    void totalsAgreeWithReports() {
+        QFETCH(int, worker);
+        QFETCH(QString, fio);
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        const rpt::PreparedReport r = papers::earningsStatement(from, to, worker);
+        const QString piece = texts(r, QStringLiteral("pieceTotal")).value(0);
+        const QString aux = texts(r, QStringLiteral("auxTotal")).value(0);
+        const QString grand = texts(r, QStringLiteral("grandTotal")).value(0);
+        const QStringList totals = lines(r).filter(QRegularExpression(QStringLiteral("^totals: ")));
+        QCOMPARE(totals.size(), 1);
+        const QStringList t = totals[0].split(QLatin1Char('|'));  // label, quantity, rejects, hours, amount
+
+        TForm18& f = forms::form<TForm18>();
+        f.DTPicker1->setDate(from);
+        f.DTPicker2->setDate(to);
+        f.RadioGroup1->setItemIndex(0);
+        // By workers: the worker's amount; detailed by workers: rejects, gross quantity, amount.
+        QCOMPARE(piece, workerSubtotal(f.Button4, forms::form<TForm16>(), fio));
+        QCOMPARE(QStringList({t[2], t[1], piece}).join(QLatin1Char('|')),
+                 workerSubtotal(f.Button1, forms::form<TForm20>(), fio));
+
+        const QString period = QStringLiteral(" between '%1' and '%2'::date - 1")
+                                   .arg(from.toString(Qt::ISODate), to.toString(Qt::ISODate));
+        const QList<QVariantList> own = testdb::rows(
+            QStringLiteral("select round(sum((kol_vo-brak)*cena)::numeric, 2)::text, sum(kol_vo)::text, sum(brak)::text, "
+                           "sum(time)::text from accounts_dep.smena where w_id=%1 and data")
+                .arg(worker) + period);
+        QCOMPARE(piece, own[0][0].toString());
+        QCOMPARE(t[1], own[0][1].toString());
+        QCOMPARE(t[2], own[0][2].toString());
+        QCOMPARE(t[3], own[0][3].toString());
+        const QString ownAux = testdb::scalar(QStringLiteral("select coalesce(round(sum(cnt*price), 2), 0)::numeric(15,2)::text "
+                                                             "from accounts_dep.fatigue where id_p=%1 and d_date")
+                                                  .arg(worker) + period)
+                                   .toString();
+        QCOMPARE(aux, ownAux);
+        const QString ownGrand = testdb::scalar(
+            QStringLiteral("select round((select coalesce(sum((kol_vo-brak)*cena)::numeric, 0) from accounts_dep.smena "
+                           "where w_id=%1 and data%2) + (select coalesce(sum(cnt*price), 0) from accounts_dep.fatigue "
+                           "where id_p=%1 and d_date%2), 2)::text")
+                .arg(worker)
+                .arg(period)).toString();
+        QCOMPARE(grand, ownGrand);
+    }
+
+    // From the summary reports window: the chooser lists "Все" and the department's workers;
+    // the statement of the chosen one goes to the preview and the query is closed after.
+    void fromTheWindow_data() {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<QString>("firstWorker");
+        QTest::newRow("all") << 0 << 3 << "worker: Антонов А.А. (таб. № 101)";
+        QTest::newRow("Борисов") << 2 << 1 << "worker: Борисов Б.Б. (таб. № 102)";
+    }
+    void fromTheWindow() {
+        QFETCH(int, choice);
+        QFETCH(int, pages);
+        QFETCH(QString, firstWorker);
+        TForm18& f = forms::form<TForm18>();
+        f.FillWorkers();
+        QStringList items;
+        for (int i = 0; i < f.CBWorker->count(); ++i) items << f.CBWorker->itemText(i);
+        QCOMPARE(items, (QStringList{"Все", "Антонов Антон Андреевич", "Борисов Борис Борисович",
+                                     "Воронов Виктор Васильевич"}));
+        f.DTPicker1->setDate(kFrom);
+        f.DTPicker2->setDate(kTo);
+        f.CBWorker->setCurrentIndex(choice);
+        QStringList titles;
+        ModalScript modal([&](QDialog* d) {
+            if (!qobject_cast<QPrintPreviewDialog*>(d)) qWarning() << "unexpected window" << d;
+            titles << d->windowTitle();
+            return int(QDialog::Rejected);
+        });
+        f.Button7->click();
+        QCOMPARE(titles, QStringList{QStringLiteral("Расчётный листок за период с 01.03.2024 по 01.04.2024")});
+        const papers::EarningsLayout& layout = forms::form<papers::EarningsLayout>();
+        QCOMPARE(int(layout.prepared.pages.size()), pages);
+        QVERIFY2(lines(layout.prepared, 0, 0).at(1).startsWith(firstWorker), qPrintable(lines(layout.prepared, 0, 0).at(1)));
+        QVERIFY(!forms::form<papers::EarningsLayout>().Earnings.active());
+    }
+
+    // Printed to PDF and read back: title, name, money with two decimals and the page footer.
+    void pdf() {
+        QTemporaryDir tmp;
+        const QString keep = qEnvironmentVariable("MIRN_REPORT_PDF_DIR");
+        const QString path = (keep.isEmpty() ? tmp.path() : keep) + QStringLiteral("/earnings.pdf");
+        QVERIFY(papers::writeEarningsPdf(kFrom, kTo, 101, path));
+        const QString text = run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+        for (const QString& t : {QStringLiteral("Расчётный листок"), QStringLiteral("Антонов А.А."),
+                                 QStringLiteral("Среднесдельная"), QStringLiteral("450.75"), QStringLiteral("911.62"),
+                                 QStringLiteral("стр. 1 из 1"),
+                                 QStringLiteral("Дата печати: ") + QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"))})
+            QVERIFY2(text.contains(t), qPrintable(t + QStringLiteral(" missing in:\n") + text));
+    }
+};
+
+QTEST_MAIN(TestEarnings)
+#include "test_earnings.moc"
