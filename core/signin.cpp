@@ -87,12 +87,15 @@ void TForm23::Button1Click() {
         break;
     case Role::Administrator: break;
     case Role::None:
+        qInfo() << "sign-in refused: wrong code";
         setOk();
         ui::error(QStringLiteral("Введены неверные данные."));
         return;
     }
     // The summary reports window applies the role's restrictions from here on.
     session().role = role;
+    static const char* const names[] = {"none", "viewer", "foremen", "finished goods", "administrator"};
+    qInfo() << "signed in as" << names[int(role)];
     setOk();
     openJournal();
 }
