@@ -1,5 +1,6 @@
 #include "core/application.h"
 
+#include "core/layout.h"
 #include "core/ui.h"
 
 #include <QLibraryInfo>
@@ -11,6 +12,8 @@ MirnApplication::MirnApplication(int& argc, char** argv) : QApplication(argc, ar
 bool MirnApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
+    } catch (const DbError& e) {
+        ui::showDbError(e);
     } catch (const std::exception& e) {
         ui::showException(QString::fromUtf8(e.what()));
     } catch (...) {
@@ -27,4 +30,6 @@ void setupApplication(QApplication& app) {
         app.installTranslator(qt);
     // The workbook writer formats numbers with the C library's locale: keep a point.
     std::setlocale(LC_NUMERIC, "C");
+    // Windows open where the user left them, never off the screen.
+    layout::install();
 }

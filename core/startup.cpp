@@ -21,7 +21,7 @@ namespace startup {
 namespace {
 // A few files of a fixed size: enough for weeks of work, small enough to mail.
 constexpr std::size_t kLogFileSize = 1024 * 1024;
-constexpr std::size_t kLogFiles = 3;
+constexpr std::size_t kLogFiles = 2;  // rotated ones, besides the current file
 
 std::shared_ptr<spdlog::logger> g_log;
 QtMessageHandler g_previous = nullptr;
@@ -40,7 +40,8 @@ void handler(QtMsgType type, const QMessageLogContext& ctx, const QString& msg) 
         g_log->log(level, "{}: {}", cat, msg.toStdString());
         if (type == QtFatalMsg) g_log->flush();
     }
-    if (g_previous) g_previous(type, ctx, msg);
+    // Standard error keeps only what may need a look; the file has everything.
+    if (g_previous && (type != QtInfoMsg && type != QtDebugMsg)) g_previous(type, ctx, msg);
 }
 
 QString usage() {
@@ -133,7 +134,8 @@ void installLog(const QString& path) {
         g_log = std::make_shared<spdlog::logger>("mirn", sink);
         g_log->set_pattern("%Y-%m-%d %H:%M:%S.%e %P %-7l %v");
         g_log->set_level(spdlog::level::info);
-        g_log->flush_on(spdlog::level::warn);
+        // Every line reaches the file at once: a killed or crashed client keeps its last words.
+        g_log->flush_on(spdlog::level::info);
     } catch (const spdlog::spdlog_ex& e) {
         // No log is no reason to refuse work: say so on standard error and go on.
         std::fprintf(stderr, "mirn: no support log at %s: %s\n", path.toLocal8Bit().constData(), e.what());

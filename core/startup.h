@@ -22,7 +22,7 @@ QString logFilePath(const QProcessEnvironment& env = QProcessEnvironment::system
 // Sends every Qt message (qInfo, qWarning, … of every category) to the rotating
 // support log as well as to standard error. Safe to call more than once.
 void installLog(const QString& path = logFilePath());
-// Writes what is buffered (the log flushes on warnings by itself).
+// Writes what is buffered (every line is written at once; kept for safety at exit).
 void flushLog();
 
 }  // namespace startup

@@ -2,6 +2,7 @@
 // what happens when the server goes away and comes back. A cluster of its own, so
 // that it can be stopped, restarted and switched to TLS without touching the others.
 #include "core/forms.h"
+#include "core/startup.h"
 #include "core/signin.h"
 #include "core/ui.h"
 #include "domain/connection.h"
@@ -395,6 +396,54 @@ private slots:
         QCOMPARE(log.messages[0].text, text);
         QCOMPARE(log.messages[0].caption, QStringLiteral("Ошибка"));
         QVERIFY2(log.messages[0].details.contains(detail), qPrintable(log.messages[0].details));
+    }
+
+    // The support log: where the client connected (never the password), the role,
+    // every stored change and error with the server's words, slow statements; it
+    // rotates at a fixed size and keeps three files.
+    void supportLog() {
+        const QString dir = tmp_.filePath(QStringLiteral("state/mirn"));
+        const QString path = dir + QStringLiteral("/mirn.log");
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("XDG_STATE_HOME"), tmp_.filePath(QStringLiteral("state")));
+        QCOMPARE(startup::logFilePath(env), path);
+        startup::installLog(path);
+        const QString home = tmp_.filePath(QStringLiteral("logcfg"));
+        writeFile(home + QStringLiteral("/mirn/mirn.conf"),
+                  ini(QStringLiteral("server=127.0.0.1;port=%1;database=%2;password=wubalem").arg(port_).arg(kDb)));
+        {
+            EnvScope scope({{"XDG_CONFIG_HOME", home}, {"XDG_CONFIG_DIRS", tmp_.filePath(QStringLiteral("none"))}});
+            app::testing::resetTerminated();
+            QVERIFY(forms::form<TForm1>().FormCreate(QString(), QString()));
+        }
+        MessageLog log;
+        signIn();
+        testdb::exec(QStringLiteral("insert into accounts_dep.vid_oper(id, vid) values (77, 'logged')"));
+        ui::guard([] { testdb::exec(QStringLiteral("insert into accounts_dep.vid_oper(id, vid) values (77, 'twice')")); })();
+        testdb::exec(QStringLiteral("select pg_sleep(0.6)"));
+        startup::flushLog();
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(f.readAll());
+        const QStringList want{
+            QStringLiteral("connected to 127.0.0.1:%1/%2 as sys").arg(port_).arg(kDb),
+            QStringLiteral("signed in as administrator"),
+            QStringLiteral("stored: insert into accounts_dep.vid_oper(id, vid) values (77, 'logged')"),
+            QStringLiteral("statement failed: 23505"),
+            QStringLiteral("Key (id)=(77) already exists"),
+            QStringLiteral("error box: Ошибка | Не удалось сохранить вид операции"),
+            QStringLiteral("slow statement"),
+        };
+        for (const QString& w : want) QVERIFY2(text.contains(w), qPrintable(w + QStringLiteral(" not in:\n") + text));
+        QVERIFY(!text.contains(QStringLiteral("wubalem")));
+        // Rotation: a few megabytes of messages leave three files of about 1 MB.
+        const QString line(400, QLatin1Char('x'));
+        for (int i = 0; i < 10000; ++i) qInfo().noquote() << line;
+        startup::flushLog();
+        const QStringList files = QDir(dir).entryList({QStringLiteral("mirn*.log")}, QDir::Files, QDir::Name);
+        QCOMPARE(files, (QStringList{QStringLiteral("mirn.1.log"), QStringLiteral("mirn.2.log"), QStringLiteral("mirn.log")}));
+        for (const QString& name : files) QVERIFY(QFileInfo(dir + QLatin1Char('/') + name).size() <= 1024 * 1024 + 1024);
+        qInstallMessageHandler(nullptr);
     }
 
     // TLS: a self-signed certificate made here; "require" and "verify-full" with the
