@@ -56,7 +56,8 @@ void TForm23::Timer1Timer() { app::terminate(3); }
 
 void TForm23::Button1Click() {
     TForm1& f1 = forms::form<TForm1>();
-    f1.CurrentShift = 1;
+    // The journal opens on the shift chosen there (the last one used, restored at start-up).
+    f1.CurrentShift = f1.RadioButton2->isChecked() ? 2 : f1.RadioButton3->isChecked() ? 3 : f1.RadioButton4->isChecked() ? 4 : 1;
     f1.SignInCode = Edit1->text().trimmed();
     const Role role = roleForCode(f1.SignInCode);
     auto setOk = [] {

@@ -4,6 +4,7 @@
 #include "domain/entry_store.h"
 #include "domain/connection.h"
 #include "core/datamodule.h"
+#include "core/layout.h"
 #include "core/forms.h"
 #include "domain/session.h"
 #include "core/signin.h"
@@ -171,6 +172,10 @@ bool TForm1::FormCreate(const QString& arg1, const QString& arg2) {
         return false;
     }
     Timer1->start();
+    // The shift the user worked in last time.
+    QRadioButton* radios[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
+    const int last = layout::recall(QStringLiteral("journal/shift"), 1).toInt();
+    if (last >= 1 && last <= 4) radios[last - 1]->setChecked(true);
     forms::form<TForm23>().show();
     return true;
 }
@@ -238,6 +243,7 @@ void TForm1::RadioButtonClick(int shift) {
     Query* sources[] = {DataSource1, DataSource2, DataSource3, DataSource4};
     DBGrid2->setQuery(sources[shift - 1]);
     CurrentShift = shift;
+    layout::remember(QStringLiteral("journal/shift"), shift);
     styleShiftButtons();
 }
 

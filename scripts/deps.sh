@@ -4,7 +4,7 @@
 set -euo pipefail
 PKGS=(build-essential cmake pkg-config dpkg-dev
       qt6-base-dev qt6-base-dev-tools libqt6sql6-psql qt6-translations-l10n libgl-dev
-      libxlsxwriter-dev libspdlog-dev openssl
+      libxlsxwriter-dev libspdlog-dev openssl lintian
       postgresql postgresql-client
       xvfb xauth xdotool imagemagick x11-utils
       poppler-utils libreoffice-calc-nogui
