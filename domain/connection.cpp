@@ -128,12 +128,12 @@ QString passwordFromFile(const QString& path, const QString& host, int port, con
     while (!in.atEnd()) {
         const QString line = in.readLine();
         if (line.trimmed().isEmpty() || line.trimmed().startsWith(QLatin1Char('#'))) continue;
-        const QStringList parts = passLine(line);
-        if (parts.size() != 5) continue;
+        const QStringList fields = passLine(line);
+        if (fields.size() != 5) continue;
         bool match = true;
         for (int i = 0; i < 4 && match; ++i)
-            match = parts[i] == QLatin1String("*") || parts[i] == want[i];
-        if (match) return parts[4].isNull() ? QStringLiteral("") : parts[4];
+            match = fields[i] == QLatin1String("*") || fields[i] == want[i];
+        if (match) return fields[4].isNull() ? QStringLiteral("") : fields[4];
     }
     return {};
 }

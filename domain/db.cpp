@@ -154,7 +154,9 @@ QString DbError::userText() const {
     }
     if (isWrite(statement_)) {
         const QString what = subject(statement_);
-        return QStringLiteral("Не удалось сохранить %1: %2.").arg(what, reason(state_));
+        static const QRegularExpression del(QStringLiteral("^\\s*delete\\b"), QRegularExpression::CaseInsensitiveOption);
+        const QString verb = del.match(statement_).hasMatch() ? QStringLiteral("удалить") : QStringLiteral("сохранить");
+        return QStringLiteral("Не удалось %1 %2: %3.").arg(verb, what, reason(state_));
     }
     if (statement_.isEmpty())
         return QStringLiteral("Не удалось выполнить действие с базой данных: %1.").arg(reason(state_));

@@ -323,6 +323,32 @@ private slots:
                  QStringLiteral("after"));
     }
 
+    // The journal's build guard ticks on while the server is away: not one box;
+    // once the server is back its ticks work again.
+    void buildGuardQuietWhileServerAway() {
+        const QString home = tmp_.filePath(QStringLiteral("guard"));
+        writeFile(home + QStringLiteral("/mirn/mirn.conf"),
+                  ini(QStringLiteral("server=127.0.0.1;port=%1;database=%2").arg(port_).arg(kDb)));
+        {
+            EnvScope env({{"XDG_CONFIG_HOME", home}, {"XDG_CONFIG_DIRS", tmp_.filePath(QStringLiteral("none"))}});
+            app::testing::resetTerminated();
+            QVERIFY(forms::form<TForm1>().FormCreate(QString(), QString()));
+        }
+        TForm1& f1 = forms::form<TForm1>();
+        MessageLog log;
+        pg({QStringLiteral("halt"), dir_});
+        halted_ = true;
+        f1.Timer1->setInterval(20);
+        QTest::qWait(300);
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.texts().join('|')));
+        pg({QStringLiteral("restart"), dir_});
+        halted_ = false;
+        testdb::exec(QStringLiteral("update accounts_dep.ver set d = 0"));
+        QTRY_COMPARE(testdb::scalarInt(QStringLiteral("select d from accounts_dep.ver")), f1.BuildDate);
+        f1.Timer1->stop();
+        QVERIFY(log.messages.isEmpty());
+    }
+
     // Restarted while the client was idle: the next read simply works, no box.
     void restartWhileIdle() {
         QVERIFY(connection::open(here()));
@@ -380,6 +406,9 @@ private slots:
         QTest::newRow("duplicate key") << QStringLiteral("insert into accounts_dep.vid_oper(id, vid) values (10, 'dup')")
                                        << "Не удалось сохранить вид операции: такая запись уже есть."
                                        << "duplicate key";
+        QTest::newRow("delete of a row in use") << QStringLiteral("delete from accounts_dep.vid_oper where id = 10")
+                                                << "Не удалось удалить вид операции: запись связана с другими данными."
+                                                << "foreign key";
         QTest::newRow("a read") << QStringLiteral("select * from accounts_dep.no_such_table")
                                 << "Не удалось прочитать данные из базы: сервер базы данных отказал."
                                 << "no_such_table";
@@ -390,6 +419,7 @@ private slots:
         QFETCH(QString, detail);
         QVERIFY(connection::open(here()));
         testdb::exec(QStringLiteral("insert into accounts_dep.vid_oper(id, vid) values (10, 'v') on conflict do nothing"));
+        testdb::exec(QStringLiteral("insert into accounts_dep.oper(id, vid) values (10, 10) on conflict do nothing"));
         MessageLog log;
         ui::guard([&] { testdb::exec(sql); })();
         QCOMPARE(log.messages.size(), 1);
