@@ -1,17 +1,28 @@
 #include "core/application.h"
 #include "core/forms.h"
+#include "core/startup.h"
 #include "domain/session.h"
 #include "journal/tform1.h"
 
+#include <QLoggingCategory>
+
 int main(int argc, char** argv) {
+    // --help and --version work without a display: read the command line first.
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    connection::CommandLine cmd;
+    if (const int rc = startup::parseCommandLine(args, &cmd); rc >= 0) return rc;
+
+    startup::installLog();
+    qInfo().noquote() << "mirn" << startup::versionText() << "started, pid" << QCoreApplication::applicationPid();
     MirnApplication app(argc, argv);
     setupApplication(app);
-    const QStringList args = app.arguments();
-    const QString arg1 = args.size() > 1 ? args[1] : QString();
-    const QString arg2 = args.size() > 2 ? args[2] : QString();
     int rc = 0;
-    if (forms::form<TForm1>().FormCreate(arg1, arg2))
+    if (forms::form<TForm1>().FormCreate(cmd.database, cmd.server))
         rc = app.exec();
     forms::destroyAll();
-    return app::terminated() ? app::exitCode() : rc;
+    rc = app::terminated() ? app::exitCode() : rc;
+    qInfo() << "mirn ended with code" << rc;
+    startup::flushLog();
+    return rc;
 }

@@ -53,7 +53,7 @@ TForm25::TForm25() {
     lay->addLayout(top);
     lay->addWidget(DBGrid1, 1);
     lay->addLayout(buttons);
-    setFixedSize(810, 480);
+    resize(810, 480);
 
     connect(DTPcker1, &QDateEdit::dateChanged, this, ui::guard([this] {
                 if (!activating_ && fatigue.active()) DTPcker1Change();

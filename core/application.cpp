@@ -1,5 +1,6 @@
 #include "core/application.h"
 
+#include "core/layout.h"
 #include "core/ui.h"
 #include "export/excel.h"
 
@@ -12,6 +13,8 @@ MirnApplication::MirnApplication(int& argc, char** argv) : QApplication(argc, ar
 bool MirnApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
+    } catch (const DbError& e) {
+        ui::showDbError(e);
     } catch (const std::exception& e) {
         ui::showException(QString::fromUtf8(e.what()));
     } catch (...) {
@@ -32,4 +35,6 @@ void setupApplication(QApplication& app) {
     workbook::setMessenger([](const QString& text, const QString& caption, workbook::NoteKind kind) {
         ui::message(text, caption, kind == workbook::NoteKind::Error ? ui::Icon::Error : ui::Icon::Information);
     });
+    // Windows open where the user left them, never off the screen.
+    layout::install();
 }

@@ -122,12 +122,17 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new QueryModel(this
 
 void DBGrid::setQuery(Query* q) {
     if (currentConn_) disconnect(currentConn_);
+    // Widths and order the user gave the columns survive a change of query (the
+    // journal's shifts share one grid); only a grid never shown gets the designed ones.
+    const int before = horizontalHeader()->count();
+    const QByteArray state = before > 0 ? horizontalHeader()->saveState() : QByteArray();
     model_->setQuery(q);
     if (q) {
         currentConn_ = connect(q, &Query::currentChanged, this, &DBGrid::followQuery);
         followQuery(q->recNo() - 1);
     }
-    applyColumns();
+    if (state.isEmpty() || horizontalHeader()->count() != before || !horizontalHeader()->restoreState(state))
+        applyColumns();
 }
 
 void DBGrid::setColumns(QVector<GridColumn> cols) {

@@ -23,14 +23,18 @@ QMessageBox::Icon toQt(Icon icon) {
 }  // namespace
 
 QMessageBox::StandardButton message(const QString& text, const QString& caption, Icon icon,
-                                    Buttons buttons) {
-    const Message m{text, caption, icon, buttons};
+                                    Buttons buttons, const QString& details) {
+    const Message m{text, caption, icon, buttons, details};
+    if (icon == Icon::Error)
+        qWarning().noquote() << "error box:" << caption << "|" << text << (details.isEmpty() ? "" : "|")
+                             << details;
     if (g_messageHook) return g_messageHook(m);
     QMessageBox box(toQt(icon), caption, text,
                     buttons == Buttons::YesNo ? (QMessageBox::Yes | QMessageBox::No)
                                               : QMessageBox::Ok,
                     QApplication::activeWindow());
     if (buttons == Buttons::YesNo) box.setDefaultButton(QMessageBox::Yes);
+    if (!details.isEmpty()) box.setDetailedText(details);
     // An hourglass left by the caller must not hide the arrow over the box.
     QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
     const auto r = static_cast<QMessageBox::StandardButton>(box.exec());
@@ -38,8 +42,8 @@ QMessageBox::StandardButton message(const QString& text, const QString& caption,
     return r;
 }
 
-void error(const QString& text, const QString& caption) {
-    message(text, caption, Icon::Error, Buttons::Ok);
+void error(const QString& text, const QString& caption, const QString& details) {
+    message(text, caption, Icon::Error, Buttons::Ok, details);
 }
 
 bool confirmDelete(const QString& text) {
@@ -53,7 +57,14 @@ int execModal(QDialog* dlg) {
 }
 
 void showException(const QString& text) {
-    message(text, QStringLiteral("Ошибка"), Icon::Error, Buttons::Ok);
+    message(text.isEmpty() ? QStringLiteral("Действие не выполнено: непредвиденная ошибка.") : text,
+            QStringLiteral("Ошибка"), Icon::Error, Buttons::Ok);
+}
+
+void showDbError(const DbError& e) {
+    QString details = e.serverText();
+    if (!e.statement().isEmpty()) details += QStringLiteral("\n\n") + e.statement();
+    message(e.userText(), QStringLiteral("Ошибка"), Icon::Error, Buttons::Ok, details);
 }
 
 void editorLayout(QDialog* dlg, QWidget* body, QPushButton*& save, const QString& saveCaption,

@@ -1,6 +1,8 @@
 #pragma once
 // Message boxes, modal windows and error display in one place: production shows the
 // real QMessageBox and runs exec(); tests install hooks and answer without a nested loop.
+#include "domain/db.h"
+
 #include <QDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -20,6 +22,7 @@ struct Message {
     QString caption;
     Icon icon = Icon::Error;
     Buttons buttons = Buttons::Ok;
+    QString details;  // the box's detailed text (the server's own words), empty for none
 };
 
 using MessageHook = std::function<QMessageBox::StandardButton(const Message&)>;
@@ -27,17 +30,22 @@ using ModalHook = std::function<int(QDialog*)>;
 
 // Shows a message box (or hands it to the hook). Returns the button pressed.
 QMessageBox::StandardButton message(const QString& text, const QString& caption,
-                                    Icon icon = Icon::Error, Buttons buttons = Buttons::Ok);
+                                    Icon icon = Icon::Error, Buttons buttons = Buttons::Ok,
+                                    const QString& details = QString());
 // Error box with the error icon and OK.
-void error(const QString& text, const QString& caption = QStringLiteral("Ошибка"));
+void error(const QString& text, const QString& caption = QStringLiteral("Ошибка"),
+           const QString& details = QString());
 // Question before a delete: caption "Удаление", Yes/No; true only on Yes.
 bool confirmDelete(const QString& text);
 
 // Runs a window modally (or hands it to the hook) and returns its result code.
 int execModal(QDialog* dlg);
 
-// The application's standard error display for anything a handler did not catch.
+// The application's standard error display for anything a handler did not catch;
+// an error without text still says that the action failed.
 void showException(const QString& text);
+// A database error: a Russian sentence of what failed, the server's text as details.
+void showDbError(const DbError& e);
 
 // Wraps an event handler so that an error escaping it is shown and the application goes on.
 template <class F>
@@ -49,6 +57,26 @@ auto guard(F f) {
                 f(std::forward<decltype(args)>(args)...);
             else
                 f();
+        } catch (const DbError& e) {
+            showDbError(e);
+        } catch (const std::exception& e) {
+            showException(QString::fromUtf8(e.what()));
+        } catch (...) {
+            showException(QString());
+        }
+    };
+}
+
+// The same for work nobody asked for (a timer): a lost connection goes to the log
+// only, so a dead server does not bring a new box every tick; the user's next
+// action says it once.
+template <class F>
+auto quietGuard(F f) {
+    return [f = std::move(f)]() mutable {
+        try {
+            f();
+        } catch (const DbError& e) {
+            if (!e.connectionLost()) showDbError(e);
         } catch (const std::exception& e) {
             showException(QString::fromUtf8(e.what()));
         } catch (...) {

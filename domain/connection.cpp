@@ -2,11 +2,91 @@
 
 #include "domain/db.h"
 
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTextStream>
+
+Q_LOGGING_CATEGORY(lcConnection, "mirn.connection")
 
 namespace connection {
+namespace {
+
+Params g_current;
+
+// One source of values: a name for the log and the values it gives (empty: not given).
+struct Layer {
+    QString origin;
+    QString server, port, database, user, password, passfile, sslmode, sslrootcert;
+};
+
+QString settingText(const QSettings& s, const QString& key) {
+    // QSettings reads "a,b" as a list: a password may well hold a comma.
+    const QVariant v = s.value(key);
+    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QLatin1Char(','));
+    return v.toString();
+}
+
+Layer fileLayer(const QString& path, const QString& origin) {
+    Layer l;
+    l.origin = origin;
+    if (path.isEmpty() || !QFile::exists(path)) return l;
+    QSettings s(path, QSettings::IniFormat);
+    s.beginGroup(QStringLiteral("connection"));
+    l.server = settingText(s, QStringLiteral("server"));
+    l.port = settingText(s, QStringLiteral("port"));
+    l.database = settingText(s, QStringLiteral("database"));
+    l.user = settingText(s, QStringLiteral("user"));
+    l.password = settingText(s, QStringLiteral("password"));
+    l.passfile = settingText(s, QStringLiteral("passfile"));
+    l.sslmode = settingText(s, QStringLiteral("sslmode"));
+    l.sslrootcert = settingText(s, QStringLiteral("sslrootcert"));
+    return l;
+}
+
+Layer envLayer(const QProcessEnvironment& env) {
+    Layer l;
+    l.origin = QStringLiteral("PG*");
+    l.server = env.value(QStringLiteral("PGHOST"));
+    l.port = env.value(QStringLiteral("PGPORT"));
+    l.database = env.value(QStringLiteral("PGDATABASE"));
+    l.user = env.value(QStringLiteral("PGUSER"));
+    l.password = env.value(QStringLiteral("PGPASSWORD"));
+    l.passfile = env.value(QStringLiteral("PGPASSFILE"));
+    l.sslmode = env.value(QStringLiteral("PGSSLMODE"));
+    l.sslrootcert = env.value(QStringLiteral("PGSSLROOTCERT"));
+    return l;
+}
+
+// Splits a password file line at unescaped colons; "\:" and "\\" stand for themselves.
+QStringList passLine(const QString& line) {
+    QStringList out{QString()};
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (c == QLatin1Char('\\') && i + 1 < line.size()) {
+            out.last() += line[++i];
+        } else if (c == QLatin1Char(':') && out.size() < 5) {
+            out << QString();
+        } else {
+            out.last() += c;
+        }
+    }
+    return out;
+}
+
+QString quoted(const QString& v) {
+    if (!v.contains(QLatin1Char(' ')) && !v.contains(QLatin1Char('\'')) && !v.contains(QLatin1Char('\\')))
+        return v;
+    QString e = v;
+    e.replace(QLatin1String("\\"), QLatin1String("\\\\")).replace(QLatin1String("'"), QLatin1String("\\'"));
+    return QLatin1Char('\'') + e + QLatin1Char('\'');
+}
+
+}  // namespace
 
 QString connectionString(const QString& arg1, const QString& arg2) {
     const bool builtIn = arg2.isEmpty();
@@ -19,24 +99,126 @@ QString connectionString(const QString& arg1, const QString& arg2) {
            QStringLiteral("TrueIsMinus1=0;BI=0;ByteaAsLongVarBinary=1;UseServerSidePrepare=1;LowerCaseIdentifier=0;D6=-101;OptionalErrors=0;XaOpt=1");
 }
 
-Params params(const QString& arg1, const QString& arg2, const QProcessEnvironment& env) {
+QString Params::target() const {
+    return QStringLiteral("%1:%2/%3 as %4, sslmode %5").arg(host).arg(port).arg(database, user, sslmode);
+}
+
+QString userSettingsFile(const QProcessEnvironment& env, const QString& app) {
+    QString base = env.value(QStringLiteral("XDG_CONFIG_HOME"));
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = env.value(QStringLiteral("HOME"), QDir::homePath()) + QStringLiteral("/.config");
+    return base + QLatin1Char('/') + app + QLatin1Char('/') + app + QStringLiteral(".conf");
+}
+
+QStringList systemSettingsFiles(const QProcessEnvironment& env, const QString& app) {
+    QStringList dirs = env.value(QStringLiteral("XDG_CONFIG_DIRS")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    if (dirs.isEmpty()) dirs << QStringLiteral("/etc/xdg");
+    QStringList files;
+    for (const QString& d : dirs)
+        if (QDir::isAbsolutePath(d)) files << d + QLatin1Char('/') + app + QLatin1Char('/') + app + QStringLiteral(".conf");
+    return files;
+}
+
+QString passwordFromFile(const QString& path, const QString& host, int port, const QString& database,
+                         const QString& user) {
+    QFile f(path);
+    if (path.isEmpty() || !f.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
+    QTextStream in(&f);
+    const QString want[4] = {host, QString::number(port), database, user};
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        if (line.trimmed().isEmpty() || line.trimmed().startsWith(QLatin1Char('#'))) continue;
+        const QStringList fields = passLine(line);
+        if (fields.size() != 5) continue;
+        bool match = true;
+        for (int i = 0; i < 4 && match; ++i)
+            match = fields[i] == QLatin1String("*") || fields[i] == want[i];
+        if (match) return fields[4].isNull() ? QStringLiteral("") : fields[4];
+    }
+    return {};
+}
+
+Params resolve(const CommandLine& cmd, const QProcessEnvironment& env, const QString& userFile,
+               const QStringList& systemFiles) {
+    QList<Layer> layers;
+    Layer cl;
+    cl.origin = QStringLiteral("command line");
+    if (!cmd.server.isEmpty()) {
+        cl.server = cmd.server;
+        // An empty first argument with a server is still the command line's database.
+        cl.database = cmd.database.isNull() ? QStringLiteral("") : cmd.database;
+    }
+    layers << cl << envLayer(env) << fileLayer(userFile, QStringLiteral("user file ") + userFile);
+    for (const QString& f : systemFiles) layers << fileLayer(f, QStringLiteral("system file ") + f);
+
     Params p;
-    const bool builtIn = arg2.isEmpty();
-    p.database = builtIn ? kDefaultDatabase : arg1;
-    p.host = builtIn ? env.value(QStringLiteral("PGHOST"), kDefaultServer) : arg2;
-    bool ok = false;
-    const int port = env.value(QStringLiteral("PGPORT")).toInt(&ok);
-    p.port = ok && port > 0 ? port : kPort;
-    p.user = env.value(QStringLiteral("PGUSER"), kUser);
-    p.password = env.value(QStringLiteral("PGPASSWORD"), kPassword);
-    p.options = QStringLiteral("sslmode=allow;connect_timeout=10");
+    // The command line gives a value even when empty (an empty database name goes
+    // through as typed); elsewhere an empty value counts as not given.
+    auto pick = [&](QString Layer::*field, const QString& name, const QString& builtIn) {
+        for (int i = 0; i < layers.size(); ++i) {
+            const QString& v = layers[i].*field;
+            if (v.isNull() || (v.isEmpty() && i > 0)) continue;
+            p.origins << name + QLatin1Char('=') + layers[i].origin;
+            return v;
+        }
+        p.origins << name + QStringLiteral("=built-in");
+        return builtIn;
+    };
+    p.host = pick(&Layer::server, QStringLiteral("server"), kDefaultServer);
+    p.database = pick(&Layer::database, QStringLiteral("database"), kDefaultDatabase);
+    p.port = kPort;
+    for (const Layer& l : layers) {
+        bool ok = false;
+        const int port = l.port.toInt(&ok);
+        if (ok && port > 0 && port < 65536) {
+            p.port = port;
+            break;
+        }
+    }
+    p.user = pick(&Layer::user, QStringLiteral("user"), kUser);
+    p.sslmode = pick(&Layer::sslmode, QStringLiteral("sslmode"), kSslMode);
+    p.sslrootcert = pick(&Layer::sslrootcert, QStringLiteral("sslrootcert"), QString());
+
+    p.password = kPassword;
+    for (const Layer& l : layers) {
+        if (!l.password.isEmpty()) {
+            p.password = l.password;
+            p.origins << QStringLiteral("password=") + l.origin;
+            break;
+        }
+        const QString fromFile = passwordFromFile(l.passfile, p.host, p.port, p.database, p.user);
+        if (!fromFile.isNull()) {
+            p.password = fromFile;
+            p.origins << QStringLiteral("password=passfile of ") + l.origin;
+            break;
+        }
+    }
+    p.options = QStringLiteral("sslmode=") + p.sslmode + QStringLiteral(";connect_timeout=10");
+    if (!p.sslrootcert.isEmpty()) p.options += QStringLiteral(";sslrootcert=") + quoted(p.sslrootcert);
     return p;
 }
 
+Params params(const QString& arg1, const QString& arg2, const QProcessEnvironment& env) {
+    return resolve(CommandLine{arg1, arg2}, env, QString(), {});
+}
+
+namespace {
+void dropConnection(const QString& name) {
+    if (!QSqlDatabase::contains(name)) return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+}  // namespace
+
 bool open(const Params& p, QString* error, const QString& name) {
     const QString connectionName = name.isEmpty() ? kConnectionName : name;
-    closeShared(connectionName);
+    const bool shared = connectionName == kConnectionName;
+    dropConnection(connectionName);
     bool ok = false;
+    QString why;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
         db.setHostName(p.host);
@@ -50,24 +232,31 @@ bool open(const Params& p, QString* error, const QString& name) {
             // Statements write dates as DD.MM.YYYY text.
             QSqlQuery q(db);
             ok = q.exec(QStringLiteral("set DateStyle to 'ISO, DMY'"));
-            if (!ok && error) *error = q.lastError().text();
-        } else if (error) {
-            *error = db.lastError().text();
+            if (!ok) why = q.lastError().text();
+        } else {
+            why = db.lastError().databaseText().trimmed();
+            if (why.isEmpty()) why = db.lastError().text();
         }
         if (!ok) db.close();
     }
-    if (!ok) QSqlDatabase::removeDatabase(connectionName);
+    if (ok) {
+        if (shared) g_current = p;
+        qCInfo(lcConnection).noquote() << "connected to" << p.target();
+    } else {
+        QSqlDatabase::removeDatabase(connectionName);
+        qCWarning(lcConnection).noquote() << "cannot connect to" << p.target() << ":" << why;
+        if (error) *error = why;
+    }
     return ok;
 }
 
+const Params& current() { return g_current; }
+
+// A deliberate close: nothing reconnects afterwards.
 void closeShared(const QString& name) {
     const QString connectionName = name.isEmpty() ? kConnectionName : name;
-    if (!QSqlDatabase::contains(connectionName)) return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(connectionName);
+    dropConnection(connectionName);
+    if (connectionName == kConnectionName) g_current = Params();
 }
 
 }  // namespace connection

@@ -1,8 +1,11 @@
 #pragma once
-// Where the client connects: from the command line (database, server) or the
-// built-in default; the standard PG* variables override the built-in values.
+// Where the client connects. Each value comes from the first of these that gives it:
+// the command line (database, server), the PG* variables, the user's settings file,
+// the system settings file(s), the built-in value. With no file and no variable the
+// client connects exactly as it always did.
 #include <QProcessEnvironment>
 #include <QString>
+#include <QStringList>
 
 namespace connection {
 
@@ -10,6 +13,7 @@ inline const QString kDefaultDatabase = QStringLiteral("mirn_erp");
 inline const QString kDefaultServer = QStringLiteral("localhost");
 inline const QString kUser = QStringLiteral("sys");
 inline const QString kPassword = QStringLiteral("wubalem");
+inline const QString kSslMode = QStringLiteral("allow");
 inline constexpr int kPort = 5432;
 
 // The ODBC connection string, built exactly as the enterprise's clients build it.
@@ -21,17 +25,52 @@ struct Params {
     QString database;
     QString user;
     QString password;
-    QString options;  // libpq options, "sslmode=allow"
+    QString sslmode = kSslMode;
+    QString sslrootcert;  // empty: libpq's default
+    QString options;      // libpq options as the QPSQL driver takes them
+    // Where each value came from, for the support log: "server=command line" …
+    QStringList origins;
+
+    // host:port/database as user, sslmode — never the password.
+    QString target() const;
 };
 
-// The same values for the QPSQL driver. PGHOST replaces the built-in server only;
-// PGPORT, PGUSER and PGPASSWORD replace the built-in port, user and password.
+// The command line's values: the two positional arguments, database and server.
+// The database is taken only when a server is given (a lone first argument is ignored).
+struct CommandLine {
+    QString database;
+    QString server;
+};
+
+// The settings files of an application named `app` (XDG base directories):
+// $XDG_CONFIG_HOME/app/app.conf (default ~/.config) and, first one winning,
+// each of $XDG_CONFIG_DIRS/app/app.conf (default /etc/xdg).
+QString userSettingsFile(const QProcessEnvironment& env, const QString& app = QStringLiteral("mirn"));
+QStringList systemSettingsFiles(const QProcessEnvironment& env,
+                                const QString& app = QStringLiteral("mirn"));
+
+// Resolves every value by the order above. The files are INI files with a
+// [connection] group: server, port, database, user, password, passfile, sslmode,
+// sslrootcert. A password file holds PGPASSFILE lines (host:port:database:user:password,
+// "*" matching anything); an explicit password of the same source wins over it.
+// Missing or unreadable files count as empty.
+Params resolve(const CommandLine& cmd, const QProcessEnvironment& env, const QString& userFile,
+               const QStringList& systemFiles);
+
+// The same without settings files (command line, PG* variables, built-in values).
 Params params(const QString& arg1, const QString& arg2,
               const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 
+// The password of the first matching line of a PGPASSFILE-style file; null when none.
+QString passwordFromFile(const QString& path, const QString& host, int port, const QString& database,
+                         const QString& user);
+
 // Opens the shared connection (or another one by name, for a second client in a test
-// or a worker thread); false (and nothing open) when it cannot be opened.
+// or a worker thread); false (and nothing open) when it cannot be opened. The shared
+// connection's parameters are kept for reconnecting.
 bool open(const Params& p, QString* error = nullptr, const QString& name = {});
+// The parameters of the last successful open of the shared connection.
+const Params& current();
 // Closes and removes the shared connection (or the one named).
 void closeShared(const QString& name = {});
 

@@ -1,21 +1,173 @@
 #include "domain/db.h"
 
+#include "domain/connection.h"
+
+#include <algorithm>
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QLoggingCategory>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
 #include <atomic>
 
+Q_LOGGING_CATEGORY(lcDb, "mirn.db")
+
 namespace {
 std::atomic<long> roundTrips_{0};
 
+// Statements slower than this go to the support log with their duration.
+constexpr qint64 kSlowMs = 500;
+
+// Open transactions on the shared connection: a statement inside one is never
+// repeated after a reconnect (the server has rolled the transaction back).
+int g_txDepth = 0;
+// The shared connection was found dead; the next statement reconnects first.
+bool g_lost = false;
+
 QString errorText(const QSqlError& e) {
     const QString db = e.databaseText().trimmed();
-    return db.isEmpty() ? e.text().trimmed() : db;
+    const QString text = db.isEmpty() ? e.text().trimmed() : db;
+    // A dropped socket may come back without any text: still say what happened.
+    return text.isEmpty() ? QStringLiteral("no connection to the server") : text;
+}
+
+// Errors that may mean the connection itself is gone: no SQLSTATE (the socket
+// closed), connection exceptions (08…) and server shutdown (57P…).
+bool mayBeLost(const QString& state) {
+    return state.isEmpty() || state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P"));
+}
+
+bool alive(const QSqlDatabase& db) {
+    if (!db.isOpen()) return false;
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("select 1"))) return true;
+    // An aborted transaction still answers: the connection is there.
+    return !mayBeLost(q.lastError().nativeErrorCode());
+}
+
+QString firstLine(const QString& sql) {
+    QString t = sql.simplified();
+    return t.size() > 200 ? t.left(200) + QStringLiteral("…") : t;
+}
+
+QString paramsText(const std::vector<std::pair<QString, QVariant>>& params) {
+    QStringList out;
+    for (const auto& p : params) {
+        QString v = p.second.isNull() ? QStringLiteral("null") : p.second.toString();
+        if (v.size() > 40) v = v.left(40) + QStringLiteral("…");
+        out << p.first + QLatin1Char('=') + v;
+    }
+    return out.join(QStringLiteral(", "));
+}
+
+bool isWrite(const QString& sql) {
+    static const QRegularExpression re(QStringLiteral("^\\s*(insert|update|delete)\\b"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    return re.match(sql).hasMatch();
+}
+
+QString lostText(const QString& cause) {
+    const auto& p = connection::current();
+    return QStringLiteral("connection to %1:%2 lost: %3").arg(p.host).arg(p.port).arg(cause);
+}
+
+// Reopens the shared connection with the parameters it was opened with.
+bool reconnect(QString* why) {
+    const connection::Params p = connection::current();
+    if (p.host.isEmpty()) return false;
+    const bool ok = connection::open(p, why);
+    if (ok) {
+        g_lost = false;
+        g_txDepth = 0;
+        qCInfo(lcDb) << "reconnected";
+    }
+    return ok;
+}
+
+// Before a statement on the shared connection: reconnect when it was lost.
+void ensureConnected(const QString& name) {
+    if (name != kConnectionName) return;
+    const bool open = QSqlDatabase::database(name, false).isOpen();
+    if (!g_lost && open) return;
+    if (!open && connection::current().host.isEmpty()) return;
+    QString why;
+    if (!reconnect(&why)) {
+        g_lost = true;
+        throw DbError(lostText(why), QString(), QString(), true);
+    }
+}
+
+// After a failed statement: true when the shared connection is gone.
+bool checkLost(const QString& name, const QString& state) {
+    if (name != kConnectionName || !mayBeLost(state)) return false;
+    if (alive(QSqlDatabase::database(name, false))) return false;
+    g_lost = true;
+    return true;
+}
+
+// Tables named for the user: what could not be stored.
+QString subject(const QString& sql) {
+    static const QRegularExpression re(
+        QStringLiteral("(?:insert\\s+into|update|delete\\s+from)\\s+([a-z_]+\\.)?([a-z_]+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto m = re.match(sql);
+    if (!m.hasMatch()) return {};
+    const QString t = m.captured(2).toLower();
+    static const QHash<QString, QString> names{
+        {QStringLiteral("smena"), QStringLiteral("запись журнала смен")},
+        {QStringLiteral("h_tabel"), QStringLiteral("табель")},
+        {QStringLiteral("person"), QStringLiteral("данные работника")},
+        {QStringLiteral("gds_and_srv"), QStringLiteral("изделие")},
+        {QStringLiteral("izdel"), QStringLiteral("изделие")},
+        {QStringLiteral("vid_oper"), QStringLiteral("вид операции")},
+        {QStringLiteral("oper"), QStringLiteral("расценённую операцию")},
+        {QStringLiteral("norm"), QStringLiteral("норму")},
+        {QStringLiteral("fatigue"), QStringLiteral("запись хозяйственных работ")},
+        {QStringLiteral("ver"), QStringLiteral("версию программы")},
+    };
+    return names.value(t, QStringLiteral("данные (таблица %1)").arg(t));
+}
+
+QString reason(const QString& state) {
+    if (state == QLatin1String("22001")) return QStringLiteral("текст длиннее, чем допускает поле");
+    if (state == QLatin1String("22003")) return QStringLiteral("число вне допустимого диапазона");
+    if (state == QLatin1String("22P02") || state == QLatin1String("22007") || state == QLatin1String("22008"))
+        return QStringLiteral("число или дата записаны неверно");
+    if (state == QLatin1String("23505")) return QStringLiteral("такая запись уже есть");
+    if (state == QLatin1String("23503")) return QStringLiteral("запись связана с другими данными");
+    if (state == QLatin1String("23502")) return QStringLiteral("не заполнено обязательное поле");
+    if (state == QLatin1String("23514")) return QStringLiteral("значение не проходит проверку базы данных");
+    if (state == QLatin1String("40001") || state == QLatin1String("40P01"))
+        return QStringLiteral("данные одновременно меняет другой пользователь, повторите действие");
+    if (state.startsWith(QLatin1String("42501"))) return QStringLiteral("недостаточно прав");
+    return QStringLiteral("сервер базы данных отказал");
 }
 }  // namespace
 
 long roundTrips() { return roundTrips_; }
+
+QString DbError::userText() const {
+    if (lost_) {
+        const auto& p = connection::current();
+        return QStringLiteral("Нет связи с сервером базы данных %1 (порт %2). Действие не выполнено; "
+                              "когда связь восстановится, повторите его.")
+            .arg(p.host)
+            .arg(p.port);
+    }
+    if (isWrite(statement_)) {
+        const QString what = subject(statement_);
+        static const QRegularExpression del(QStringLiteral("^\\s*delete\\b"), QRegularExpression::CaseInsensitiveOption);
+        const QString verb = del.match(statement_).hasMatch() ? QStringLiteral("удалить") : QStringLiteral("сохранить");
+        return QStringLiteral("Не удалось %1 %2: %3.").arg(verb, what, reason(state_));
+    }
+    if (statement_.isEmpty())
+        return QStringLiteral("Не удалось выполнить действие с базой данных: %1.").arg(reason(state_));
+    return QStringLiteral("Не удалось прочитать данные из базы: %1.").arg(reason(state_));
+}
 
 int toInt(const QVariant& v) {
     if (v.isNull()) return 0;
@@ -59,24 +211,55 @@ QVariant Statement::param(const QString& name) const {
 QSqlDatabase Statement::database() const { return QSqlDatabase::database(connection_, false); }
 
 QSqlQuery Statement::run(bool forwardOnly) const {
-    QSqlDatabase db = database();
-    if (!db.isOpen()) throw DbError(QStringLiteral("Нет подключения к базе данных"));
-    QSqlQuery q(db);
-    q.setForwardOnly(forwardOnly);
-    q.setNumericalPrecisionPolicy(QSql::HighPrecision);
+    ensureConnected(connection_);
     const QString sql = text();
-    bool ok;
-    if (params_.empty()) {
-        roundTrips_ += 1;
-        ok = q.exec(sql);
-    } else {
-        roundTrips_ += 2;  // the driver prepares, then executes
-        if (!q.prepare(sql)) throw DbError(errorText(q.lastError()));
-        for (const auto& p : params_) q.bindValue(QLatin1Char(':') + p.first, p.second);
-        ok = q.exec();
+    const bool write = isWrite(sql);
+    // A read, or any statement outside a transaction that found the connection
+    // already dead, is tried once more on a fresh connection; a write inside a
+    // transaction never is (the server has rolled it back).
+    for (int attempt = 0;; ++attempt) {
+        QSqlDatabase db = database();
+        if (!db.isOpen()) throw DbError(QStringLiteral("Нет подключения к базе данных"), QString(), sql, true);
+        QSqlQuery q(db);
+        q.setForwardOnly(forwardOnly);
+        q.setNumericalPrecisionPolicy(QSql::HighPrecision);
+        QElapsedTimer clock;
+        clock.start();
+        bool ok;
+        roundTrips_ += params_.empty() ? 1 : 2;  // a bound statement is prepared, then executed
+        if (params_.empty()) {
+            ok = q.exec(sql);
+        } else {
+            ok = q.prepare(sql);
+            if (ok) {
+                for (const auto& p : params_) q.bindValue(QLatin1Char(':') + p.first, p.second);
+                ok = q.exec();
+            }
+        }
+        const qint64 ms = clock.elapsed();
+        if (ms > kSlowMs)
+            qCWarning(lcDb).noquote() << "slow statement" << ms << "ms:" << firstLine(sql);
+        if (ok) {
+            if (write)
+                qCInfo(lcDb).noquote() << "stored:" << firstLine(sql) << "|" << paramsText(params_) << "| rows"
+                                       << q.numRowsAffected() << (g_txDepth ? "(in transaction)" : "");
+            return q;
+        }
+        const QSqlError e = q.lastError();
+        const QString state = e.nativeErrorCode();
+        const QString msg = errorText(e);
+        q = QSqlQuery();
+        db = QSqlDatabase();
+        if (checkLost(connection_, state)) {
+            qCWarning(lcDb).noquote() << lostText(msg) << "| statement:" << firstLine(sql);
+            QString why;
+            if (attempt == 0 && g_txDepth == 0 && !write && reconnect(&why)) continue;
+            throw DbError(lostText(msg), state, sql, true);
+        }
+        qCWarning(lcDb).noquote() << "statement failed:" << state << msg << "| statement:" << firstLine(sql)
+                                  << "|" << paramsText(params_);
+        throw DbError(msg, state, sql);
     }
-    if (!ok) throw DbError(errorText(q.lastError()));
-    return q;
 }
 
 int Command::exec() {
@@ -231,26 +414,46 @@ void Query::applyFilter() {
 
 Transaction::Transaction(QString connectionName)
     : connection_(connectionName.isEmpty() ? kConnectionName : std::move(connectionName)) {
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    ++roundTrips_;
-    if (!db.transaction()) throw DbError(errorText(db.lastError()));
+    ensureConnected(connection_);
+    for (int attempt = 0;; ++attempt) {
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        ++roundTrips_;
+        if (db.transaction()) break;
+        const QSqlError e = db.lastError();
+        db = QSqlDatabase();
+        // Nothing has been done yet: a dead connection is simply opened again.
+        if (checkLost(connection_, e.nativeErrorCode())) {
+            QString why;
+            if (attempt == 0 && reconnect(&why)) continue;
+            throw DbError(lostText(errorText(e)), e.nativeErrorCode(), QString(), true);
+        }
+        throw DbError(errorText(e), e.nativeErrorCode());
+    }
     open_ = true;
+    if (connection_ == kConnectionName) ++g_txDepth;
 }
 
 Transaction::~Transaction() {
     if (!open_) return;
     ++roundTrips_;
+    if (connection_ == kConnectionName) g_txDepth = std::max(0, g_txDepth - 1);
     QSqlDatabase::database(connection_, false).rollback();
+    qCInfo(lcDb) << "transaction rolled back";
 }
 
 void Transaction::commit() {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     ++roundTrips_;
-    if (!db.commit()) {
-        const QString msg = errorText(db.lastError());
-        db.rollback();
-        open_ = false;
-        throw DbError(msg);
-    }
+    if (connection_ == kConnectionName) g_txDepth = std::max(0, g_txDepth - 1);
     open_ = false;
+    if (!db.commit()) {
+        const QSqlError e = db.lastError();
+        const QString msg = errorText(e);
+        db.rollback();
+        db = QSqlDatabase();
+        const bool lost = checkLost(connection_, e.nativeErrorCode());
+        qCWarning(lcDb).noquote() << "commit failed:" << msg;
+        throw DbError(lost ? lostText(msg) : msg, e.nativeErrorCode(), QString(), lost);
+    }
+    qCInfo(lcDb) << "transaction committed";
 }

@@ -19,7 +19,25 @@ inline const QString kConnectionName = QStringLiteral("ADO_DB");
 // A database statement failed; what() carries the server's message.
 class DbError : public std::runtime_error {
 public:
-    explicit DbError(const QString& message) : std::runtime_error(message.toStdString()) {}
+    explicit DbError(const QString& message, QString sqlState = {}, QString statement = {},
+                     bool connectionLost = false)
+        : std::runtime_error(message.toStdString()), server_(message), state_(std::move(sqlState)),
+          statement_(std::move(statement)), lost_(connectionLost) {}
+
+    QString serverText() const { return server_; }
+    QString sqlState() const { return state_; }      // SQLSTATE, empty when the server sent none
+    QString statement() const { return statement_; }  // the text that failed
+    bool connectionLost() const { return lost_; }
+
+    // A Russian sentence naming what could not be read or stored and why, for the
+    // user; the server's text goes to the details.
+    QString userText() const;
+
+private:
+    QString server_;
+    QString state_;
+    QString statement_;
+    bool lost_ = false;
 };
 
 // A statement whose text is a list of lines joined by line breaks, with named

@@ -2,6 +2,8 @@
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "journal/tform1.h"
+
+#include "core/layout.h"
 #include "reports/tform18.h"
 #include "timesheet/tform19.h"
 
@@ -14,7 +16,15 @@ void centreOn(QWidget* child, const QWidget* parent) {
 
 void TForm1::N11Click() {
     TForm19& f = forms::form<TForm19>();
-    const QDate d = DateT->date();
+    QDate d = DateT->date();
+    // The first opening of a run shows the month the user looked at last time.
+    static bool first = true;
+    if (first) {
+        first = false;
+        const QDate last = QDate::fromString(
+            QStringLiteral("1.") + layout::recall(QStringLiteral("timesheet/month")).toString(), QStringLiteral("d.M.yyyy"));
+        if (last.isValid()) d = last;
+    }
     f.ComboBox1->setCurrentIndex(d.month() - 1);
     // A year missing from the list selects nothing: the timesheet then shows no month.
     f.ComboBox2->setCurrentIndex(f.ComboBox2->findText(QString::number(d.year())));

@@ -56,7 +56,8 @@ void TForm23::Timer1Timer() { app::terminate(3); }
 
 void TForm23::Button1Click() {
     TForm1& f1 = forms::form<TForm1>();
-    f1.CurrentShift = 1;
+    // The journal opens on the shift chosen there (the last one used, restored at start-up).
+    f1.CurrentShift = f1.RadioButton2->isChecked() ? 2 : f1.RadioButton3->isChecked() ? 3 : f1.RadioButton4->isChecked() ? 4 : 1;
     f1.SignInCode = Edit1->text().trimmed();
     const Role role = roleForCode(f1.SignInCode);
     auto setOk = [] {
@@ -87,12 +88,15 @@ void TForm23::Button1Click() {
         break;
     case Role::Administrator: break;
     case Role::None:
+        qInfo() << "sign-in refused: wrong code";
         setOk();
         ui::error(QStringLiteral("Введены неверные данные."));
         return;
     }
     // The summary reports window applies the role's restrictions from here on.
     session().role = role;
+    static const char* const names[] = {"none", "viewer", "foremen", "finished goods", "administrator"};
+    qInfo() << "signed in as" << names[int(role)];
     setOk();
     openJournal();
 }

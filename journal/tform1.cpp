@@ -4,6 +4,7 @@
 #include "domain/entry_store.h"
 #include "domain/connection.h"
 #include "core/datamodule.h"
+#include "core/layout.h"
 #include "core/forms.h"
 #include "domain/session.h"
 #include "journal/signin.h"
@@ -143,7 +144,7 @@ TForm1::TForm1() {
     connect(Button8, &QPushButton::clicked, this, ui::guard([this] { Button8Click(); }));
     connect(Button5, &QPushButton::clicked, this, ui::guard([this] { Button5Click(); }));
     connect(Button4, &QPushButton::clicked, this, ui::guard([this] { Button4Click(); }));
-    connect(Timer1, &QTimer::timeout, this, ui::guard([this] { Timer1Timer(); }));
+    connect(Timer1, &QTimer::timeout, this, ui::quietGuard([this] { Timer1Timer(); }));
     styleShiftButtons();
 }
 
@@ -156,13 +157,25 @@ bool TForm1::FormCreate(const QString& arg1, const QString& arg2) {
     DataSource3 = &module->Smena3;
     DataSource4 = &module->Smena4;
     DBGrid2->setQuery(DataSource1);
-    if (!connection::open(connection::params(arg1, arg2))) {
-        ui::error(QStringLiteral("Подключение к БД отсутсвует!!!"), QStringLiteral("Ошибка!"));
+    const auto env = QProcessEnvironment::systemEnvironment();
+    const connection::Params p = connection::resolve({arg1, arg2}, env, connection::userSettingsFile(env),
+                                                     connection::systemSettingsFiles(env));
+    QString why;
+    if (!connection::open(p, &why)) {
+        ui::error(QStringLiteral("Подключение к БД отсутсвует!!!"), QStringLiteral("Ошибка!"),
+                  QStringLiteral("Сервер: %1\nПорт: %2\nБаза данных: %3\nПричина: %4")
+                      .arg(p.host)
+                      .arg(p.port)
+                      .arg(p.database, why));
         app::terminate(1);
         close();
         return false;
     }
     Timer1->start();
+    // The shift the user worked in last time.
+    QRadioButton* radios[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
+    const int last = layout::recall(QStringLiteral("journal/shift"), 1).toInt();
+    if (last >= 1 && last <= 4) radios[last - 1]->setChecked(true);
     forms::form<TForm23>().show();
     return true;
 }
@@ -230,6 +243,7 @@ void TForm1::RadioButtonClick(int shift) {
     Query* sources[] = {DataSource1, DataSource2, DataSource3, DataSource4};
     DBGrid2->setQuery(sources[shift - 1]);
     CurrentShift = shift;
+    layout::remember(QStringLiteral("journal/shift"), shift);
     styleShiftButtons();
 }
 

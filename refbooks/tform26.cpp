@@ -30,7 +30,7 @@ TForm26::TForm26() {
     lay->addWidget(Edit1);
     lay->addWidget(DBGrid1, 1);
     lay->addLayout(buttons);
-    setFixedSize(380, 460);
+    resize(380, 460);
 
     Edit1->installEventFilter(this);
     connect(Edit1, &QLineEdit::textChanged, this, ui::guard([this] { Edit1Change(); }));

@@ -2,9 +2,9 @@
 # Installs from Debian's packages whatever the build, the demo and the tests need.
 # Quiet when everything is there already.
 set -euo pipefail
-PKGS=(build-essential cmake pkg-config ccache
+PKGS=(build-essential cmake pkg-config ccache dpkg-dev
       qt6-base-dev qt6-base-dev-tools libqt6sql6-psql qt6-translations-l10n libgl-dev
-      libxlsxwriter-dev libcsv-dev
+      libxlsxwriter-dev libcsv-dev libspdlog-dev openssl lintian
       postgresql postgresql-client
       xvfb xauth xdotool imagemagick x11-utils
       poppler-utils libreoffice-calc-nogui

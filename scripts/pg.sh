@@ -3,6 +3,9 @@
 #   pg.sh start DIR   initdb into DIR, start on a free port, role sys; writes DIR/env
 #   pg.sh stop DIR    stop it and remove DIR
 #   pg.sh createdb DIR NAME [schema|demo|TEMPLATE=name]
+#   pg.sh halt DIR    stop the server, keep DIR (clients see the server go away)
+#   pg.sh restart DIR start a halted server again on its port (or restart a running
+#                     one, e.g. to read a changed postgresql.conf)
 set -euo pipefail
 cmd=${1:?usage: pg.sh start|stop|createdb DIR ...}
 dir=${2:?DIR}
@@ -21,6 +24,10 @@ free_port() {
   echo "no free port" >&2; return 1
 }
 
+server_opts() {
+  echo "-p $1 -k $dir -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200 -c autovacuum=off"
+}
+
 case "$cmd" in
 start)
   rm -rf "$dir"; mkdir -p "$dir"
@@ -29,8 +36,7 @@ start)
   as_pg "$BIN/initdb" -D "$dir/data" -U postgres --locale=C.UTF-8 -E UTF8 \
         --auth-local=trust --auth-host=scram-sha-256 >"$dir/initdb.log" 2>&1
   as_pg "$BIN/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-        -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200 -c autovacuum=off" \
-        start >/dev/null
+        -o "$(server_opts "$port")" start >/dev/null
   as_pg "$BIN/psql" -h "$dir" -p "$port" -U postgres -d postgres -qAt -v ON_ERROR_STOP=1 \
         -c "create role sys login createdb password 'wubalem'" \
         -c "grant pg_signal_backend to sys" >/dev/null
@@ -40,6 +46,15 @@ start)
 stop)
   [ -d "$dir/data" ] && as_pg "$BIN/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null 2>&1 || true
   rm -rf "$dir"
+  ;;
+halt)
+  as_pg "$BIN/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null
+  ;;
+restart)
+  # shellcheck disable=SC1091
+  . "$dir/env"
+  as_pg "$BIN/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null 2>&1 || true
+  as_pg "$BIN/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 -o "$(server_opts "$PGPORT")" start >/dev/null
   ;;
 createdb)
   name=${3:?NAME}; what=${4:-schema}

@@ -851,7 +851,7 @@ private slots:
             "create trigger refused before insert on accounts_dep.h_tabel for each row execute function public.posting_refused()"));
         QVERIFY(!saveNew(kIvanovCut, "1", "0", "4"));
         QCOMPARE(log.messages.size(), 1);
-        QVERIFY2(log.lastText().contains("posting refused"), qPrintable(log.lastText()));
+        QVERIFY2(log.lastFailure().contains("posting refused"), qPrintable(log.lastText() + " | " + log.lastDetails()));
         QCOMPARE(entries(), 0);
         QCOMPARE(testdb::scalarInt("select count(*) from accounts_dep.h_tabel"), 0);
         QCOMPARE(f.Edit6->text(), QStringLiteral("4"));  // what was typed is still there
@@ -875,7 +875,7 @@ private slots:
         MessageLog log;
         f1.Button3->click();
         QCOMPARE(log.texts().size(), 2);
-        QVERIFY(log.lastText().contains("timesheet closed"));
+        QVERIFY(log.lastFailure().contains("timesheet closed"));
         QCOMPARE(entries(), 1);
         QCOMPARE(day(101, 1, 5), 4);
     }

@@ -142,7 +142,7 @@ private slots:
         QCOMPARE(log.texts().mid(0, 2), (QStringList{"Удалить операцию?", "Удалить операцию?"}));
         QCOMPARE(log.messages[0].caption, QStringLiteral("Удаление"));
         QCOMPARE(log.messages.size(), 3);
-        QVERIFY2(log.lastText().contains("norm"), qPrintable(log.lastText()));
+        QVERIFY2(log.lastFailure().contains("norm"), qPrintable(log.lastText() + " | " + log.lastDetails()));
         QCOMPARE(after, (QStringList{"4", "3", "4", "3"}));
         QCOMPARE(testdb::scalarInt("select count(*) from accounts_dep.oper"), 5);
     }

@@ -203,8 +203,9 @@ private slots:
             QCOMPARE(log.messages[i].caption, QStringLiteral("Удаление"));
         }
         QCOMPARE(log.messages[2].caption, QStringLiteral("Ошибка"));
-        QVERIFY2(log.messages[2].text.contains(QStringLiteral("oper")) &&
-                     log.messages[2].text.contains(QStringLiteral("foreign key")),
+        QVERIFY(log.messages[2].text.startsWith(QStringLiteral("Не удалось")));
+        QVERIFY2(log.messages[2].details.contains(QStringLiteral("oper")) &&
+                     log.messages[2].details.contains(QStringLiteral("foreign key")),
                  qPrintable(log.messages[2].text));
     }
 

@@ -361,7 +361,7 @@ private slots:
         QCOMPARE(log.messages.size() - asked.size(), refused ? 1 : 0);
         if (refused) {
             QCOMPARE(log.messages.last().caption, QStringLiteral("Ошибка"));
-            QVERIFY2(log.lastText().contains(QStringLiteral("foreign key")), qPrintable(log.lastText()));
+            QVERIFY2(log.lastFailure().contains(QStringLiteral("foreign key")), qPrintable(log.lastText() + " | " + log.lastDetails()));
         }
         // Product 2 and its operation are never touched.
         QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.oper where id=20")), 1);

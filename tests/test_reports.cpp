@@ -551,7 +551,7 @@ private slots:
         forms::form<TForm18>().Button4->click();
         layout.t_Report.SQL = sql;
         QCOMPARE(log.messages.size(), 1);
-        QVERIFY2(log.lastText().contains(QStringLiteral("no_such_table")), qPrintable(log.lastText()));
+        QVERIFY2(log.lastFailure().contains(QStringLiteral("no_such_table")), qPrintable(log.lastText() + " | " + log.lastDetails()));
         QVERIFY(modal.shown.isEmpty());
         QVERIFY(!layout.t_Report.active());
     }

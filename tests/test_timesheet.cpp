@@ -338,7 +338,7 @@ private slots:
         MessageLog log;
         f.Button1->click();
         QCOMPARE(log.messages.size(), 1);
-        QVERIFY2(log.lastText().contains(QStringLiteral("smallint")), qPrintable(log.lastText()));
+        QVERIFY2(log.lastFailure().contains(QStringLiteral("smallint")), qPrintable(log.lastText() + " | " + log.lastDetails()));
         QCOMPARE(storedRows(3, 2024), before);
         QVERIFY(f.PB->isHidden());
         QCOMPARE(column(dm().H_Tabel_1, QStringLiteral("fio")), QStringList{QStringLiteral("Антонов А.А.")});

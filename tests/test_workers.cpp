@@ -352,7 +352,7 @@ private slots:
             rec = dm().Workers.recNo();
         });
         QCOMPARE(log.messages.size(), 2);
-        QVERIFY2(log.lastText().contains("fatigue"), qPrintable(log.lastText()));
+        QVERIFY2(log.lastFailure().contains("fatigue"), qPrintable(log.lastText() + " | " + log.lastDetails()));
         QCOMPARE(rec, 2);
         QCOMPARE(stored().size(), 5);
     }

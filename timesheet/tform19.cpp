@@ -1,5 +1,7 @@
 #include "timesheet/tform19.h"
 
+#include "core/layout.h"
+
 #include "domain/timesheet_service.h"
 #include "reports/engine/preview.h"
 
@@ -137,7 +139,8 @@ TForm19::TForm19() {
     auto* lay = new QVBoxLayout(this);
     lay->addLayout(top);
     lay->addWidget(PageControl1, 1);
-    setFixedSize(1250, 660);
+    // Resizable: the sheet takes the room; the layout filter fits it on small screens.
+    resize(1250, 660);
 
     // Only the user's choice re-reads the month; setting the lists from code does not.
     connect(ComboBox1, &QComboBox::activated, this, ui::guard([this] { ComboBox1Change(); }));
@@ -189,6 +192,7 @@ void TForm19::recolourDays() {
 void TForm19::ComboBox1Change() {
     ui::BusyCursor busy;
     const int m = month(), y = year();
+    layout::remember(QStringLiteral("timesheet/month"), QStringLiteral("%1.%2").arg(m).arg(y));
     const timesheet::Period p = timesheet::monthPeriod(m, y);
     for (Query* q : shiftQueries()) {
         q->close();

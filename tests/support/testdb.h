@@ -54,6 +54,14 @@ public:
     QList<QMessageBox::StandardButton> answers;  // taken in order; then Yes/OK
     void clear() { messages.clear(); }
     QString lastText() const { return messages.isEmpty() ? QString() : messages.last().text; }
+    QString lastDetails() const { return messages.isEmpty() ? QString() : messages.last().details; }
+    // A database error as shown: the server's words in the details under a Russian
+    // sentence of what failed; empty when the last box is not such an error.
+    QString lastFailure() const {
+        // The details hold the server's words, a blank line, then the statement.
+        return lastText().startsWith(QStringLiteral("Не удалось")) ? lastDetails().section(QStringLiteral("\n\n"), 0, 0)
+                                                                     : QString();
+    }
     QStringList texts() const;
 };
 
