@@ -9,9 +9,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+
+#include <utility>
 
 TForm23::TForm23() {
     setWindowTitle(QStringLiteral("Авторизация"));
@@ -43,10 +46,25 @@ TForm23::TForm23() {
 
 void TForm23::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
+    checkedOnShow_ = true;
+    ui::guard([this] { FormActivate(); })();
+}
+
+void TForm23::changeEvent(QEvent* e) {
+    QDialog::changeEvent(e);
+    if (e->type() != QEvent::ActivationChange) return;
+    if (!isActiveWindow()) {
+        checkedOnShow_ = false;
+        return;
+    }
+    // Every activation runs the build guard, except the one that follows the showing.
+    if (std::exchange(checkedOnShow_, false)) return;
     ui::guard([this] { FormActivate(); })();
 }
 
 void TForm23::FormActivate() {
+    // An application already ending (an older build found) checks nothing more.
+    if (app::terminated()) return;
     TForm1& f1 = forms::form<TForm1>();
     f1.CheckBuildStamp();
     setWindowTitle(buildstamp::signInCaption(f1.BuildDate, f1.BuildTime));

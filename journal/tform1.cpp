@@ -216,7 +216,13 @@ void TForm1::CheckBuildStamp() {
     const int t = ver.asInt(QStringLiteral("t"));
     ver.close();
     if (buildstamp::isOlder(BuildDate, BuildTime, d, t)) {
-        forms::form<TForm23>().Timer1->start();
+        TForm23& f23 = forms::form<TForm23>();
+        // Nobody signs in with an older build: the sign-in window is switched off at
+        // once, and the application ends 5 s after the message appeared or when it is
+        // closed, whichever comes first (main() does not start its loop once ended).
+        f23.setEnabled(false);
+        f23.Timer1->setSingleShot(true);
+        f23.Timer1->start();
         ui::error(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
         app::terminate(3);
     }
