@@ -21,6 +21,8 @@ TForm23::TForm23() {
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     Edit1 = new QLineEdit(this);
     Edit1->setEchoMode(QLineEdit::Password);
+    // Each typed character shows as "*", whatever the desktop's style would show.
+    Edit1->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     Edit1->setMinimumWidth(220);
     Button1 = new QPushButton(QStringLiteral("Вход"), this);
     Button1->setDefault(true);

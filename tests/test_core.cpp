@@ -244,6 +244,16 @@ private slots:
         testdb::stopApp();
     }
 
+    // The sign-in code shows one "*" per typed character.
+    void signInCodeShowsStars() {
+        testdb::startApp(QStringLiteral("t_core"));
+        TForm23& f23 = forms::form<TForm23>();
+        typeText(f23.Edit1, QStringLiteral("9471"));
+        QCOMPARE(f23.Edit1->text(), QStringLiteral("9471"));
+        QCOMPARE(f23.Edit1->displayText(), QStringLiteral("****"));
+        testdb::stopApp();
+    }
+
     void normalizeDecimal_data() {
         QTest::addColumn<QString>("delim");
         QTest::addColumn<QString>("in");
