@@ -2,6 +2,7 @@
 
 #include "domain/timesheet_service.h"
 
+#include "core/busy.h"
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/ui.h"
@@ -207,6 +208,7 @@ void TForm19::Button1Click() {
         ui::error(QStringLiteral("Не выбран год."));
         return;
     }
+    ui::WindowBusy working(this);
     for (Query* q : shiftQueries()) q->close();
     PB->setMaximum(days);
     PB->setValue(1);
