@@ -342,6 +342,32 @@ private slots:
         dm().Oper.close();
     }
 
+    // The caption "Excel (k из N)" stays until the user comes back to the window from
+    // elsewhere (the spreadsheet program): then it reads "Excel" again.
+    void timesheetCaptionResetWhenTheWindowIsActivatedAgain() {
+        testdb::startApp(QStringLiteral("t_exports"));
+        loadFixture();
+        testdb::exec(QStringLiteral(
+            "insert into accounts_dep.h_tabel(w_id, smena, month, year, d1) values (101, 1, 3, 2024, 8)"));
+        TForm19& f19 = forms::form<TForm19>();
+        f19.ComboBox1->setCurrentIndex(2);
+        f19.ComboBox2->setCurrentText(QStringLiteral("2024"));
+        f19.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f19));
+        QApplication::setActiveWindow(&f19);
+        QTest::mouseClick(f19.Button2, Qt::LeftButton);
+        QCOMPARE(f19.Button2->text(), QStringLiteral("Excel (1 из 1)"));
+        // The spreadsheet program comes to the front, then the user returns.
+        QWidget elsewhere;
+        elsewhere.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&elsewhere));
+        QApplication::setActiveWindow(&elsewhere);
+        QCOMPARE(f19.Button2->text(), QStringLiteral("Excel (1 из 1)"));
+        QApplication::setActiveWindow(&f19);
+        QCOMPARE(f19.Button2->text(), QStringLiteral("Excel"));
+        f19.hide();
+    }
+
     void summaryWindowSpreadsheetReportFollowsKindAndPeriod() {
         testdb::startApp(QStringLiteral("t_exports"));
         loadFixture();

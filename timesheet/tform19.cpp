@@ -8,6 +8,7 @@
 #include "core/ui.h"
 #include "reports/layouts.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStyleOptionHeader>
@@ -265,3 +266,11 @@ void TForm19::Button6Click() {
 }
 
 void TForm19::FormActivate() { Button2->setText(QStringLiteral("Excel")); }
+
+void TForm19::changeEvent(QEvent* e) {
+    QDialog::changeEvent(e);
+    // Coming back to the window (from the spreadsheet program, a preview, another
+    // application) resets the export's caption; not while the export itself runs.
+    if (e->type() == QEvent::ActivationChange && isActiveWindow() && !ui::WindowBusy::isBusy(this))
+        FormActivate();
+}

@@ -70,6 +70,9 @@ public:
     void Button4Click() { reject(); }
     void FormActivate();
 
+protected:
+    void changeEvent(QEvent* e) override;
+
 private:
     DBGrid* makeGrid(bool withEarnings, QWidget* parent);
     void recolourDays();
