@@ -387,6 +387,39 @@ private slots:
         QCOMPARE(stored().size(), 3);
     }
 
+    // The real question box: "Нет" is its default button, so Enter deletes nothing;
+    // "Да" still deletes.
+    void deleteQuestionDefaultsToNo() {
+        QStringList seen;
+        auto answer = [&](bool yes) {
+            QTimer::singleShot(0, [&seen, yes] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box) {
+                    seen << QStringLiteral("no box");
+                    return;
+                }
+                const bool noIsDefault = box->standardButton(box->defaultButton()) == QMessageBox::No;
+                seen << box->text() + QLatin1Char('|') + box->windowTitle() + QLatin1Char('|') +
+                            (noIsDefault ? QStringLiteral("default No") : QStringLiteral("default Yes"));
+                if (yes) QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+                else QTest::keyClick(box, Qt::Key_Return);
+            });
+        };
+        QStringList afterEnter, afterYes;
+        openFromMenu([&](TForm5& f5) {
+            dm().Workers.setRecNo(2);  // Иванов
+            answer(false);
+            QTest::mouseClick(f5.Button3, Qt::LeftButton);
+            afterEnter = names(dm().Workers);
+            answer(true);
+            QTest::mouseClick(f5.Button3, Qt::LeftButton);
+            afterYes = names(dm().Workers);
+        });
+        QCOMPARE(seen, (QStringList{"Удалить работника?|Удаление|default No", "Удалить работника?|Удаление|default No"}));
+        QCOMPARE(afterEnter.size(), 5);
+        QCOMPARE(afterYes, (QStringList{"Иваненко А.А.", "О'Нил О.О.", "Петров П.П.", "Сидоров С.С."}));
+    }
+
     void deleteRefusedByTheDatabaseKeepsTheList() {
         testdb::exec(QStringLiteral(
             "insert into accounts_dep.fatigue(id_p, d_date, i_smena, cnt, price) values (201, '2024-03-05', 1, 2, 100)"));
