@@ -175,6 +175,9 @@ void TForm11::Button4Click() {
     f4.Button2->setDefault(false);
     f4.Edit1->hide();
     dm().Oper.clearFilter();
+    // The dialog's base price comes from the current row: stay on the dialog's operation
+    // (a refused pick does not replace it).
+    if (o_id != 0 && !Edit2->text().isEmpty()) oper.locate(QStringLiteral("id"), o_id);
     applyPaintRule(Edit2->text());
     Edit6Exit();
     FormActivate();
