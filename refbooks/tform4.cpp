@@ -82,8 +82,10 @@ void TForm4::prepareReference() {
     Button1->setDefault(true);
     Button1->show();
     Button3->show();
-    // A pick hides the search; the reference list always has it.
+    // A pick hides the search; the reference list always has it, and the list agrees
+    // with the text it shows.
     Edit1->show();
+    Edit1Change();
 }
 
 void TForm4::FormActivate() {

@@ -264,6 +264,42 @@ private slots:
         QCOMPARE(f11.Edit2->text(), QStringLiteral("ХМ-40; Резка; Готовая продукция"));
     }
 
+    // After a pick with a search, the list opened from the menu shows a search text
+    // and a list that agree.
+    void searchTextAndListAgreeAfterAPick() {
+        TForm11& f11 = forms::form<TForm11>();
+        f11.Tag = 1;
+        f11.Edit6->setText(QStringLiteral("1"));
+        ModalScript modal([](QDialog* d) {
+            auto* list = qobject_cast<TForm4*>(d);
+            if (!list) return int(QDialog::Rejected);
+            typeText(list->Edit1, QStringLiteral("ПР"));
+            QTest::mouseClick(list->Button2, Qt::LeftButton);
+            return list->result();
+        });
+        QTest::mouseClick(f11.Button4, Qt::LeftButton);
+        QCOMPARE(f11.o_id, 2);
+        QString text;
+        QStringList listed;
+        openFromMenu([&](TForm4& f4) {
+            text = f4.Edit1->text();
+            listed = marks(dm().Oper);
+        });
+        const QStringList all{"КР-100 Резка", "ПР-1000 Гибка", "ПР-1000 Резка", "ХМ-40 Гибка", "ХМ-40 Резка"};
+        QStringList agreeing;
+        for (const QString& m : all)
+            if (m.contains(text, Qt::CaseInsensitive)) agreeing << m;
+        QCOMPARE(listed, agreeing);
+        // A search typed in the menu's list stays with its list at the next opening.
+        openFromMenu([&](TForm4& f4) { typeText(f4.Edit1, QStringLiteral("ХМ")); });
+        openFromMenu([&](TForm4& f4) {
+            text = f4.Edit1->text();
+            listed = marks(dm().Oper);
+        });
+        QCOMPARE(text, QStringLiteral("ХМ"));
+        QCOMPARE(listed, (QStringList{"ХМ-40 Гибка", "ХМ-40 Резка"}));
+    }
+
     void normPriceFormat_data() {
         QTest::addColumn<double>("price");
         QTest::addColumn<QString>("shown");
