@@ -36,7 +36,11 @@ const rpt::PreparedReport& ReportLayout::Prepare() {
 }
 
 int ReportLayout::Preview(QWidget* parent, const QString& title) {
-    return rpt::showPreview(prepared, parent, title);
+    const int r = rpt::showPreview(prepared, parent, title);
+    // The laid-out pages are let go once the preview has closed (a big report holds tens
+    // of megabytes, and each layout kept its last one until the application ended).
+    prepared = rpt::PreparedReport{};
+    return r;
 }
 
 }  // namespace reports

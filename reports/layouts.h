@@ -42,11 +42,12 @@ public:
     virtual Query& query() = 0;
 
     rpt::ReportDef QuickRep1;
-    rpt::PreparedReport prepared;  // the pages of the last Prepare()
+    rpt::PreparedReport prepared;  // the pages of the last Prepare(), until its preview closes
 
     // Lays out every page from the rows of the open query that pass its filter.
     const rpt::PreparedReport& Prepare();
-    // Shows the prepared pages; the user prints or saves them from there.
+    // Shows the prepared pages; the user prints or saves them from there. The pages are
+    // let go when the preview closes.
     int Preview(QWidget* parent, const QString& title);
 
 protected:

@@ -32,8 +32,18 @@ void DayHeader::initStyleOptionForIndex(QStyleOptionHeader* option, int logicalI
     QHeaderView::initStyleOptionForIndex(option, logicalIndex);
     const QColor c = titleColour(logicalIndex);
     if (!c.isValid()) return;
-    option->palette.setColor(QPalette::ButtonText, c);
-    option->palette.setColor(QPalette::WindowText, c);
+    if (option->palette.cacheKey() != baseKey_) {
+        baseKey_ = option->palette.cacheKey();
+        palettes_.clear();
+    }
+    auto it = palettes_.find(c.rgba());
+    if (it == palettes_.end()) {
+        QPalette p = option->palette;
+        p.setColor(QPalette::ButtonText, c);
+        p.setColor(QPalette::WindowText, c);
+        it = palettes_.insert(c.rgba(), p);
+    }
+    option->palette = *it;
 }
 
 }  // namespace timesheet
