@@ -300,6 +300,26 @@ private slots:
         QCOMPARE(listed, (QStringList{"ХМ-40 Гибка", "ХМ-40 Резка"}));
     }
 
+    // A norm price typed as "nan" in the norms window is refused with the field and its
+    // range named, and nothing is stored (item 5 of issue 10, through the real grid).
+    void nanPriceIsRefusedInTheNormsWindow() {
+        MessageLog log;
+        TForm22& f = forms::form<TForm22>();
+        dm().Oper.open();
+        QVERIFY(dm().Oper.locate(QStringLiteral("id"), 1));
+        f.norm.close();
+        f.norm.setOidFilter(1);
+        f.norm.open();
+        f.DBGrid1->setCurrentIndex(f.model->index(0, 1));
+        f.model->setData(f.model->index(0, 1), QStringLiteral("nan"), Qt::EditRole);
+        f.DBGrid1->setCurrentIndex(f.model->index(0, 0));  // leaving the column stores the row
+        QCOMPARE(storedNorms(1), QStringList{"100 12.5 0"});
+        QCOMPARE(log.messages.size(), 1);
+        QVERIFY2(log.lastText().contains(QStringLiteral("Цена")), qPrintable(log.lastText()));
+        QVERIFY2(log.lastText().contains(QStringLiteral("1000000")) || log.lastText().contains(QStringLiteral("1 000 000")),
+                 qPrintable(log.lastText()));
+    }
+
     void normPriceFormat_data() {
         QTest::addColumn<double>("price");
         QTest::addColumn<QString>("shown");
