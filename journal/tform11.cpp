@@ -178,9 +178,10 @@ void TForm11::Button4Click() {
     // an empty search over the whole list, never the old text over an unfiltered list.
     f4.Edit1->clear();
     dm().Oper.clearFilter();
-    // The dialog's base price comes from the current row: stay on the dialog's operation
-    // (a refused pick does not replace it).
-    if (o_id != 0 && !Edit2->text().isEmpty()) oper.locate(QStringLiteral("id"), o_id);
+    // The dialog's base price comes from the current row: a refused pick (an operation
+    // without a norm) goes back to the dialog's operation.
+    if (f4.picked && f4.picked->basePrice.isNull() && o_id != 0 && !Edit2->text().isEmpty())
+        oper.locate(QStringLiteral("id"), o_id);
     applyPaintRule(Edit2->text());
     Edit6Exit();
     FormActivate();
