@@ -18,7 +18,9 @@ int main(int argc, char** argv) {
     MirnApplication app(argc, argv);
     setupApplication(app);
     int rc = 0;
-    if (forms::form<TForm1>().FormCreate(cmd.database, cmd.server))
+    // The build guard may have ended the application before its loop runs (an older
+    // build, found by the sign-in window's first check): then the loop is not started.
+    if (forms::form<TForm1>().FormCreate(cmd.database, cmd.server) && !app::terminated())
         rc = app.exec();
     forms::destroyAll();
     rc = app::terminated() ? app::exitCode() : rc;

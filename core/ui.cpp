@@ -33,7 +33,8 @@ QMessageBox::StandardButton message(const QString& text, const QString& caption,
                     buttons == Buttons::YesNo ? (QMessageBox::Yes | QMessageBox::No)
                                               : QMessageBox::Ok,
                     QApplication::activeWindow());
-    if (buttons == Buttons::YesNo) box.setDefaultButton(QMessageBox::Yes);
+    // Questions before a delete: Enter (and Esc) answer "Нет"; only a deliberate "Да" goes on.
+    if (buttons == Buttons::YesNo) box.setDefaultButton(QMessageBox::No);
     if (!details.isEmpty()) box.setDetailedText(details);
     // An hourglass left by the caller must not hide the arrow over the box.
     QGuiApplication::setOverrideCursor(Qt::ArrowCursor);

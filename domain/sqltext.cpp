@@ -64,9 +64,12 @@ QStringList smena(int shift) {
 QStringList oper() {
     return {
         QStringLiteral("select izdel.MARKA, vid_oper.VID, oper.NAIMEN, ") + kNmn + QStringLiteral(","),
-        QStringLiteral("count(o_id) norma, min(price)::numeric cena,"),
-        QStringLiteral("oper.id, oper.i_id, oper.VID as oper_vid from accounts_dep.norm,accounts_dep.OPER,accounts_dep.IZDEL,accounts_dep.VID_OPER where OPER.i_id=IZDEL.id and norm.o_id=oper.id"),
-        QStringLiteral("and oper.vid=vid_oper.id group by izdel.MARKA, vid_oper.VID, oper.NAIMEN, oper.id, oper.i_id, oper.VID order by izdel.marka, vid_oper.vid, oper.naimen"),
+        QStringLiteral("count(norm.o_id) norma, min(norm.price)::numeric cena,"),
+        // An operation without norms is listed too, with 0 norms and an empty price, so
+        // that "Цены" can give it its first norm.
+        QStringLiteral("oper.id, oper.i_id, oper.VID as oper_vid from accounts_dep.OPER join accounts_dep.IZDEL on OPER.i_id=IZDEL.id"),
+        QStringLiteral("join accounts_dep.VID_OPER on oper.vid=vid_oper.id left join accounts_dep.norm on norm.o_id=oper.id"),
+        QStringLiteral("group by izdel.MARKA, vid_oper.VID, oper.NAIMEN, oper.id, oper.i_id, oper.VID order by izdel.marka, vid_oper.vid, oper.naimen"),
     };
 }
 

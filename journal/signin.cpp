@@ -9,15 +9,20 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+
+#include <utility>
 
 TForm23::TForm23() {
     setWindowTitle(QStringLiteral("Авторизация"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     Edit1 = new QLineEdit(this);
     Edit1->setEchoMode(QLineEdit::Password);
+    // Each typed character shows as "*", whatever the desktop's style would show.
+    Edit1->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     Edit1->setMinimumWidth(220);
     Button1 = new QPushButton(QStringLiteral("Вход"), this);
     Button1->setDefault(true);
@@ -43,10 +48,25 @@ TForm23::TForm23() {
 
 void TForm23::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
+    checkedOnShow_ = true;
+    ui::guard([this] { FormActivate(); })();
+}
+
+void TForm23::changeEvent(QEvent* e) {
+    QDialog::changeEvent(e);
+    if (e->type() != QEvent::ActivationChange) return;
+    if (!isActiveWindow()) {
+        checkedOnShow_ = false;
+        return;
+    }
+    // Every activation runs the build guard, except the one that follows the showing.
+    if (std::exchange(checkedOnShow_, false)) return;
     ui::guard([this] { FormActivate(); })();
 }
 
 void TForm23::FormActivate() {
+    // An application already ending (an older build found) checks nothing more.
+    if (app::terminated()) return;
     TForm1& f1 = forms::form<TForm1>();
     f1.CheckBuildStamp();
     setWindowTitle(buildstamp::signInCaption(f1.BuildDate, f1.BuildTime));

@@ -22,9 +22,13 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
+    void changeEvent(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void reject() override { close(); }
 
 private:
     void openJournal();
+    // The check ran when the window was shown; the activation that follows the showing
+    // does not run it a second time.
+    bool checkedOnShow_ = false;
 };

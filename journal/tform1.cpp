@@ -22,6 +22,20 @@ namespace {
 const QColor kGreen(0, 128, 0);
 const QColor kRed(255, 0, 0);
 
+// The journal's date picker. A step (Up/Down on a section, the wheel) leaves the
+// focus in the picker so that the next step works; every other change hands the
+// focus to the grid.
+class DatePicker : public QDateEdit {
+public:
+    DatePicker(const QDate& d, QWidget* parent) : QDateEdit(d, parent) {}
+    bool stepping = false;
+    void stepBy(int steps) override {
+        stepping = true;
+        QDateEdit::stepBy(steps);
+        stepping = false;
+    }
+};
+
 QPushButton* plainButton(const QString& caption, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
     // Enter in the date picker must not press a button.
@@ -62,8 +76,10 @@ TForm1::TForm1() {
     RadioButton1->setChecked(true);
     for (QRadioButton* r : {RadioButton1, RadioButton2, RadioButton3, RadioButton4})
         r->setAutoFillBackground(true);
-    DateT = new QDateEdit(QDate::currentDate(), this);
+    DateT = new DatePicker(QDate::currentDate(), this);
     DateT->setCalendarPopup(true);
+    // A typed date counts once it is complete: on Enter or when the focus leaves.
+    DateT->setKeyboardTracking(false);
     DateT->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
     CBox1 = new QCheckBox(QStringLiteral("Выходной"), this);
 
@@ -132,9 +148,13 @@ TForm1::TForm1() {
                     if (on) RadioButtonClick(i + 1);
                 }));
     connect(CBox1, &QCheckBox::toggled, this, ui::guard([this](bool) { CBox1Click(); }));
-    connect(DateT->calendarWidget(), &QCalendarWidget::clicked, this,
-            ui::guard([this](const QDate& d) {
-                DateT->setDate(d);
+    // Every change of the date, however it was made (a click or the keys in the calendar,
+    // a typed date, a step on a section), re-reads the journal and the day-off box once.
+    connect(DateT, &QDateEdit::dateChanged, this, ui::guard([this](const QDate& d) {
+                // The picker repeats the signal for the date already read (Enter after a
+                // step): that reads nothing more.
+                const Query& shown = dm().Smena1;
+                if (shown.active() && shown.param(QStringLiteral("data")).toDate() == d) return;
                 DateTChange();
             }));
     connect(DBGrid2, &DBGrid::dblClick, this, ui::guard([this] { DBGrid2DblClick(); }));
@@ -209,7 +229,13 @@ void TForm1::CheckBuildStamp() {
     const int t = ver.asInt(QStringLiteral("t"));
     ver.close();
     if (buildstamp::isOlder(BuildDate, BuildTime, d, t)) {
-        forms::form<TForm23>().Timer1->start();
+        TForm23& f23 = forms::form<TForm23>();
+        // Nobody signs in with an older build: the sign-in window is switched off at
+        // once, and the application ends 5 s after the message appeared or when it is
+        // closed, whichever comes first (main() does not start its loop once ended).
+        f23.setEnabled(false);
+        f23.Timer1->setSingleShot(true);
+        f23.Timer1->start();
         ui::error(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
         app::terminate(3);
     }
@@ -225,7 +251,11 @@ void TForm1::openShifts(const QDate& date) {
 }
 
 void TForm1::FormActivate() {
-    DateT->setDate(QDate::currentDate());
+    {
+        // Back to today without the date change's own re-read: the shifts are read below.
+        const QSignalBlocker quiet(DateT);
+        DateT->setDate(QDate::currentDate());
+    }
     const int dow = DateT->date().dayOfWeek();
     if (dow == Qt::Saturday || dow == Qt::Sunday) CBox1->setChecked(true);
     openShifts(DateT->date());
@@ -236,7 +266,7 @@ void TForm1::DateTChange() {
     openShifts(DateT->date());
     const int dow = DateT->date().dayOfWeek();
     CBox1->setChecked(dow == Qt::Saturday || dow == Qt::Sunday);
-    DBGrid2->setFocus();
+    if (!static_cast<DatePicker*>(DateT)->stepping) DBGrid2->setFocus();
 }
 
 void TForm1::RadioButtonClick(int shift) {
@@ -299,11 +329,9 @@ int TForm1::showChild(QDialog* child) {
 }
 
 void TForm1::keyPressEvent(QKeyEvent* e) {
-    // Enter in the date picker re-reads the journal for the typed date.
-    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && DateT->hasFocus()) {
-        ui::guard([this] { DateTChange(); })();
-        return;
-    }
+    // Enter in the date picker has completed a typed date, which re-read the journal if
+    // the date changed; it presses no button.
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && DateT->hasFocus()) return;
     QDialog::keyPressEvent(e);
 }
 

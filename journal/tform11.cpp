@@ -174,7 +174,14 @@ void TForm11::Button4Click() {
     if (f4.picked) takeOperation(*f4.picked);
     f4.Button2->setDefault(false);
     f4.Edit1->hide();
+    // The pick's search goes with its filter: the list opened next (from the menu) shows
+    // an empty search over the whole list, never the old text over an unfiltered list.
+    f4.Edit1->clear();
     dm().Oper.clearFilter();
+    // The dialog's base price comes from the current row: a refused pick (an operation
+    // without a norm) goes back to the dialog's operation.
+    if (f4.picked && f4.picked->basePrice.isNull() && o_id != 0 && !Edit2->text().isEmpty())
+        oper.locate(QStringLiteral("id"), o_id);
     applyPaintRule(Edit2->text());
     Edit6Exit();
     FormActivate();

@@ -45,7 +45,7 @@ public:
     virtual Query& query() = 0;
 
     rpt::ReportDef QuickRep1;
-    rpt::PreparedReport prepared;  // the pages of the last Prepare()
+    rpt::PreparedReport prepared;  // the pages of the last Prepare(), until its preview closes
 
     // Lays out every page from the rows of the open query that pass its filter.
     const rpt::PreparedReport& Prepare();

@@ -46,6 +46,21 @@ void Lookup::setKeyValue(const QVariant& key) {
     setCurrentIndex(-1);
 }
 
+bool Lookup::setCaption(const QString& caption) {
+    const QString wanted = caption.trimmed();
+    for (int i = 0; i < count(); ++i)
+        if (itemData(i).isValid() && itemText(i).trimmed() == wanted) {
+            setCurrentIndex(i);
+            return true;
+        }
+    return false;
+}
+
+void Lookup::showUnlisted(const QString& text) {
+    addItem(text);
+    setCurrentIndex(count() - 1);
+}
+
 // ---------------------------------------------------------------- TForm2
 
 TForm2::TForm2() {
@@ -84,13 +99,34 @@ void TForm2::reopenLookups() {
     LCB_department->reopen();
 }
 
+void TForm2::showStored(const QString& staffposHl) {
+    stored_ = staffposHl;
+    LCB_roles->setCurrentIndex(-1);
+    LCB_staffpos->setCurrentIndex(-1);
+    LCB_department->setCurrentIndex(-1);
+    if (!staffposHl.trimmed().isEmpty() && !LCB_department->setCaption(staffposHl)) {
+        int row = -1;
+        for (int r = 0; r < staffpos.recordCount() && row < 0; ++r)
+            if (staffpos.value(r, QStringLiteral("s_caption")).toString().trimmed() == staffposHl.trimmed()) row = r;
+        if (row >= 0) {
+            LCB_staffpos->setKeyValue(staffpos.value(row, QStringLiteral("id")));
+            LCB_department->setKeyValue(staffpos.value(row, QStringLiteral("id_department")));
+        } else {
+            LCB_department->showUnlisted(staffposHl);
+        }
+    }
+    departmentAtOpen_ = LCB_department->currentIndex();
+}
+
 void TForm2::Button1Click() {
     const QString fio = Edit1->text().trimmed();
     if (fio.isEmpty()) {
         ui::error(QStringLiteral("ФИО нужно заполнить!"));
         return;
     }
-    workers::WorkerStore().save(Tag == 1 ? 0 : id_person, fio, LCB_department->currentText());
+    // A change keeps the stored value unless the user chose another department.
+    const bool keep = Tag != 1 && LCB_department->currentIndex() == departmentAtOpen_;
+    workers::WorkerStore().save(Tag == 1 ? 0 : id_person, fio, keep ? stored_ : LCB_department->currentText());
     accept();
 }
 

@@ -19,6 +19,11 @@ public:
     void reopen();
     QVariant keyValue() const;
     void setKeyValue(const QVariant& key);
+    // Shows the row whose shown field is `caption` (blanks around ignored); false when
+    // no row has it.
+    bool setCaption(const QString& caption);
+    // Shows a text that no row has, as an entry without a key (gone at the next read).
+    void showUnlisted(const QString& text);
 
 private:
     void fill();
@@ -51,6 +56,10 @@ public:
     void FormMouseWheelUp();
     // Closes and reopens staffpos, roles and department, in this order.
     void reopenLookups();
+    // Opening for a change: shows what is stored for the worker in s_staffpos_hl (a
+    // department's name, or a position's name with the position's department), and no
+    // role (none is stored). A save that does not change the department keeps it.
+    void showStored(const QString& staffposHl);
 
 protected:
     void wheelEvent(QWheelEvent* e) override;
@@ -58,4 +67,6 @@ protected:
 
 private:
     void stepFocusedLookups(int key);
+    QString stored_;              // s_staffpos_hl of the worker being changed
+    int departmentAtOpen_ = -1;   // the department entry shown when the change opened
 };

@@ -1,5 +1,6 @@
 #include "refbooks/tform4.h"
 
+#include "core/busy.h"
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/ui.h"
@@ -66,7 +67,11 @@ TForm4::TForm4() {
     connect(Button1, &QPushButton::clicked, this, ui::guard([] { pricedOperationAdd(); }));
     connect(Button2, &QPushButton::clicked, this, ui::guard([this] { Button2Click(); }));
     connect(Button3, &QPushButton::clicked, this, ui::guard([this] { Button3Click(); }));
-    connect(Button5, &QPushButton::clicked, this, ui::guard([] { exportPriceList(); }));
+    connect(Button5, &QPushButton::clicked, this, ui::guard([this] {
+                // Nothing in the list starts a second export or closes the list under it.
+                ui::WindowBusy busy(this);
+                exportPriceList();
+            }));
     connect(Button4, &QPushButton::clicked, this, [this] { reject(); });
 }
 
@@ -77,8 +82,10 @@ void TForm4::prepareReference() {
     Button1->setDefault(true);
     Button1->show();
     Button3->show();
-    // A pick hides the search; the reference list always has it.
+    // A pick hides the search; the reference list always has it, and the list agrees
+    // with the text it shows.
     Edit1->show();
+    Edit1Change();
 }
 
 void TForm4::FormActivate() {

@@ -129,6 +129,7 @@ void TForm5::Button2Click() {
     f2.reopenLookups();
     f2.Edit1->setText(w.asString(QStringLiteral("fio")).trimmed());
     f2.id_person = w.asInt(QStringLiteral("id"));
+    f2.showStored(w.asString(QStringLiteral("s_staffpos_hl")));
     f2.FormActivate();
     ui::execModal(&f2);
     w.reopen();

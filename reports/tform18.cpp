@@ -154,6 +154,8 @@ void TForm18::runReport(reports::ReportLayout& layout, bool closeFirst, const QS
         layout.Prepare();
     }
     rpt::showPreview(layout.prepared, this, layout.QuickRep1.element(QStringLiteral("QRLabel1")).text);
+    // A big report's pages hold tens of megabytes: let them go once the preview has closed.
+    layout.prepared = rpt::PreparedReport{};
 }
 
 void TForm18::Button4Click() {

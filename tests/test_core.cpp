@@ -9,6 +9,7 @@
 #include "journal/tform1.h"
 #include "support/testdb.h"
 
+#include <QProcess>
 #include <QtTest>
 
 class TestCore : public QObject {
@@ -163,6 +164,94 @@ private slots:
         } else {
             QVERIFY(log.messages.isEmpty());
         }
+    }
+
+    // An older build found by the sign-in window's first check, before the application's
+    // loop runs: the user closes the message at once, and the application has ended;
+    // the sign-in window is never usable.
+    void olderBuildAtStartUpLeavesNoUsableSignIn() {
+        buildstamp::setCompileTexts("Feb 10 2024", "20:34:39");
+        testdb::stopApp();
+        testdb::openFresh(QStringLiteral("t_core"));
+        testdb::exec(QStringLiteral("insert into accounts_dep.ver(d, t, delim) values(20240301, 0, ',')"));
+        connection::closeShared();
+        app::testing::resetTerminated();
+        session().role = Role::None;
+        MessageLog log;  // closes each message as it appears
+        QVERIFY(forms::form<TForm1>().FormCreate(QStringLiteral("t_core"), testdb::host()));
+        QVERIFY(app::terminated());
+        QCOMPARE(app::exitCode(), 3);
+        QCOMPARE(log.texts(),
+                 QStringList{QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")});
+        TForm23& f23 = forms::form<TForm23>();
+        QVERIFY(!f23.isEnabled());
+        // Whatever activates it while the application ends, nothing more is shown or checked.
+        QWidget elsewhere;
+        elsewhere.show();
+        QApplication::setActiveWindow(&elsewhere);
+        QApplication::setActiveWindow(&f23);
+        QCOMPARE(log.messages.size(), 1);
+        testdb::stopApp();
+    }
+
+    // The built client against a database a newer build has used: the message appears
+    // and nobody closes it; the client ends 5 s later, not at the next tick after that.
+    void olderBuildEndsFiveSecondsAfterTheMessage() {
+        testdb::stopApp();
+        testdb::openFresh(QStringLiteral("t_core_guard"));
+        testdb::exec(QStringLiteral("insert into accounts_dep.ver(d, t, delim) values(29991231, 0, ',')"));
+        connection::closeShared();
+        QProcess client;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        client.setProcessEnvironment(env);
+        client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QElapsedTimer t;
+        t.start();
+        client.start(QStringLiteral(MIRN_BINARY_DIR "/mirn"), {QStringLiteral("t_core_guard"), testdb::host()});
+        QVERIFY(client.waitForStarted());
+        const bool ended = client.waitForFinished(20000);
+        const qint64 ms = t.elapsed();
+        if (!ended) client.kill();
+        QVERIFY(ended);
+        QCOMPARE(client.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(client.exitCode(), 3);
+        QVERIFY2(ms >= 4500 && ms < 8000, qPrintable(QStringLiteral("ended after %1 ms").arg(ms)));
+    }
+
+    // The guard runs on every activation of the sign-in window, not only on the first.
+    void everyActivationOfTheSignInRunsTheGuard() {
+        buildstamp::setCompileTexts("Feb 10 2024", "20:34:39");
+        MessageLog log;
+        testdb::startApp(QStringLiteral("t_core"));
+        TForm23& f23 = forms::form<TForm23>();
+        QVERIFY(QTest::qWaitForWindowExposed(&f23));
+        QWidget elsewhere;
+        elsewhere.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&elsewhere));
+        QApplication::setActiveWindow(&elsewhere);
+        QApplication::setActiveWindow(&f23);
+        QApplication::setActiveWindow(&elsewhere);
+        QVERIFY(log.messages.isEmpty());
+        QVERIFY(!app::terminated());
+        // A newer build records itself while this one waits at the sign-in window.
+        testdb::exec(QStringLiteral("update accounts_dep.ver set d=20240301, t=0"));
+        QApplication::setActiveWindow(&f23);
+        QCOMPARE(log.texts(),
+                 QStringList{QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин.")});
+        QVERIFY(app::terminated());
+        QVERIFY(!f23.isEnabled());
+        testdb::stopApp();
+    }
+
+    // The sign-in code shows one "*" per typed character.
+    void signInCodeShowsStars() {
+        testdb::startApp(QStringLiteral("t_core"));
+        TForm23& f23 = forms::form<TForm23>();
+        typeText(f23.Edit1, QStringLiteral("9471"));
+        QCOMPARE(f23.Edit1->text(), QStringLiteral("9471"));
+        QCOMPARE(f23.Edit1->displayText(), QStringLiteral("****"));
+        testdb::stopApp();
     }
 
     void normalizeDecimal_data() {

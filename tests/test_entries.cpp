@@ -917,7 +917,11 @@ private slots:
         QVERIFY(saveNew(kIvanovCut, "1", "0", "9", {}, kDay.addDays(2)));
         TForm1& f1 = forms::form<TForm1>();
         openDay(f1, kDay);
-        f1.DateT->setDate(kDay.addDays(2));  // typed into the picker, not yet applied
+        // A date typed into the picker, not yet applied (no Enter, the focus still there).
+        f1.DateT->setFocus();
+        f1.DateT->setCurrentSection(QDateTimeEdit::DaySection);
+        f1.DateT->setSelectedSection(QDateTimeEdit::DaySection);
+        QTest::keyClicks(f1.DateT, QStringLiteral("07"));
         MessageLog log;
         f1.Button3->click();
         QCOMPARE(entries("data='2024-03-05'"), 0);

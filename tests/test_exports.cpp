@@ -1,11 +1,13 @@
 // The spreadsheet exports against a small fixture: the production report and the price
 // list (the timesheet export is tested with its window), read back from the real file.
+#include "core/datamodule.h"
 #include "core/dbgrid.h"
 #include "core/forms.h"
 #include "export/excel.h"
 #include "refbooks/crosslinks.h"
 #include "papers/price_list.h"
 #include "papers/layouts.h"
+#include "refbooks/tform4.h"
 #include "reports/tform18.h"
 #include "papers/xls_export.h"
 #include "timesheet/tform19.h"
@@ -38,6 +40,16 @@ void loadFixture() {
         "(101, 3, 3, 1.0, 3, 0, '2024-03-01', 2, 0, 2, 'ok', '2024-03-01', 0,0,0,0,0,0), "
         "(101, 1, 1, 12.5, 100, 0, '2024-04-01', 1, 0, 8, 'ok', '2024-04-01', 0,0,0,0,0,0), "  // end day not
         "(101, 1, 1, 12.5, 100, 0, '2024-02-29', 1, 0, 8, 'ok', '2024-02-29', 0,0,0,0,0,0)"));
+}
+
+// What a user does to a window while its export runs: a second "Excel", the window's
+// other buttons, Esc and the window's close box, all as real mouse and key events.
+void pressEverything(QDialog* window, const QList<QPushButton*>& buttons) {
+    for (QPushButton* b : buttons) QTest::mouseClick(b, Qt::LeftButton);
+    QTest::keyClick(window, Qt::Key_Escape);
+    QWidget* f = QApplication::focusWidget();
+    if (f && window->isAncestorOf(f)) QTest::keyClick(f, Qt::Key_Escape);
+    window->close();
 }
 
 QStringList row(const workbook::Workbook* wb, int r, int columns) {
@@ -206,6 +218,154 @@ private slots:
         // The caption goes back when the window is next activated.
         f19.FormActivate();
         QCOMPARE(f19.Button2->text(), QStringLiteral("Excel"));
+    }
+
+    // The timesheet export lets the window repaint between rows. Whatever is pressed
+    // meanwhile starts no second export, print or rebuild and closes neither the month's
+    // query nor the window: one workbook, with the month's hours.
+    void timesheetExportCannotBeEnteredTwice() {
+        testdb::startApp(QStringLiteral("t_exports"));
+        loadFixture();
+        testdb::exec(QStringLiteral(
+            "insert into accounts_dep.h_tabel(w_id, smena, month, year, d1, d31) values "
+            "(101, 1, 3, 2024, 8, null), (101, 4, 3, 2024, 3, null), (102, 2, 3, 2024, null, 5)"));
+        MessageLog log;
+        ModalScript modal;
+        TForm19& f19 = forms::form<TForm19>();
+        f19.ComboBox1->setCurrentIndex(2);
+        f19.ComboBox2->setCurrentText(QStringLiteral("2024"));
+        f19.ComboBox1Change();
+        f19.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f19));
+        int intrusions = 0;
+        bool excelLive = true;
+        // Runs at the export's first repaint between rows.
+        QTimer::singleShot(0, &f19, [&] {
+            ++intrusions;
+            excelLive = f19.Button2->isEnabled();
+            pressEverything(&f19, {f19.Button2, f19.Button6, f19.Button1, f19.Button5, f19.Button4});
+            QTest::mouseClick(f19.ComboBox1, Qt::LeftButton);
+            QTest::keyClick(f19.ComboBox1, Qt::Key_Down);
+        });
+        QTest::mouseClick(f19.Button2, Qt::LeftButton);
+        QCOMPARE(intrusions, 1);
+        QVERIFY(!excelLive);
+        QVERIFY(f19.isVisible());
+        QVERIFY(modal.shown.isEmpty());  // no print preview
+        QVERIFY(log.messages.isEmpty());
+        QCOMPARE(opened_.size(), 1);
+        QCOMPARE(f19.Button2->text(), QStringLiteral("Excel (2 из 2)"));
+        QCOMPARE(f19.ComboBox1->currentIndex(), 2);
+        const workbook::Workbook* wb = workbook::current();
+        QCOMPARE(wb->cell(1, 1, 3).text, QStringLiteral("Иванов И.И."));
+        QCOMPARE(wb->cell(1, 2, 3).text, QStringLiteral("11"));
+        QCOMPARE(wb->cell(1, 32, 4).text, QStringLiteral("5"));
+        QCOMPARE(testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.h_tabel")), 3);  // no rebuild
+        // Afterwards the window is usable again and Esc closes it.
+        for (QWidget* w : std::initializer_list<QWidget*>{f19.Button1, f19.Button2, f19.Button4, f19.Button5,
+                                                           f19.Button6, f19.ComboBox1, f19.ComboBox2})
+            QVERIFY(w->isEnabled());
+        QTest::keyClick(&f19, Qt::Key_Escape);
+        QVERIFY(!f19.isVisible());
+    }
+
+    // The spreadsheet report and the price list hand the workbook to the spreadsheet
+    // program at their end, while their query is still open (the desktop may run a loop
+    // there, and tells the user when no program takes the file): the same presses start
+    // and close nothing.
+    void summaryReportExportCannotBeEnteredTwice() {
+        testdb::startApp(QStringLiteral("t_exports"));
+        loadFixture();
+        MessageLog log;
+        ModalScript modal;
+        TForm18& f18 = forms::form<TForm18>();
+        f18.DTPicker1->setDate(QDate(2024, 3, 1));
+        f18.DTPicker2->setDate(QDate(2024, 4, 1));
+        f18.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f18));
+        int intrusions = 0;
+        bool queryOpen = false;
+        workbook::testing::setOpener([&](const QString& path) {
+            opened_ << path;
+            if (opened_.size() == 1) {
+                ++intrusions;
+                queryOpen = f18.XLS_Rep.active();
+                pressEverything(&f18, {f18.Button6, f18.Button4, f18.Button2, f18.Button1, f18.Button3, f18.Button5});
+            }
+            return true;
+        });
+        QTest::mouseClick(f18.Button6, Qt::LeftButton);
+        QCOMPARE(intrusions, 1);
+        QVERIFY(queryOpen);
+        QCOMPARE(opened_.size(), 1);
+        QVERIFY(modal.shown.isEmpty());  // no report preview
+        QVERIFY(f18.isVisible());
+        QCOMPARE(f18.Button6->text(), QStringLiteral("Excel (4 из 4)"));
+        QVERIFY(!f18.XLS_Rep.active());
+        QCOMPARE(workbook::current()->cell(1, 5, 3).text, QStringLiteral("8"));
+        QVERIFY(f18.Button6->isEnabled() && f18.Button5->isEnabled() && f18.DTPicker1->isEnabled());
+        QTest::mouseClick(f18.Button5, Qt::LeftButton);
+        QVERIFY(!f18.isVisible());
+    }
+
+    void priceListExportCannotBeEnteredTwice() {
+        testdb::startApp(QStringLiteral("t_exports"));
+        loadFixture();
+        MessageLog log;
+        ModalScript modal;
+        TForm4& f4 = forms::form<TForm4>();
+        f4.Tag = 0;
+        dm().Oper.open();
+        f4.prepareReference();
+        f4.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f4));
+        int intrusions = 0;
+        workbook::testing::setOpener([&](const QString& path) {
+            opened_ << path;
+            if (opened_.size() == 1) {
+                ++intrusions;
+                pressEverything(&f4, {f4.Button5, f4.Button3, f4.Button1, f4.Button2, f4.Button4});
+            }
+            return true;
+        });
+        QTest::mouseClick(f4.Button5, Qt::LeftButton);
+        QCOMPARE(intrusions, 1);
+        QCOMPARE(opened_.size(), 1);
+        QVERIFY(log.messages.isEmpty());  // no delete question
+        QVERIFY(modal.shown.isEmpty());   // no editor
+        QVERIFY(f4.isVisible());
+        QCOMPARE(testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.oper")), 3);
+        QCOMPARE(row(workbook::current(), 3, 4), (QStringList{"КР-100", "Резка", "12.5", "Готовая продукция"}));
+        QVERIFY(f4.Button5->isEnabled() && f4.Button4->isEnabled());
+        QTest::keyClick(&f4, Qt::Key_Escape);
+        QVERIFY(!f4.isVisible());
+        dm().Oper.close();
+    }
+
+    // The caption "Excel (k из N)" stays until the user comes back to the window from
+    // elsewhere (the spreadsheet program): then it reads "Excel" again.
+    void timesheetCaptionResetWhenTheWindowIsActivatedAgain() {
+        testdb::startApp(QStringLiteral("t_exports"));
+        loadFixture();
+        testdb::exec(QStringLiteral(
+            "insert into accounts_dep.h_tabel(w_id, smena, month, year, d1) values (101, 1, 3, 2024, 8)"));
+        TForm19& f19 = forms::form<TForm19>();
+        f19.ComboBox1->setCurrentIndex(2);
+        f19.ComboBox2->setCurrentText(QStringLiteral("2024"));
+        f19.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f19));
+        QApplication::setActiveWindow(&f19);
+        QTest::mouseClick(f19.Button2, Qt::LeftButton);
+        QCOMPARE(f19.Button2->text(), QStringLiteral("Excel (1 из 1)"));
+        // The spreadsheet program comes to the front, then the user returns.
+        QWidget elsewhere;
+        elsewhere.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&elsewhere));
+        QApplication::setActiveWindow(&elsewhere);
+        QCOMPARE(f19.Button2->text(), QStringLiteral("Excel (1 из 1)"));
+        QApplication::setActiveWindow(&f19);
+        QCOMPARE(f19.Button2->text(), QStringLiteral("Excel"));
+        f19.hide();
     }
 
     void summaryWindowSpreadsheetReportFollowsKindAndPeriod() {

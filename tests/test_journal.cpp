@@ -6,6 +6,8 @@
 #include "journal/tform1.h"
 #include "support/testdb.h"
 
+#include <QCalendarWidget>
+#include <QTableView>
 #include <QtTest>
 
 namespace {
@@ -33,6 +35,30 @@ void loadFixture() {
         "(4, 103, 1, 1, 1, 1, 0, '2024-03-05', 1, 0, 1, null, '2024-03-05', 0,0,0,0,0,0), "
         "(5, 103, 2, 2, 3, 3, 0, '2024-03-05', 3, 0, 6, 'да', '2024-03-05', 0,0,0,0,0,0), "
         "(6, 101, 1, 1, 12.5, 1, 0, '2024-03-06', 1, 0, 2, 'no', '2024-03-06', 0,0,0,0,0,0)"));
+}
+
+// Counts the re-reads of the journal: each one opens the shift queries once.
+class ReadCounter {
+public:
+    explicit ReadCounter(Query& q) {
+        c_ = QObject::connect(&q, &Query::reset, [this, &q] {
+            if (q.active()) ++reads;
+        });
+    }
+    ~ReadCounter() { QObject::disconnect(c_); }
+    int reads = 0;
+
+private:
+    QMetaObject::Connection c_;
+};
+
+// Opens the date picker's calendar with a click on its arrow; returns the calendar's
+// day table, which takes the keys while the calendar is open.
+QWidget* openCalendar(QDateEdit* picker) {
+    QTest::mouseClick(picker, Qt::LeftButton, {}, QPoint(picker->width() - 6, picker->height() / 2));
+    QCalendarWidget* cal = picker->calendarWidget();
+    if (!QTest::qWaitFor([cal] { return cal->isVisible(); })) return nullptr;
+    return cal->findChild<QTableView*>();
 }
 
 QStringList column(const Query& q, const QString& field) {
@@ -181,6 +207,92 @@ private slots:
         QCOMPARE(f1.DateT->date(), QDate::currentDate());
         QCOMPARE(dm().Smena1.param(QStringLiteral("data")).toDate(), QDate::currentDate());
         QCOMPARE(f1.DBGrid2->query(), &dm().Smena3);
+    }
+
+    // Arrow keys and Enter in the calendar: every day the keys move to re-reads the journal
+    // and the day-off box once; Enter on the day already shown reads nothing more.
+    void dateFromTheCalendarByKeys() {
+        TForm1& f1 = signIn(QStringLiteral("9471"));
+        f1.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f1));
+        f1.DateT->setDate(kDay);  // Tuesday
+        QVERIFY(!f1.CBox1->isChecked());
+        ReadCounter count(dm().Smena4);
+        QWidget* days = openCalendar(f1.DateT);
+        QVERIFY(days);
+        for (int i = 1; i <= 4; ++i) {
+            QTest::keyClick(days, Qt::Key_Right);
+            QCOMPARE(f1.DateT->date(), kDay.addDays(i));
+            QCOMPARE(count.reads, i);
+            QCOMPARE(dm().Smena1.param(QStringLiteral("data")).toDate(), kDay.addDays(i));
+            QCOMPARE(dm().Smena4.param(QStringLiteral("data")).toDate(), kDay.addDays(i));
+        }
+        QTest::keyClick(days, Qt::Key_Return);
+        QTRY_VERIFY(!f1.DateT->calendarWidget()->isVisible());
+        QCOMPARE(count.reads, 4);
+        QCOMPARE(f1.DateT->date(), QDate(2024, 3, 9));  // Saturday
+        QVERIFY(f1.CBox1->isChecked());
+        QVERIFY(dm().Smena1.isEmpty());
+
+        // Back to Wednesday the 6th: its one entry is shown, and it is a working day.
+        days = openCalendar(f1.DateT);
+        QVERIFY(days);
+        for (int i = 0; i < 3; ++i) QTest::keyClick(days, Qt::Key_Left);
+        QTest::keyClick(days, Qt::Key_Enter);
+        QTRY_VERIFY(!f1.DateT->calendarWidget()->isVisible());
+        QCOMPARE(count.reads, 7);
+        QCOMPARE(f1.DateT->date(), QDate(2024, 3, 6));
+        QVERIFY(!f1.CBox1->isChecked());
+        QCOMPARE(column(dm().Smena1, QStringLiteral("id")), QStringList{QStringLiteral("6")});
+        QCOMPARE(f1.DBGrid2->query()->recordCount(), 1);
+        f1.hide();
+    }
+
+    // A date typed into the picker counts once it is complete (Enter); Up and Down on a
+    // section step the date, each step re-reading once and leaving the focus for the next.
+    void dateTypedOrSteppedByKeys() {
+        TForm1& f1 = signIn(QStringLiteral("9471"));
+        f1.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f1));
+        f1.DateT->setDate(kDay);
+        ReadCounter count(dm().Smena1);
+        f1.DateT->setFocus();
+        f1.DateT->setCurrentSection(QDateTimeEdit::DaySection);
+        f1.DateT->setSelectedSection(QDateTimeEdit::DaySection);
+        QTest::keyClicks(f1.DateT, QStringLiteral("06"));
+        QTest::keyClick(f1.DateT, Qt::Key_Return);
+        QCOMPARE(f1.DateT->date(), QDate(2024, 3, 6));
+        QCOMPARE(count.reads, 1);
+        QCOMPARE(dm().Smena1.param(QStringLiteral("data")).toDate(), QDate(2024, 3, 6));
+        QCOMPARE(dm().Smena1.recordCount(), 1);
+        QVERIFY(!f1.CBox1->isChecked());
+
+        f1.DateT->setFocus();
+        f1.DateT->setCurrentSection(QDateTimeEdit::DaySection);
+        for (int i = 1; i <= 3; ++i) {
+            QTest::keyClick(f1.DateT, Qt::Key_Up);
+            QCOMPARE(f1.DateT->date(), QDate(2024, 3, 6 + i));
+            QCOMPARE(count.reads, 1 + i);
+            QCOMPARE(dm().Smena1.param(QStringLiteral("data")).toDate(), QDate(2024, 3, 6 + i));
+        }
+        QVERIFY(f1.CBox1->isChecked());  // Saturday the 9th
+        QTest::keyClick(f1.DateT, Qt::Key_Down);
+        QCOMPARE(count.reads, 5);
+        QVERIFY(!f1.CBox1->isChecked());  // Friday the 8th
+        // Enter on a date already read reads nothing more.
+        QTest::keyClick(f1.DateT, Qt::Key_Return);
+        QCOMPARE(count.reads, 5);
+        f1.hide();
+    }
+
+    // Coming back from another window returns to today without a second read.
+    void activationReadsOnce() {
+        TForm1& f1 = signIn(QStringLiteral("9471"));
+        f1.DateT->setDate(kDay);
+        ReadCounter count(dm().Smena1);
+        f1.FormActivate();
+        QCOMPARE(count.reads, 1);
+        QCOMPARE(f1.DateT->date(), QDate::currentDate());
     }
 
     void refreshSeesOtherClientsChanges() {

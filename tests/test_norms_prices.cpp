@@ -1,5 +1,6 @@
 // The priced operations list and the norms window.
 #include "core/datamodule.h"
+#include "core/dbgrid.h"
 #include "core/forms.h"
 #include "journal/signin.h"
 #include "journal/tform1.h"
@@ -11,8 +12,8 @@
 #include <QtTest>
 
 namespace {
-// Listed by mark, type and kind: 1 КР-100 Резка, 2 ПР-1000 Гибка, 3 ПР-1000 Резка, 4 ХМ-40 Гибка;
-// operation 5 has no norm and is not listed.
+// Listed by mark, type and kind: 1 КР-100 Резка, 2 ПР-1000 Гибка, 3 ПР-1000 Резка, 4 ХМ-40 Гибка,
+// 5 ХМ-40 Резка (no norm: listed with an empty price).
 void loadFixture() {
     testdb::exec(QStringLiteral(
         "insert into cmn_gds_and_srv.gds_and_srv(id, s_caption, s_description, id_msm_bs, massa) values "
@@ -93,7 +94,7 @@ private slots:
             for (int c = 0; c < 5; ++c) firstRow << m->data(m->index(1, c), Qt::DisplayRole).toString();
         });
         QVERIFY(layout);
-        QCOMPARE(listed, (QStringList{"КР-100 Резка", "ПР-1000 Гибка", "ПР-1000 Резка", "ХМ-40 Гибка"}));
+        QCOMPARE(listed, (QStringList{"КР-100 Резка", "ПР-1000 Гибка", "ПР-1000 Резка", "ХМ-40 Гибка", "ХМ-40 Резка"}));
         QCOMPARE(titles, (QStringList{"Марка", "Опреция", "Цена (min)", "Вид", "Нормы (шт.)"}));
         QCOMPARE(firstRow, (QStringList{"ПР-1000", "Гибка", "8", "Заготовки", "2"}));
         QVERIFY(!dm().Oper.active());
@@ -121,7 +122,7 @@ private slots:
             seen << QString::number(dm().Oper.recordCount());
             f4.Edit1->setText(QStringLiteral("00"));
         });
-        QCOMPARE(seen, (QStringList{"3", "4", "0", "4", "0"}));
+        QCOMPARE(seen, (QStringList{"3", "5", "0", "5", "0"}));
         QCOMPARE(ids, (QList<int>{3, 2, 2}));
         // The search stays between openings from the menu.
         openFromMenu([&](TForm4& f4) { seen = QStringList{f4.Edit1->text()} + marks(dm().Oper); });
@@ -143,7 +144,7 @@ private slots:
         QCOMPARE(log.messages[0].caption, QStringLiteral("Удаление"));
         QCOMPARE(log.messages.size(), 3);
         QVERIFY2(log.lastFailure().contains("norm"), qPrintable(log.lastText() + " | " + log.lastDetails()));
-        QCOMPARE(after, (QStringList{"4", "3", "4", "3"}));
+        QCOMPARE(after, (QStringList{"5", "3", "5", "3"}));
         QCOMPARE(testdb::scalarInt("select count(*) from accounts_dep.oper"), 5);
     }
 
@@ -190,6 +191,133 @@ private slots:
         QCOMPARE(f11.i_id, 3);
         QCOMPARE(f11.Edit2->text(), QStringLiteral("ПР-1000; Резка; Заготовки"));
         QCOMPARE(f11.cena, 7.0);
+    }
+
+    // An operation without norms (as "Добавить" leaves it) is listed with an empty price;
+    // picking it for an entry is refused with a message and changes nothing; "Цены"
+    // gives it its first norm, after which it is listed with that price and picked.
+    void operationWithoutNormsGetsItsFirstNormFromTheList() {
+        MessageLog log;
+        TForm1& f1 = forms::form<TForm1>();
+        f1.DateT->setDate(QDate(2024, 3, 5));
+        f1.CurrentShift = 1;
+        TForm11& f11 = forms::form<TForm11>();
+        f11.Tag = 1;
+        f11.o_id = 0;
+        f11.Edit2->clear();
+        f11.Edit6->setText(QStringLiteral("1"));
+        auto pick = [&](int id) {
+            ModalScript modal([id](QDialog* d) {
+                auto* list = qobject_cast<TForm4*>(d);
+                if (!list) return int(QDialog::Rejected);
+                dm().Oper.locate(QStringLiteral("id"), id);
+                QTest::mouseClick(list->Button2, Qt::LeftButton);  // "Выбрать"
+                return list->result();
+            });
+            QTest::mouseClick(f11.Button4, Qt::LeftButton);
+        };
+        pick(1);
+        QCOMPARE(f11.o_id, 1);
+        QCOMPARE(f11.cena, 12.5);
+        pick(5);
+        QCOMPARE(log.texts(), QStringList{QStringLiteral(
+                                  "У операции \"ХМ-40; Резка; Готовая продукция\" ещё нет цены: задайте её в списке "
+                                  "операций кнопкой \"Цены\"!")});
+        QCOMPARE(f11.o_id, 1);  // the entry keeps its operation and price
+        QCOMPARE(f11.cena, 12.5);
+        QCOMPARE(f11.Edit2->text(), QStringLiteral("КР-100; Резка; Готовая продукция"));
+        QCOMPARE(f11.Edit8->text(), QStringLiteral("12.5"));
+
+        QStringList row5, after;
+        openFromMenu(
+            [&](TForm4& f4) {
+                QVERIFY(dm().Oper.locate(QStringLiteral("id"), 5));
+                QueryModel* m = f4.DBGrid1->queryModel();
+                const int r = dm().Oper.recNo() - 1;
+                for (int c = 0; c < 5; ++c) row5 << m->data(m->index(r, c), Qt::DisplayRole).toString();
+                f4.CheckBox1->setChecked(true);
+                emit f4.DBGrid1->dblClick();
+                after << dm().Oper.asString(QStringLiteral("marka")) + QLatin1Char(' ') +
+                             dm().Oper.asString(QStringLiteral("vid"))
+                      << QString::number(toDouble(dm().Oper.field(QStringLiteral("cena"))))
+                      << dm().Oper.asString(QStringLiteral("norma"));
+            },
+            [&](QDialog* d) {
+                auto* f22 = qobject_cast<TForm22*>(d);
+                if (!f22) return int(QDialog::Rejected);
+                // The grid of an operation without norms stands on a new row: type the price.
+                f22->DBGrid1->setCurrentIndex(f22->model->index(0, 1));
+                f22->model->setData(f22->model->index(0, 1), QStringLiteral("3"), Qt::EditRole);
+                QTest::mouseClick(f22->Button1, Qt::LeftButton);  // "Сохранить"
+                return f22->result();
+            });
+        QCOMPARE(row5, (QStringList{"ХМ-40", "Резка", "", "Готовая продукция", "0"}));
+        QCOMPARE(storedNorms(5), QStringList{"- 3 -"});
+        QCOMPARE(after, (QStringList{"ХМ-40 Резка", "3", "1"}));
+
+        log.clear();
+        dm().Oper.open();
+        pick(5);
+        QVERIFY(log.messages.isEmpty());
+        QCOMPARE(f11.o_id, 5);
+        QCOMPARE(f11.cena, 3.0);
+        QCOMPARE(f11.Edit2->text(), QStringLiteral("ХМ-40; Резка; Готовая продукция"));
+    }
+
+    // After a pick with a search, the list opened from the menu shows a search text
+    // and a list that agree.
+    void searchTextAndListAgreeAfterAPick() {
+        TForm11& f11 = forms::form<TForm11>();
+        f11.Tag = 1;
+        f11.Edit6->setText(QStringLiteral("1"));
+        ModalScript modal([](QDialog* d) {
+            auto* list = qobject_cast<TForm4*>(d);
+            if (!list) return int(QDialog::Rejected);
+            typeText(list->Edit1, QStringLiteral("ПР"));
+            QTest::mouseClick(list->Button2, Qt::LeftButton);
+            return list->result();
+        });
+        QTest::mouseClick(f11.Button4, Qt::LeftButton);
+        QCOMPARE(f11.o_id, 2);
+        QString text;
+        QStringList listed;
+        openFromMenu([&](TForm4& f4) {
+            text = f4.Edit1->text();
+            listed = marks(dm().Oper);
+        });
+        const QStringList all{"КР-100 Резка", "ПР-1000 Гибка", "ПР-1000 Резка", "ХМ-40 Гибка", "ХМ-40 Резка"};
+        QStringList agreeing;
+        for (const QString& m : all)
+            if (m.contains(text, Qt::CaseInsensitive)) agreeing << m;
+        QCOMPARE(listed, agreeing);
+        // A search typed in the menu's list stays with its list at the next opening.
+        openFromMenu([&](TForm4& f4) { typeText(f4.Edit1, QStringLiteral("ХМ")); });
+        openFromMenu([&](TForm4& f4) {
+            text = f4.Edit1->text();
+            listed = marks(dm().Oper);
+        });
+        QCOMPARE(text, QStringLiteral("ХМ"));
+        QCOMPARE(listed, (QStringList{"ХМ-40 Гибка", "ХМ-40 Резка"}));
+    }
+
+    // A norm price typed as "nan" in the norms window is refused with the field and its
+    // range named, and nothing is stored (item 5 of issue 10, through the real grid).
+    void nanPriceIsRefusedInTheNormsWindow() {
+        MessageLog log;
+        TForm22& f = forms::form<TForm22>();
+        dm().Oper.open();
+        QVERIFY(dm().Oper.locate(QStringLiteral("id"), 1));
+        f.norm.close();
+        f.norm.setOidFilter(1);
+        f.norm.open();
+        f.DBGrid1->setCurrentIndex(f.model->index(0, 1));
+        f.model->setData(f.model->index(0, 1), QStringLiteral("nan"), Qt::EditRole);
+        f.DBGrid1->setCurrentIndex(f.model->index(0, 0));  // leaving the column stores the row
+        QCOMPARE(storedNorms(1), QStringList{"100 12.5 0"});
+        QCOMPARE(log.messages.size(), 1);
+        QVERIFY2(log.lastText().contains(QStringLiteral("Цена")), qPrintable(log.lastText()));
+        QVERIFY2(log.lastText().contains(QStringLiteral("1000000")) || log.lastText().contains(QStringLiteral("1 000 000")),
+                 qPrintable(log.lastText()));
     }
 
     void normPriceFormat_data() {

@@ -98,8 +98,8 @@ private slots:
         QVERIFY(!dm().Izdel.active() && !dm().Vid_oper.active());
         QVERIFY(dm().Oper.active());
         QCOMPARE(dm().Oper.recNo(), 1);
-        // Without a norm the new operation is not listed yet.
-        QCOMPARE(dm().Oper.recordCount(), 2);
+        // Without a norm the new operation is listed with an empty price, ready for "Цены".
+        QCOMPARE(dm().Oper.recordCount(), 3);
     }
 
     // Adding: the same product, type and kind refused; the other kind accepted.

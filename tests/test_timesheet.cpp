@@ -125,15 +125,20 @@ QString printedRow(const QString& fio, const QHash<int, int>& hours) {
     return QStringLiteral("detail: ") + cells.join(QLatin1Char('|'));
 }
 
-const rpt::PreparedReport& print(TForm19& f) {
+rpt::PreparedReport print(TForm19& f) {
     int previews = 0;
+    rpt::PreparedReport shown;  // the pages live while the preview shows
     ModalScript modal([&](QDialog* d) {
-        if (qobject_cast<QPrintPreviewDialog*>(d)) ++previews;
+        if (qobject_cast<QPrintPreviewDialog*>(d)) {
+            ++previews;
+            shown = forms::form<TForm15>().prepared;
+        }
         return int(QDialog::Rejected);
     });
     f.Button6->click();
     if (previews != 1) qWarning() << "the preview was not shown";
-    return forms::form<TForm15>().prepared;
+    if (!forms::form<TForm15>().prepared.pages.empty()) qWarning() << "the pages were kept after the preview";
+    return shown;
 }
 
 }  // namespace

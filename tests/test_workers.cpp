@@ -291,6 +291,52 @@ private slots:
         QCOMPARE(stored()[2], QStringLiteral("Петров П.А.|Цех метизов"));
     }
 
+    // Opening a worker for a change shows what is stored for the worker (a department's
+    // name; a position's name with the position's department; a text no list has), no
+    // role and nothing of the previous worker; a save that leaves the department alone
+    // keeps the stored value, one that chooses a department stores its name.
+    void changeShowsAndKeepsTheStoredPosition() {
+        testdb::exec(QStringLiteral("update hrms_staffpos.staffpos set id_department=2 where id=2"));
+        testdb::exec(QStringLiteral("update accounts_dep.person set s_staffpos_hl='Маляр' where id=202"));
+        testdb::exec(QStringLiteral("update accounts_dep.person set s_staffpos_hl='Старший мастер' where id=204"));
+        struct Step {
+            int id;
+            QString rename;
+            int chooseDepartment;  // -1: leave it
+        };
+        const QList<Step> steps = {{201, QStringLiteral("Иванов И.П."), -1},
+                                   {202, QStringLiteral("Иваненко А.Б."), -1},
+                                   {204, QStringLiteral("Сидоров С.А."), -1},
+                                   {203, QStringLiteral("Петров П.А."), -1},
+                                   {201, QStringLiteral("Иванов И.П."), 1}};
+        QStringList shown;
+        int step = 0;
+        openFromMenu(
+            [&](TForm5& f5) {
+                for (const Step& s : steps) {
+                    QVERIFY(dm().Workers.locate(QStringLiteral("id"), s.id));
+                    QTest::mouseClick(f5.Button2, Qt::LeftButton);
+                }
+            },
+            [&](QDialog* d) {
+                auto* f2 = qobject_cast<TForm2*>(d);
+                const Step& s = steps[step++];
+                shown << f2->LCB_department->currentText() + QLatin1Char('/') + f2->LCB_staffpos->currentText() +
+                             QLatin1Char('/') + f2->LCB_roles->currentText();
+                // What the previous worker had must not stick: pick a role, as a user might.
+                f2->LCB_roles->setCurrentIndex(1);
+                f2->Edit1->setText(s.rename);
+                if (s.chooseDepartment >= 0) f2->LCB_department->setCurrentIndex(s.chooseDepartment);
+                QTest::mouseClick(f2->Button1, Qt::LeftButton);
+                return f2->result();
+            });
+        QCOMPARE(step, 5);
+        QCOMPARE(shown, (QStringList{"Цех метизов//", "Участок покраски/Маляр/", "Старший мастер//", "//",
+                                     "Цех метизов//"}));
+        QCOMPARE(stored(), (QStringList{"Иванов И.П.|Участок покраски", "Иваненко А.Б.|Маляр", "Петров П.А.|",
+                                        "Сидоров С.А.|Старший мастер", "О'Нил О.О.|"}));
+    }
+
     // A name with a quote is stored as typed and breaks nothing.
     void namesWithQuotesAreStoredIntact() {
         const QString dartagnan = QStringLiteral("Д'Артаньян Ш.");
@@ -339,6 +385,39 @@ private slots:
         QCOMPARE(afterLast, (QStringList{"Иваненко А.А.", "О'Нил О.О.", "Петров П.П."}));
         QCOMPARE(positions, (QList<int>{2, 2, 3}));  // past the end: the new last row
         QCOMPARE(stored().size(), 3);
+    }
+
+    // The real question box: "Нет" is its default button, so Enter deletes nothing;
+    // "Да" still deletes.
+    void deleteQuestionDefaultsToNo() {
+        QStringList seen;
+        auto answer = [&](bool yes) {
+            QTimer::singleShot(0, [&seen, yes] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box) {
+                    seen << QStringLiteral("no box");
+                    return;
+                }
+                const bool noIsDefault = box->standardButton(box->defaultButton()) == QMessageBox::No;
+                seen << box->text() + QLatin1Char('|') + box->windowTitle() + QLatin1Char('|') +
+                            (noIsDefault ? QStringLiteral("default No") : QStringLiteral("default Yes"));
+                if (yes) QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+                else QTest::keyClick(box, Qt::Key_Return);
+            });
+        };
+        QStringList afterEnter, afterYes;
+        openFromMenu([&](TForm5& f5) {
+            dm().Workers.setRecNo(2);  // Иванов
+            answer(false);
+            QTest::mouseClick(f5.Button3, Qt::LeftButton);
+            afterEnter = names(dm().Workers);
+            answer(true);
+            QTest::mouseClick(f5.Button3, Qt::LeftButton);
+            afterYes = names(dm().Workers);
+        });
+        QCOMPARE(seen, (QStringList{"Удалить работника?|Удаление|default No", "Удалить работника?|Удаление|default No"}));
+        QCOMPARE(afterEnter.size(), 5);
+        QCOMPARE(afterYes, (QStringList{"Иваненко А.А.", "О'Нил О.О.", "Петров П.П.", "Сидоров С.С."}));
     }
 
     void deleteRefusedByTheDatabaseKeepsTheList() {

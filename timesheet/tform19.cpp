@@ -5,11 +5,13 @@
 #include "domain/timesheet_service.h"
 #include "reports/engine/preview.h"
 
+#include "core/busy.h"
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/ui.h"
 #include "papers/layouts.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStyleOptionHeader>
@@ -33,8 +35,18 @@ void DayHeader::initStyleOptionForIndex(QStyleOptionHeader* option, int logicalI
     QHeaderView::initStyleOptionForIndex(option, logicalIndex);
     const QColor c = titleColour(logicalIndex);
     if (!c.isValid()) return;
-    option->palette.setColor(QPalette::ButtonText, c);
-    option->palette.setColor(QPalette::WindowText, c);
+    if (option->palette.cacheKey() != baseKey_) {
+        baseKey_ = option->palette.cacheKey();
+        palettes_.clear();
+    }
+    auto it = palettes_.find(c.rgba());
+    if (it == palettes_.end()) {
+        QPalette p = option->palette;
+        p.setColor(QPalette::ButtonText, c);
+        p.setColor(QPalette::WindowText, c);
+        it = palettes_.insert(c.rgba(), p);
+    }
+    option->palette = *it;
 }
 
 }  // namespace timesheet
@@ -212,6 +224,7 @@ void TForm19::Button1Click() {
         ui::error(QStringLiteral("Не выбран год."));
         return;
     }
+    ui::WindowBusy working(this);
     for (Query* q : shiftQueries()) q->close();
     PB->setMaximum(days);
     PB->setValue(1);
@@ -259,6 +272,7 @@ void TForm19::Button6Click() {
             layout.Prepare();
         }
         rpt::showPreview(layout.prepared, this, QStringLiteral("Табель по времени: ") + layout.QRLabel33().text);
+        layout.prepared = rpt::PreparedReport{};  // the pages are not kept after the preview
     } catch (...) {
         q.close();
         throw;
@@ -268,3 +282,11 @@ void TForm19::Button6Click() {
 }
 
 void TForm19::FormActivate() { Button2->setText(QStringLiteral("Excel")); }
+
+void TForm19::changeEvent(QEvent* e) {
+    QDialog::changeEvent(e);
+    // Coming back to the window (from the spreadsheet program, a preview, another
+    // application) resets the export's caption; not while the export itself runs.
+    if (e->type() == QEvent::ActivationChange && isActiveWindow() && !ui::WindowBusy::isBusy(this))
+        FormActivate();
+}

@@ -7,7 +7,9 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QHash>
 #include <QHeaderView>
+#include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -28,6 +30,11 @@ protected:
 
 private:
     const std::array<DayColumn, 31>* days_;
+    // One palette per title colour, made once and reused: a palette changed at every
+    // paint carries a new cache key each time, and the style's pixmap cache kept a
+    // drawn section for every one of them (memory grew with every opening).
+    mutable QHash<QRgb, QPalette> palettes_;
+    mutable qint64 baseKey_ = 0;
 };
 }  // namespace timesheet
 
@@ -69,6 +76,9 @@ public:
     void Button6Click();
     void Button4Click() { reject(); }
     void FormActivate();
+
+protected:
+    void changeEvent(QEvent* e) override;
 
 private:
     DBGrid* makeGrid(bool withEarnings, QWidget* parent);
