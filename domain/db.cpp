@@ -1,5 +1,6 @@
 #include "domain/db.h"
 
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -12,6 +13,17 @@ std::atomic<long> roundTrips_{0};
 QString errorText(const QSqlError& e) {
     const QString db = e.databaseText().trimmed();
     return db.isEmpty() ? e.text().trimmed() : db;
+}
+
+// A closed month's refusal carries its own sentence: the first line of the server's
+// text without the severity ("ERROR:  Месяц закрыт: ноябрь 2026").
+[[noreturn]] void fail(const QSqlError& e) {
+    if (e.nativeErrorCode() == QLatin1String("ML001")) {
+        QString line = errorText(e).section(QLatin1Char('\n'), 0, 0);
+        static const QRegularExpression severity(QStringLiteral("^[A-Z]+:\\s+"));
+        throw ClosedMonthError(line.remove(severity).trimmed());
+    }
+    throw DbError(errorText(e));
 }
 }  // namespace
 
@@ -71,11 +83,11 @@ QSqlQuery Statement::run(bool forwardOnly) const {
         ok = q.exec(sql);
     } else {
         roundTrips_ += 2;  // the driver prepares, then executes
-        if (!q.prepare(sql)) throw DbError(errorText(q.lastError()));
+        if (!q.prepare(sql)) fail(q.lastError());
         for (const auto& p : params_) q.bindValue(QLatin1Char(':') + p.first, p.second);
         ok = q.exec();
     }
-    if (!ok) throw DbError(errorText(q.lastError()));
+    if (!ok) fail(q.lastError());
     return q;
 }
 

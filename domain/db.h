@@ -22,6 +22,13 @@ public:
     explicit DbError(const QString& message) : std::runtime_error(message.toStdString()) {}
 };
 
+// The database refused a write into a closed month (SQLSTATE ML001, db/extension.sql):
+// what() is the server's message alone, "Месяц закрыт: ноябрь 2026", as the user is shown it.
+class ClosedMonthError : public DbError {
+public:
+    using DbError::DbError;
+};
+
 // A statement whose text is a list of lines joined by line breaks, with named
 // parameters (":name") bound by the driver — never pasted into the text.
 class Statement {
