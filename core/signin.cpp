@@ -5,6 +5,7 @@
 #include "core/forms.h"
 #include "domain/session.h"
 #include "core/ui.h"
+#include "domain/period.h"
 #include "journal/tform1.h"
 
 #include <QApplication>
@@ -93,6 +94,8 @@ void TForm23::Button1Click() {
     }
     // The summary reports window applies the role's restrictions from here on.
     session().role = role;
+    // Closed months and history, when the database has them; their controls show from here on.
+    period::signIn(role);
     setOk();
     openJournal();
 }
