@@ -1,3 +1,5 @@
+#include "domain/period.h"
+#include "papers/change_report.h"
 #include "reports/tform18.h"
 
 #include "reports/engine/preview.h"
@@ -101,11 +103,13 @@ TForm18::TForm18() {
     Button3 = button(QStringLiteral("Детальный отчет по продукции"), this);
     Button6 = button(QStringLiteral("Excel (0 из 0)"), this);
     Button5 = button(QStringLiteral("Выход"), this);
+    ChangesButton = button(QStringLiteral("Журнал изменений"), this);
+    ChangesButton->hide();
 
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(RadioGroup1);
     lay->addWidget(GroupBox1);
-    for (QPushButton* b : {Button4, Button2, Button1, Button3, Button6, Button5}) lay->addWidget(b);
+    for (QPushButton* b : {Button4, Button2, Button1, Button3, Button6, ChangesButton, Button5}) lay->addWidget(b);
     setFixedSize(sizeHint().expandedTo(QSize(340, 0)));
 
     connect(Button4, &QPushButton::clicked, this, ui::guard([this] { Button4Click(); }));
@@ -114,11 +118,13 @@ TForm18::TForm18() {
     connect(Button3, &QPushButton::clicked, this, ui::guard([this] { Button3Click(); }));
     connect(Button6, &QPushButton::clicked, this, ui::guard([this] { Button6Click(); }));
     connect(Button5, &QPushButton::clicked, this, ui::guard([this] { Button5Click(); }));
+    connect(ChangesButton, &QPushButton::clicked, this, ui::guard([this] { ChangesButtonClick(); }));
 
     ApplyRoleRestrictions();
 }
 
 void TForm18::ApplyRoleRestrictions() {
+    ChangesButton->setVisible(period::installed());
     const Role role = session().role;
     if (role != Role::Foremen && role != Role::FinishedGoods) return;
     for (QPushButton* b : {Button1, Button2, Button4, Button6}) b->setEnabled(false);
@@ -161,4 +167,13 @@ void TForm18::Button1Click() {
 
 void TForm18::Button3Click() {
     runReport(forms::form<TForm21>(), false, QStringLiteral("   Детальный отчет по продукции за период с "));
+}
+
+void TForm18::ChangesButtonClick() {
+    const QDate d1 = DTPicker1->date(), d2 = DTPicker2->date();
+    {
+        ui::BusyCursor busy;
+        ChangesReport = papers::changeReport(d1, d2);
+    }
+    rpt::showPreview(ChangesReport, this, QStringLiteral("Журнал изменений"));
 }

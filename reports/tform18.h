@@ -2,6 +2,7 @@
 // The summary reports window: a period and a product kind, and the four printed
 // production reports (and the spreadsheet report) for them.
 #include "domain/db.h"
+#include "reports/engine/engine.h"
 
 #include <QButtonGroup>
 #include <QDateEdit>
@@ -57,6 +58,8 @@ public:
     QPushButton* Button3;              // "Детальный отчет по продукции"
     QPushButton* Button6;              // "Excel (0 из 0)"
     QPushButton* Button5;              // "Выход"
+    QPushButton* ChangesButton;        // "Журнал изменений" (with the closed months extension only)
+    rpt::PreparedReport ChangesReport; // the pages of the last change report
     Query XLS_Rep;                     // data of the spreadsheet report
 
     void Button4Click();
@@ -65,6 +68,7 @@ public:
     void Button3Click();
     void Button6Click();  // the spreadsheet report (tform18_excel.cpp)
     void Button5Click() { reject(); }
+    void ChangesButtonClick();  // the change report of the period
 
     // Switches off what the signed-in role may not use here; the restrictions stay
     // until the application ends.
