@@ -32,7 +32,7 @@ struct Change {
 };
 
 // "поле: было → стало; …"; for a new row "поле: значение; …", for a deleted one the same
-// with the values it had.
+// with the values it had. A new or deleted row lists only the fields with a value.
 QString fieldsText(const Change& c);
 
 // The action as the user reads it. A change of an entry's confirmation mark alone is a
@@ -50,7 +50,7 @@ QList<Change> rowHistory(const QString& table, qlonglong rowId, const QString& c
 
 // Every change of entries and prices (smena, norm, oper) from the start of day `from` up
 // to the start of day `to` (excluded, as the reports window takes its period), oldest
-// first; fields of new and deleted rows without their empty values.
+// first.
 std::vector<Change> periodChanges(const QDate& from, const QDate& to, const QString& connection = {});
 
 }  // namespace history
