@@ -60,8 +60,8 @@ QString fieldsSql() {
             removed << QStringLiteral("case when %2 <> '' then '%1' || chr(31) || %2 || chr(31) end")
                            .arg(k, val(QStringLiteral("old_row"), k));
         }
-        const auto list = [](const QStringList& parts) {
-            return QStringLiteral("concat_ws(chr(30), ") + parts.join(QStringLiteral(", ")) + QLatin1Char(')');
+        const auto list = [](const QStringList& pieces) {
+            return QStringLiteral("concat_ws(chr(30), ") + pieces.join(QStringLiteral(", ")) + QLatin1Char(')');
         };
         out += QStringLiteral(" when '%1' then case c.action when 'update' then %2 when 'insert' then %3 else %4 end")
                    .arg(QString::fromLatin1(t.name), list(changed), list(added), list(removed));
@@ -84,9 +84,9 @@ QList<FieldChange> parseFields(const QString& table, const QString& packed) {
     QList<FieldChange> out;
     if (packed.isEmpty()) return out;
     for (const QString& rec : packed.split(kRecord)) {
-        const QStringList parts = rec.split(kUnit);
-        if (parts.size() != 3) continue;
-        out.push_back({fieldCaption(table, parts[0]), display(parts[1]), display(parts[2])});
+        const QStringList pieces = rec.split(kUnit);
+        if (pieces.size() != 3) continue;
+        out.push_back({fieldCaption(table, pieces[0]), display(pieces[1]), display(pieces[2])});
     }
     return out;
 }
@@ -150,16 +150,16 @@ QString actionText(const QString& table, const QString& action, const QList<Fiel
 }
 
 QString fieldsText(const Change& c) {
-    QStringList parts;
-    parts.reserve(c.fields.size());
+    QStringList pieces;
+    pieces.reserve(c.fields.size());
     const bool whole = c.kind != QLatin1String("update");
     for (const FieldChange& f : c.fields) {
         if (whole)
-            parts << f.field + QStringLiteral(": ") + (f.after.isEmpty() ? f.before : f.after);
+            pieces << f.field + QStringLiteral(": ") + (f.after.isEmpty() ? f.before : f.after);
         else
-            parts << f.field + QStringLiteral(": ") + f.before + QStringLiteral(" → ") + f.after;
+            pieces << f.field + QStringLiteral(": ") + f.before + QStringLiteral(" → ") + f.after;
     }
-    return parts.join(QStringLiteral("; "));
+    return pieces.join(QStringLiteral("; "));
 }
 
 QList<Change> rowHistory(const QString& table, qlonglong rowId, const QString& connection) {
