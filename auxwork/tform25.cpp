@@ -5,6 +5,9 @@
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/ui.h"
+#include "core/historywindow.h"
+#include "core/monthlock.h"
+#include "domain/period.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -38,7 +41,10 @@ TForm25::TForm25() {
     Button6 = new QPushButton(QStringLiteral("Изменить"), this);
     Button7 = new QPushButton(QStringLiteral("Удалить"), this);
     Button8 = new QPushButton(QStringLiteral("Выход"), this);
-    for (QPushButton* b : {Button5, Button6, Button7, Button8}) b->setAutoDefault(false);
+    Button9 = new QPushButton(QStringLiteral("История"), this);
+    Button9->hide();
+    for (QPushButton* b : {Button5, Button6, Button7, Button8, Button9}) b->setAutoDefault(false);
+    MonthBanner = monthlock::makeBanner(this);
 
     auto* top = new QHBoxLayout;
     top->addWidget(DTPcker1);
@@ -46,11 +52,12 @@ TForm25::TForm25() {
     for (QRadioButton* r : {RadioButton1, RadioButton2, RadioButton3}) top->addWidget(r);
     top->addStretch();
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : {Button5, Button6, Button7}) buttons->addWidget(b);
+    for (QPushButton* b : {Button5, Button6, Button7, Button9}) buttons->addWidget(b);
     buttons->addStretch();
     buttons->addWidget(Button8);
     auto* lay = new QVBoxLayout(this);
     lay->addLayout(top);
+    lay->addWidget(MonthBanner);
     lay->addWidget(DBGrid1, 1);
     lay->addLayout(buttons);
     resize(810, 480);
@@ -63,11 +70,14 @@ TForm25::TForm25() {
         connect(radios[i], &QRadioButton::toggled, this, ui::guard([this, i](bool on) {
                     if (on && !activating_) RadioButtonClick(i + 1);
                 }));
-    connect(DBGrid1, &DBGrid::dblClick, this, ui::guard([this] { Button6Click(); }));
+    connect(DBGrid1, &DBGrid::dblClick, this, ui::guard([this] {
+                if (!monthlock::offForClosedMonth(Button6)) Button6Click();
+            }));
     connect(Button5, &QPushButton::clicked, this, ui::guard([this] { Button1Click(); }));
     connect(Button6, &QPushButton::clicked, this, ui::guard([this] { Button6Click(); }));
     connect(Button7, &QPushButton::clicked, this, ui::guard([this] { Button7Click(); }));
     connect(Button8, &QPushButton::clicked, this, [this] { Button4Click(); });
+    connect(Button9, &QPushButton::clicked, this, ui::guard([this] { Button9Click(); }));
 }
 
 void TForm25::showShift(int shift) {
@@ -94,12 +104,29 @@ void TForm25::FormActivate() {
     fatigue.setParam(QStringLiteral("d_date"), DTPcker1->date());
     fatigue.open();
     showShift(1);
+    applyMonthState();
 }
 
 void TForm25::DTPcker1Change() {
     fatigue.close();
     fatigue.setParam(QStringLiteral("d_date"), DTPcker1->date());
     fatigue.open();
+    applyMonthState();
+}
+
+void TForm25::applyMonthState() {
+    Button9->setVisible(period::installed());
+    const period::PeriodStore store;
+    const QDate d = DTPcker1->date();
+    const bool closed = store.isClosed(d);
+    monthlock::apply(MonthBanner, {Button5, Button6, Button7}, closed,
+                     closed ? store.closedBy(d.month(), d.year()) : QString());
+}
+
+void TForm25::Button9Click() {
+    if (fatigue.isEmpty()) return;
+    HistoryWindow::show(QStringLiteral("fatigue"), fatigue.asInt(QStringLiteral("id")),
+                        QStringLiteral("История: ") + fatigue.asString(QStringLiteral("fio")).trimmed(), this);
 }
 
 void TForm25::RadioButtonClick(int shift) { showShift(shift); }

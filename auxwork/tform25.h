@@ -4,6 +4,7 @@
 
 #include <QDateEdit>
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -23,6 +24,8 @@ public:
     QPushButton* Button6;  // "Изменить"
     QPushButton* Button7;  // "Удалить"
     QPushButton* Button8;  // "Выход"
+    QPushButton* Button9;  // "История" (with the closed months extension only)
+    QLabel* MonthBanner;   // "Месяц закрыт" while the date is in a closed month
 
     Query fatigue;  // every shift of the date; the shift is a filter on the rows read
 
@@ -33,6 +36,9 @@ public:
     void Button6Click();  // change
     void Button7Click();  // delete
     void Button4Click() { reject(); }  // exit
+    void Button9Click();  // the selected entry's history
+    // Marks the date's month when closed and switches the register's changes off.
+    void applyMonthState();
 
 private:
     void showShift(int shift);

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QLoggingCategory>
 #include <QRegularExpression>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -146,11 +147,14 @@ QString reason(const QString& state) {
     if (state.startsWith(QLatin1String("42501"))) return QStringLiteral("недостаточно прав");
     return QStringLiteral("сервер базы данных отказал");
 }
+
 }  // namespace
 
 long roundTrips() { return roundTrips_; }
 
 QString DbError::userText() const {
+    // A closed month's refusal is its own sentence ("Месяц закрыт: ноябрь 2026").
+    if (state_ == QLatin1String("ML001")) return server_;
     if (lost_) {
         const auto& p = connection::current();
         return QStringLiteral("Нет связи с сервером базы данных %1 (порт %2). Действие не выполнено; "
@@ -258,6 +262,12 @@ QSqlQuery Statement::run(bool forwardOnly) const {
         }
         qCWarning(lcDb).noquote() << "statement failed:" << state << msg << "| statement:" << firstLine(sql)
                                   << "|" << paramsText(params_);
+        if (state == QLatin1String("ML001")) {
+            // A closed month: the trigger's own first line is what the user reads.
+            QString line = msg.section(QLatin1Char('\n'), 0, 0);
+            static const QRegularExpression severity(QStringLiteral("^[A-Z]+:\\s+"));
+            throw ClosedMonthError(line.remove(severity).trimmed(), state, sql);
+        }
         throw DbError(msg, state, sql);
     }
 }

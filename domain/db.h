@@ -40,6 +40,13 @@ private:
     bool lost_ = false;
 };
 
+// The database refused a write into a closed month (SQLSTATE ML001, db/extension.sql):
+// what() is the server's message alone, "Месяц закрыт: ноябрь 2026", as the user is shown it.
+class ClosedMonthError : public DbError {
+public:
+    using DbError::DbError;
+};
+
 // A statement whose text is a list of lines joined by line breaks, with named
 // parameters (":name") bound by the driver — never pasted into the text.
 class Statement {

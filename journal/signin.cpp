@@ -5,6 +5,7 @@
 #include "core/forms.h"
 #include "domain/session.h"
 #include "core/ui.h"
+#include "domain/period.h"
 #include "journal/tform1.h"
 
 #include <QApplication>
@@ -117,6 +118,8 @@ void TForm23::Button1Click() {
     session().role = role;
     static const char* const names[] = {"none", "viewer", "foremen", "finished goods", "administrator"};
     qInfo() << "signed in as" << names[int(role)];
+    // Closed months and history, when the database has them; their controls show from here on.
+    period::signIn(role);
     setOk();
     openJournal();
 }

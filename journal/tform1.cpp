@@ -9,6 +9,9 @@
 #include "domain/session.h"
 #include "journal/signin.h"
 #include "core/ui.h"
+#include "core/historywindow.h"
+#include "core/monthlock.h"
+#include "domain/period.h"
 
 #include <QCalendarWidget>
 #include <QCloseEvent>
@@ -111,6 +114,9 @@ TForm1::TForm1() {
     Button8 = plainButton(QStringLiteral("Обновить"), this);
     Button5 = plainButton(QStringLiteral("Хоз. работы"), this);
     Button4 = plainButton(QStringLiteral("Выход"), this);
+    Button9 = plainButton(QStringLiteral("История"), this);
+    Button9->hide();
+    MonthBanner = monthlock::makeBanner(this);
 
     auto* top = new QHBoxLayout;
     for (QWidget* w : std::initializer_list<QWidget*>{RadioButton1, RadioButton2, RadioButton3, RadioButton4})
@@ -123,11 +129,13 @@ TForm1::TForm1() {
     auto* bottom = new QHBoxLayout;
     for (QWidget* w : std::initializer_list<QWidget*>{Button1, Button2, Button3, Button8, Button5})
         bottom->addWidget(w);
+    bottom->addWidget(Button9);
     bottom->addStretch();
     bottom->addWidget(Button4);
     auto* lay = new QVBoxLayout(this);
     lay->setMenuBar(MainMenu1);
     lay->addLayout(top);
+    lay->addWidget(MonthBanner);
     lay->addWidget(DBGrid2, 1);
     lay->addLayout(bottom);
     resize(1140, 600);
@@ -164,6 +172,7 @@ TForm1::TForm1() {
     connect(Button8, &QPushButton::clicked, this, ui::guard([this] { Button8Click(); }));
     connect(Button5, &QPushButton::clicked, this, ui::guard([this] { Button5Click(); }));
     connect(Button4, &QPushButton::clicked, this, ui::guard([this] { Button4Click(); }));
+    connect(Button9, &QPushButton::clicked, this, ui::guard([this] { Button9Click(); }));
     connect(Timer1, &QTimer::timeout, this, ui::quietGuard([this] { Timer1Timer(); }));
     styleShiftButtons();
 }
@@ -248,6 +257,23 @@ void TForm1::openShifts(const QDate& date) {
         s->setParam(QStringLiteral("data"), date);
         s->open();
     }
+    applyMonthState();
+}
+
+void TForm1::applyMonthState() {
+    Button9->setVisible(period::installed());
+    const period::PeriodStore store;
+    const QDate d = DateT->date();
+    const bool closed = store.isClosed(d);
+    monthlock::apply(MonthBanner, {Button1, Button2, Button3}, closed,
+                     closed ? store.closedBy(d.month(), d.year()) : QString());
+}
+
+void TForm1::Button9Click() {
+    const Query& q = dm().shiftQuery(CurrentShift);
+    if (q.isEmpty()) return;
+    HistoryWindow::show(QStringLiteral("smena"), q.asInt(QStringLiteral("id")),
+                        QStringLiteral("История: ") + q.asString(QStringLiteral("fio")).trimmed(), this);
 }
 
 void TForm1::FormActivate() {
@@ -313,6 +339,8 @@ void TForm1::Button8Click() {
 
 void TForm1::DBGrid2DblClick() {
     if (SignInCode == kForemenCode) return;
+    // A closed month's entries cannot be confirmed either.
+    if (!MonthBanner->isHidden()) return;
     CurrentShiftQuery = &dm().shiftQuery(CurrentShift);
     Query& q = *CurrentShiftQuery;
     if (q.isEmpty()) return;

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -62,6 +63,8 @@ public:
     QPushButton* Button8;  // "Обновить"
     QPushButton* Button5;  // "Хоз. работы"
     QPushButton* Button4;  // "Выход"
+    QPushButton* Button9;  // "История" (with the closed months extension only)
+    QLabel* MonthBanner;   // "Месяц закрыт" while the date is in a closed month
     QTimer* Timer1;
 
     // Handlers.
@@ -87,6 +90,10 @@ public:
     void N11Click();      // hours timesheet
     void N10Click();      // summary reports
     void Button5Click();  // auxiliary work
+    void Button9Click();  // the selected entry's history
+
+    // Marks the date's month when it is closed and switches off what would change it.
+    void applyMonthState();
 
     // Shows a window opened from the journal; the journal then becomes active
     // again, which returns it to today's date and re-reads the shifts.

@@ -2,6 +2,8 @@
 
 #include "core/datamodule.h"
 #include "core/forms.h"
+#include "core/monthlock.h"
+#include "domain/period.h"
 #include "core/ui.h"
 #include "domain/entry_rules.h"
 #include "domain/entry_store.h"
@@ -74,6 +76,8 @@ TForm11::TForm11() {
     g->addWidget(Edit7, 5, 3);
     g->addWidget(label(QStringLiteral("Сумма")), 6, 0);
     g->addWidget(Edit9, 6, 1);
+    MonthBanner = monthlock::makeBanner(GroupBox1);
+    g->addWidget(MonthBanner, 7, 0, 1, 6);
 
     ui::editorLayout(this, GroupBox1, Button1, QStringLiteral("Запись"), Button2, QStringLiteral("Отмена"));
 
@@ -83,9 +87,21 @@ TForm11::TForm11() {
     connect(Button4, &QPushButton::clicked, this, ui::guard([this] { Button4Click(); }));
     connect(Button1, &QPushButton::clicked, this, ui::guard([this] { Button1Click(); }));
     connect(Button2, &QPushButton::clicked, this, [this] { reject(); });
+    connect(DTimeP, &QDateEdit::dateChanged, this, ui::guard([this] { applyMonthState(); }));
 }
 
-void TForm11::FormActivate() { Button3->setFocus(); }
+void TForm11::FormActivate() {
+    applyMonthState();
+    Button3->setFocus();
+}
+
+void TForm11::applyMonthState() {
+    if (!period::installed()) return;
+    const QDate d = DTimeP->date();
+    const period::PeriodStore store;
+    const bool closed = store.isClosed(d);
+    monthlock::apply(MonthBanner, {Button1}, closed, closed ? store.closedBy(d.month(), d.year()) : QString());
+}
 
 bool TForm11::Edit3KeyPress(QChar key) const { return entry::acceptsTypedChar(key); }
 bool TForm11::Edit4KeyPress(QChar key) const { return entry::acceptsTypedChar(key); }

@@ -43,6 +43,10 @@ public:
     QLineEdit* Edit9;      // sum
     QPushButton* Button1;  // "Запись"
     QPushButton* Button2;  // "Отмена"
+    QLabel* MonthBanner;   // "Месяц закрыт" while the date is in a closed month
+
+    // The save is off for a date in a closed month.
+    void applyMonthState();
 
     void FormActivate();
     void Button3Click();  // worker picker

@@ -1,3 +1,5 @@
+#include "domain/period.h"
+#include "papers/change_report.h"
 #include "reports/tform18.h"
 
 #include "reports/engine/preview.h"
@@ -101,6 +103,8 @@ TForm18::TForm18() {
     CBWorker->addItem(QStringLiteral("Все"), 0);
     Button7 = button(QStringLiteral("Расчётный листок"), this);
     Button5 = button(QStringLiteral("Выход"), this);
+    ChangesButton = button(QStringLiteral("Журнал изменений"), this);
+    ChangesButton->hide();
 
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(RadioGroup1);
@@ -110,6 +114,7 @@ TForm18::TForm18() {
     statement->addWidget(CBWorker, 1);
     statement->addWidget(Button7);
     lay->addLayout(statement);
+    lay->addWidget(ChangesButton);
     lay->addWidget(Button5);
     setFixedSize(sizeHint().expandedTo(QSize(340, 0)));
 
@@ -120,11 +125,13 @@ TForm18::TForm18() {
     connect(Button6, &QPushButton::clicked, this, ui::guard([this] { Button6Click(); }));
     connect(Button5, &QPushButton::clicked, this, ui::guard([this] { Button5Click(); }));
     connect(Button7, &QPushButton::clicked, this, ui::guard([this] { Button7Click(); }));
+    connect(ChangesButton, &QPushButton::clicked, this, ui::guard([this] { ChangesButtonClick(); }));
 
     ApplyRoleRestrictions();
 }
 
 void TForm18::ApplyRoleRestrictions() {
+    ChangesButton->setVisible(period::installed());
     const Role role = session().role;
     if (role != Role::Foremen && role != Role::FinishedGoods) return;
     for (QPushButton* b : {Button1, Button2, Button4, Button6}) b->setEnabled(false);
@@ -205,4 +212,13 @@ void TForm18::Button7Click() {
     }
     rpt::showPreview(layout.prepared, this,
                      QStringLiteral("Расчётный листок ") + papers::EarningsLayout::periodText(d1, d2));
+}
+
+void TForm18::ChangesButtonClick() {
+    const QDate d1 = DTPicker1->date(), d2 = DTPicker2->date();
+    {
+        ui::BusyCursor busy;
+        ChangesReport = papers::changeReport(d1, d2);
+    }
+    rpt::showPreview(ChangesReport, this, QStringLiteral("Журнал изменений"));
 }

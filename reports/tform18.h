@@ -2,6 +2,7 @@
 // The summary reports window: a period and a product kind, and the four printed
 // production reports (and the spreadsheet report) for them.
 #include "domain/db.h"
+#include "reports/engine/engine.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -58,6 +59,8 @@ public:
     QPushButton* Button3;              // "Детальный отчет по продукции"
     QPushButton* Button6;              // "Excel (0 из 0)"
     QPushButton* Button5;              // "Выход"
+    QPushButton* ChangesButton;        // "Журнал изменений" (with the closed months extension only)
+    rpt::PreparedReport ChangesReport; // the pages of the last change report
     Query XLS_Rep;                     // data of the spreadsheet report
     QComboBox* CBWorker;               // the earnings statement's worker: "Все" (data 0) or one
     QPushButton* Button7;              // "Расчётный листок"
@@ -72,6 +75,7 @@ public:
 
     // Reads the department's workers into CBWorker, keeping the chosen one if still there.
     void FillWorkers();
+    void ChangesButtonClick();  // the change report of the period
 
     // Switches off what the signed-in role may not use here; the restrictions stay
     // until the application ends.

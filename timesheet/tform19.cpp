@@ -9,6 +9,9 @@
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/ui.h"
+#include "core/monthlock.h"
+#include "domain/period.h"
+#include "domain/session.h"
 #include "papers/layouts.h"
 
 #include <QEvent>
@@ -103,6 +106,11 @@ TForm19::TForm19() {
     Button5 = button(QStringLiteral("Обновить"), this);
     Button6 = button(QStringLiteral("Печать"), this);
     Button4 = button(QStringLiteral("Выход"), this);
+    CloseMonthButton = button(QStringLiteral("Закрыть месяц"), this);
+    ReopenMonthButton = button(QStringLiteral("Открыть месяц"), this);
+    CloseMonthButton->hide();
+    ReopenMonthButton->hide();
+    MonthBanner = monthlock::makeBanner(this);
 
     PageControl1 = new QTabWidget(this);
     TabSheet1 = new QWidget;
@@ -146,10 +154,13 @@ TForm19::TForm19() {
     top->addSpacing(16);
     top->addWidget(Button5);
     top->addWidget(Button6);
+    top->addWidget(CloseMonthButton);
+    top->addWidget(ReopenMonthButton);
     top->addStretch();
     top->addWidget(Button4);
     auto* lay = new QVBoxLayout(this);
     lay->addLayout(top);
+    lay->addWidget(MonthBanner);
     lay->addWidget(PageControl1, 1);
     // Resizable: the sheet takes the room; the layout filter fits it on small screens.
     resize(1250, 660);
@@ -162,6 +173,8 @@ TForm19::TForm19() {
     connect(Button5, &QPushButton::clicked, this, ui::guard([this] { Button5Click(); }));
     connect(Button6, &QPushButton::clicked, this, ui::guard([this] { Button6Click(); }));
     connect(Button4, &QPushButton::clicked, this, ui::guard([this] { Button4Click(); }));
+    connect(CloseMonthButton, &QPushButton::clicked, this, ui::guard([this] { CloseMonthClick(); }));
+    connect(ReopenMonthButton, &QPushButton::clicked, this, ui::guard([this] { ReopenMonthClick(); }));
 }
 
 DBGrid* TForm19::makeGrid(bool withEarnings, QWidget* parent) {
@@ -215,6 +228,37 @@ void TForm19::ComboBox1Change() {
         q->open();
     }
     recolourDays();
+    applyMonthState();
+}
+
+void TForm19::applyMonthState() {
+    const bool admin = period::installed() && session().role == Role::Administrator;
+    const period::PeriodStore store;
+    const bool closed = store.isClosed(month(), year());
+    CloseMonthButton->setVisible(admin && !closed);
+    ReopenMonthButton->setVisible(admin && closed);
+    CloseMonthButton->setEnabled(year() != 0);
+    monthlock::apply(MonthBanner, {Button1}, closed, closed ? store.closedBy(month(), year()) : QString());
+}
+
+void TForm19::CloseMonthClick() {
+    const QString caption = period::monthCaption(month(), year());
+    if (ui::message(QStringLiteral("Закрыть месяц %1?").arg(caption), QStringLiteral("Подтверждение"), ui::Icon::Question,
+                    ui::Buttons::YesNo) != QMessageBox::Yes)
+        return;
+    const Result r = period::PeriodStore().close(month(), year(), session().role);
+    if (!r.saved()) ui::error(r.message);
+    applyMonthState();
+}
+
+void TForm19::ReopenMonthClick() {
+    const QString caption = period::monthCaption(month(), year());
+    if (ui::message(QStringLiteral("Открыть месяц %1?").arg(caption), QStringLiteral("Подтверждение"), ui::Icon::Question,
+                    ui::Buttons::YesNo) != QMessageBox::Yes)
+        return;
+    const Result r = period::PeriodStore().reopen(month(), year(), session().role);
+    if (!r.saved()) ui::error(r.message);
+    applyMonthState();
 }
 
 void TForm19::Button1Click() {

@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QHash>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
@@ -61,6 +62,10 @@ public:
     QPushButton* Button5;  // "Обновить"
     QPushButton* Button6;  // "Печать"
     QPushButton* Button4;  // "Выход"
+    // With the closed months extension, the administrator's only:
+    QPushButton* CloseMonthButton;   // "Закрыть месяц"
+    QPushButton* ReopenMonthButton;  // "Открыть месяц"
+    QLabel* MonthBanner;             // "Месяц закрыт" while the chosen month is closed
 
     // How the day columns 1 to 31 (index 0 is day 1) are painted for the chosen month.
     std::array<timesheet::DayColumn, 31> DayColumns;
@@ -76,6 +81,11 @@ public:
     void Button6Click();
     void Button4Click() { reject(); }
     void FormActivate();
+    void CloseMonthClick();
+    void ReopenMonthClick();
+    // Marks the chosen month when closed, switches "Перестроить" off for it and offers
+    // the administrator closing or reopening it.
+    void applyMonthState();
 
 protected:
     void changeEvent(QEvent* e) override;

@@ -1,0 +1,19 @@
+#pragma once
+// "История": the changes of one journal entry or auxiliary work row, newest first.
+#include "domain/history.h"
+
+#include <QDialog>
+#include <QTableWidget>
+
+class HistoryWindow : public QDialog {
+    Q_OBJECT
+public:
+    HistoryWindow(const QString& title, const QList<history::Change>& changes, QWidget* parent = nullptr);
+
+    // Columns: when, who, role, workstation, action, the changed fields (one a line,
+    // "поле: было → стало").
+    QTableWidget* Grid;
+
+    // Shows the history of a logged table's row (smena, fatigue) modally.
+    static void show(const QString& table, qlonglong rowId, const QString& title, QWidget* parent);
+};

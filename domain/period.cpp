@@ -1,0 +1,117 @@
+#include "domain/period.h"
+
+#include "domain/buildstamp.h"
+#include "domain/db.h"
+
+#include <QSysInfo>
+
+namespace period {
+namespace {
+bool g_installed = false;
+
+const QString kAdminOnly = QStringLiteral("Закрыть и открыть месяц может только администратор.");
+const QString kNoMonth = QStringLiteral("Не выбран год.");
+}  // namespace
+
+bool detect(const QString& connection) {
+    Query q(connection);
+    q.SQL = {QStringLiteral("select to_regclass('accounts_dep.period_lock') is not null as installed")};
+    q.open();
+    g_installed = q.field(QStringLiteral("installed")).toBool();
+    return g_installed;
+}
+
+bool installed() { return g_installed; }
+
+QString roleName(Role role) {
+    switch (role) {
+    case Role::Viewer: return QStringLiteral("Просмотр");
+    case Role::Foremen: return QStringLiteral("Бригадир");
+    case Role::FinishedGoods: return QStringLiteral("Готовая продукция");
+    case Role::Administrator: return QStringLiteral("Администратор");
+    case Role::None: break;
+    }
+    return {};
+}
+
+QString appVersion() {
+    return QStringLiteral("%1 %2")
+        .arg(buildstamp::dateFromText(buildstamp::compileDate()))
+        .arg(buildstamp::timeFromText(buildstamp::compileTime()));
+}
+
+void setClientFields(const QString& role, const QString& host, const QString& version, const QString& connection) {
+    Query q(connection);
+    // Session-wide (false): every later transaction of this connection carries them.
+    q.SQL = {QStringLiteral("select set_config('mirn.client_role', :role, false), "
+                            "set_config('mirn.client_host', :host, false), "
+                            "set_config('mirn.app_version', :version, false)")};
+    q.setParam(QStringLiteral("role"), role);
+    q.setParam(QStringLiteral("host"), host);
+    q.setParam(QStringLiteral("version"), version);
+    q.open();
+}
+
+void signIn(Role role, const QString& connection) {
+    if (!detect(connection)) return;
+    setClientFields(roleName(role), QSysInfo::machineHostName(), appVersion(), connection);
+}
+
+QString monthCaption(int month, int year) {
+    static const char* names[] = {"январь", "февраль", "март",     "апрель",  "май",    "июнь",
+                                  "июль",   "август",  "сентябрь", "октябрь", "ноябрь", "декабрь"};
+    if (month < 1 || month > 12) return {};
+    return QStringLiteral("%1 %2").arg(QString::fromUtf8(names[month - 1])).arg(year);
+}
+
+PeriodStore::PeriodStore(QString connection) : connection_(std::move(connection)) {}
+
+bool PeriodStore::isClosed(int month, int year) const {
+    if (!installed() || year == 0) return false;
+    Query q(connection_);
+    q.SQL = {QStringLiteral("select count(*) as n from accounts_dep.period_lock where year = :y and month = :m")};
+    q.setParam(QStringLiteral("y"), year);
+    q.setParam(QStringLiteral("m"), month);
+    q.open();
+    return q.asInt(QStringLiteral("n")) > 0;
+}
+
+QString PeriodStore::closedBy(int month, int year) const {
+    if (!installed() || year == 0) return {};
+    Query q(connection_);
+    q.SQL = {QStringLiteral("select coalesce(closed_by, '') as who, "
+                            "coalesce(to_char(closed_at, 'DD.MM.YYYY HH24:MI'), '') as at "
+                            "from accounts_dep.period_lock where year = :y and month = :m")};
+    q.setParam(QStringLiteral("y"), year);
+    q.setParam(QStringLiteral("m"), month);
+    q.open();
+    if (q.isEmpty()) return {};
+    return QStringLiteral("Закрыл: %1, %2").arg(q.asString(QStringLiteral("who")), q.asString(QStringLiteral("at")));
+}
+
+Result PeriodStore::close(int month, int year, Role role) {
+    if (role != Role::Administrator) return Result::refuse(Status::Invalid, kAdminOnly);
+    if (year == 0 || month < 1 || month > 12) return Result::refuse(Status::Incomplete, kNoMonth);
+    Command c(connection_);
+    // Waits for the saves already writing into the month (the extension's lock).
+    c.SQL = {QStringLiteral("insert into accounts_dep.period_lock(year, month, closed_by) values (:y, :m, :who) "
+                            "on conflict (year, month) do nothing")};
+    c.setParam(QStringLiteral("y"), year);
+    c.setParam(QStringLiteral("m"), month);
+    c.setParam(QStringLiteral("who"), roleName(role));
+    c.exec();
+    return Result::ok();
+}
+
+Result PeriodStore::reopen(int month, int year, Role role) {
+    if (role != Role::Administrator) return Result::refuse(Status::Invalid, kAdminOnly);
+    if (year == 0 || month < 1 || month > 12) return Result::refuse(Status::Incomplete, kNoMonth);
+    Command c(connection_);
+    c.SQL = {QStringLiteral("delete from accounts_dep.period_lock where year = :y and month = :m")};
+    c.setParam(QStringLiteral("y"), year);
+    c.setParam(QStringLiteral("m"), month);
+    c.exec();
+    return Result::ok();
+}
+
+}  // namespace period

@@ -1,0 +1,60 @@
+#pragma once
+// Closed months (db/extension.sql, when the enterprise has installed it): whether the
+// extension is there, whether a month is closed, closing and reopening a month, and the
+// client fields the history records for every change made over this connection.
+#include "domain/result.h"
+#include "domain/session.h"
+
+#include <QDate>
+#include <QString>
+
+namespace period {
+
+// Looks for the extension on the connection and remembers the answer for installed().
+bool detect(const QString& connection = {});
+// The answer of the last detect(); false before any. Without the extension every
+// closed-month control stays hidden and nothing here touches the database.
+bool installed();
+
+// The role's name as the history records it ("Администратор").
+QString roleName(Role role);
+// This build's stamp as the history records it: "YYYYMMDD seconds".
+QString appVersion();
+
+// Names this client on its connection, so that the history's triggers record the role,
+// the workstation and the version with each change.
+void setClientFields(const QString& role, const QString& host, const QString& version,
+                     const QString& connection = {});
+
+// What sign-in does once the role is known: detect the extension and, with it, set
+// the client fields (the workstation is this machine's host name).
+void signIn(Role role, const QString& connection = {});
+
+// "ноябрь 2026"
+QString monthCaption(int month, int year);
+
+// The sentence of a closed month's banner.
+inline const QString kClosedBanner = QStringLiteral("Месяц закрыт");
+
+class PeriodStore {
+public:
+    explicit PeriodStore(QString connection = {});
+
+    // False without the extension, and for no month (year 0).
+    bool isClosed(int month, int year) const;
+    bool isClosed(const QDate& date) const {
+        return date.isValid() && isClosed(date.month(), date.year());
+    }
+    // "Закрыл: <кто>, DD.MM.YYYY HH:MI"; empty for an open month.
+    QString closedBy(int month, int year) const;
+
+    // Closing and reopening are the administrator's alone (role is the signed-in one);
+    // closing a closed month or reopening an open one changes nothing.
+    Result close(int month, int year, Role role);
+    Result reopen(int month, int year, Role role);
+
+private:
+    QString connection_;
+};
+
+}  // namespace period

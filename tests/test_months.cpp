@@ -1,0 +1,435 @@
+// Closed months and change history in the client, on the demo database with and
+// without db/extension.sql: the controls only with the extension; closing and
+// reopening from the timesheet by the administrator alone; a closed month's banner
+// and switched-off controls in the journal, the entry dialog, the timesheet and the
+// auxiliary work register; the database's refusal when the month was closed from
+// elsewhere meanwhile; a row's history window; the change report's pages.
+#include "auxwork/tform25.h"
+#include "core/datamodule.h"
+#include "core/forms.h"
+#include "core/historywindow.h"
+#include "domain/auxwork.h"
+#include "domain/entry_store.h"
+#include "domain/history.h"
+#include "domain/period.h"
+#include "journal/tform1.h"
+#include "journal/tform11.h"
+#include "papers/change_report.h"
+#include "reports/tform18.h"
+#include "support/testdb.h"
+#include "timesheet/tform19.h"
+
+#include <QProcess>
+#include <QSysInfo>
+#include <QtTest>
+
+namespace {
+const QString kDb = QStringLiteral("t_months");
+const QString kAdmin = QStringLiteral("9471");
+
+// psql as an administrator (or another workstation) runs it, outside the client.
+int psql(const QStringList& args, const QString& input = {}) {
+    QProcess p;
+    p.start(QStringLiteral("psql"),
+            QStringList{QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                        QStringLiteral("-d"), kDb} +
+                args);
+    if (!p.waitForStarted()) return -1;
+    p.write(input.toUtf8());
+    p.closeWriteChannel();
+    p.waitForFinished(120000);
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+QDate today() { return QDate::currentDate(); }
+
+QString closeSql(const QDate& d) {
+    return QStringLiteral("insert into accounts_dep.period_lock(year, month, closed_by) values (%1, %2, 'Бухгалтерия');\n")
+        .arg(d.year())
+        .arg(d.month());
+}
+
+// The demo database (entries and auxiliary work today), the extension installed or
+// not, signed in with the code.
+TForm1& start(bool extension, const QString& code = kAdmin) {
+    testdb::startApp(kDb, true);
+    if (extension) {
+        const int rc = psql({QStringLiteral("-f"), QStringLiteral(MIRN_SOURCE_DIR "/db/extension.sql")});
+        if (rc != 0) throw DbError(QStringLiteral("extension.sql failed"));
+    }
+    return signIn(code);
+}
+
+// The timesheet opened from the journal on today's month; returns it still set up.
+TForm19& openTimesheet(TForm1& f1) {
+    ModalScript modal;
+    f1.N11Click();
+    return forms::form<TForm19>();
+}
+
+TForm25& openRegister(TForm1& f1) {
+    ModalScript modal;
+    f1.Button5Click();
+    TForm25& f25 = forms::form<TForm25>();
+    f25.FormActivate();  // closed again by the opener; read the date once more
+    return f25;
+}
+
+entry::Record newRecord() {
+    const auto r = testdb::rows(QStringLiteral(
+        "select w_id, i_id, o_id from accounts_dep.smena where data = current_date order by id limit 1"));
+    entry::Record rec;
+    rec.w_id = toInt(r.at(0).at(0));
+    rec.i_id = toInt(r.at(0).at(1));
+    rec.o_id = toInt(r.at(0).at(2));
+    rec.cena = 2.5;
+    rec.kol_vo = 5;
+    rec.time = 2;
+    rec.date = QDate(2020, 1, 15);
+    rec.shift = 2;
+    return rec;
+}
+
+// The printed lines of a prepared report's page, one per band row (items of one row
+// share their top).
+QStringList pageLines(const rpt::PreparedReport& r, size_t page) {
+    QMap<int, QStringList> rows;
+    for (const rpt::PreparedItem& it : r.pages[page].items)
+        if (!it.isBand && !it.text.isEmpty()) rows[int(it.rect.top() * 10)] << it.text;
+    QStringList out;
+    for (const QStringList& l : rows) out << l.join(QLatin1Char('|'));
+    return out;
+}
+}  // namespace
+
+class TestMonths : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanupTestCase() { testdb::stopApp(); }
+
+    void detection_data() {
+        QTest::addColumn<bool>("extension");
+        QTest::newRow("without the extension") << false;
+        QTest::newRow("with the extension") << true;
+    }
+    // Without the extension nothing new shows; with it the history, the change report
+    // and the administrator's closing do.
+    void detection() {
+        QFETCH(bool, extension);
+        TForm1& f1 = start(extension);
+        QCOMPARE(period::installed(), extension);
+        QCOMPARE(f1.Button9->isHidden(), !extension);
+        QVERIFY(f1.MonthBanner->isHidden());
+        QVERIFY(f1.Button1->isEnabled());
+        TForm19& f19 = openTimesheet(f1);
+        QCOMPARE(f19.CloseMonthButton->isHidden(), !extension);
+        QVERIFY(f19.ReopenMonthButton->isHidden());
+        QVERIFY(f19.Button1->isEnabled());
+        QCOMPARE(openRegister(f1).Button9->isHidden(), !extension);
+        {
+            ModalScript modal;
+            f1.N10Click();
+        }
+        QCOMPARE(forms::form<TForm18>().ChangesButton->isHidden(), !extension);
+        // Nothing names the client where there is no history to record it.
+        QCOMPARE(testdb::scalar(QStringLiteral("select coalesce(current_setting('mirn.client_role', true), '')")).toString(),
+                 extension ? QStringLiteral("Администратор") : QString());
+    }
+
+    void closeReopen_data() {
+        QTest::addColumn<QList<QMessageBox::StandardButton>>("answers");
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("yes") << QList<QMessageBox::StandardButton>{QMessageBox::Yes} << true;
+        QTest::newRow("no") << QList<QMessageBox::StandardButton>{QMessageBox::No} << false;
+    }
+    // The administrator closes the month after the question naming it, and reopens it.
+    void closeReopen() {
+        QFETCH(QList<QMessageBox::StandardButton>, answers);
+        QFETCH(bool, closed);
+        TForm1& f1 = start(true);
+        TForm19& f19 = openTimesheet(f1);
+        const QString month = period::monthCaption(today().month(), today().year());
+        MessageLog log;
+        log.answers = answers;
+        f19.CloseMonthButton->click();
+        QCOMPARE(log.texts(), QStringList{QStringLiteral("Закрыть месяц %1?").arg(month)});
+        QCOMPARE(testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.period_lock")), closed ? 1 : 0);
+        QCOMPARE(f19.MonthBanner->isHidden(), !closed);
+        QCOMPARE(f19.Button1->isEnabled(), !closed);
+        QCOMPARE(f19.ReopenMonthButton->isHidden(), !closed);
+        QCOMPARE(f19.CloseMonthButton->isHidden(), closed);
+        if (!closed) return;
+        QCOMPARE(testdb::scalar(QStringLiteral("select closed_by from accounts_dep.period_lock")).toString(),
+                 QStringLiteral("Администратор"));
+
+        log.clear();
+        log.answers = {QMessageBox::Yes};
+        f19.ReopenMonthButton->click();
+        QCOMPARE(log.texts(), QStringList{QStringLiteral("Открыть месяц %1?").arg(month)});
+        QCOMPARE(testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.period_lock")), 0);
+        QVERIFY(f19.MonthBanner->isHidden());
+        QVERIFY(f19.Button1->isEnabled());
+    }
+
+    void othersCannot_data() {
+        QTest::addColumn<int>("role");
+        QTest::newRow("viewer") << int(Role::Viewer);
+        QTest::newRow("foremen") << int(Role::Foremen);
+        QTest::newRow("finished goods") << int(Role::FinishedGoods);
+    }
+    // Only the administrator closes or reopens a month, whatever window asks.
+    void othersCannot() {
+        QFETCH(int, role);
+        if (!period::installed()) start(true);
+        period::PeriodStore store;
+        QVERIFY(!store.close(11, 2026, Role(role)).saved());
+        testdb::exec(QStringLiteral("insert into accounts_dep.period_lock(year, month) values (2026, 10) on conflict do nothing"));
+        QVERIFY(!store.reopen(10, 2026, Role(role)).saved());
+        QCOMPARE(testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.period_lock where year = 2026")), 1);
+        QVERIFY(store.isClosed(10, 2026));
+        QVERIFY(!store.isClosed(11, 2026));
+    }
+
+    // A month closed from elsewhere: the journal, the entry dialog and the register
+    // mark it and switch their changes off; an open month's date switches them on.
+    void closedMonthDisables() {
+        TForm1& f1 = start(true);
+        QCOMPARE(psql({}, closeSql(today())), 0);
+        f1.Button8Click();  // re-reads; the date stays
+        f1.openShifts(f1.DateT->date());
+        QVERIFY(!f1.MonthBanner->isHidden());
+        QCOMPARE(f1.MonthBanner->text(), QStringLiteral("Месяц закрыт"));
+        for (QPushButton* b : {f1.Button1, f1.Button2, f1.Button3}) QVERIFY2(!b->isEnabled(), qPrintable(b->text()));
+        QVERIFY(f1.Button9->isEnabled());
+
+        // A double click would confirm the entry: it changes nothing.
+        const QString okBefore = testdb::scalar(QStringLiteral("select string_agg(ok, ',' order by id) from accounts_dep.smena where data = current_date")).toString();
+        f1.DBGrid2DblClick();
+        QCOMPARE(testdb::scalar(QStringLiteral("select string_agg(ok, ',' order by id) from accounts_dep.smena where data = current_date")).toString(), okBefore);
+
+        // The entry dialog's save follows its date.
+        TForm11& f11 = forms::form<TForm11>();
+        f11.DTimeP->setDate(today());
+        f11.FormActivate();
+        QVERIFY(!f11.Button1->isEnabled());
+        QVERIFY(!f11.MonthBanner->isHidden());
+        f11.DTimeP->setDate(today().addMonths(-1));
+        QVERIFY(f11.Button1->isEnabled());
+        QVERIFY(f11.MonthBanner->isHidden());
+
+        TForm25& f25 = openRegister(f1);
+        QVERIFY(!f25.MonthBanner->isHidden());
+        for (QPushButton* b : {f25.Button5, f25.Button6, f25.Button7}) QVERIFY2(!b->isEnabled(), qPrintable(b->text()));
+
+        // Another month's date: everything on again.
+        f1.DateT->setDate(today().addMonths(-1));
+        f1.DateTChange();
+        QVERIFY(f1.MonthBanner->isHidden());
+        for (QPushButton* b : {f1.Button1, f1.Button2, f1.Button3}) QVERIFY(b->isEnabled());
+        f25.DTPcker1->setDate(today().addMonths(-1));
+        QVERIFY(f25.MonthBanner->isHidden());
+        for (QPushButton* b : {f25.Button5, f25.Button6, f25.Button7}) QVERIFY(b->isEnabled());
+    }
+
+    // A role's restrictions outlive the closed month: reopening switches on only what
+    // the closing switched off.
+    void roleRestrictionsStay() {
+        TForm1& f1 = start(true, kForemenCode);
+        QVERIFY(!f1.Button2->isEnabled());
+        QCOMPARE(psql({}, closeSql(today())), 0);
+        f1.openShifts(today());
+        QVERIFY(!f1.Button1->isEnabled());
+        testdb::exec(QStringLiteral("delete from accounts_dep.period_lock"));
+        f1.openShifts(today());
+        QVERIFY(f1.Button1->isEnabled());
+        QVERIFY(!f1.Button2->isEnabled());
+        QVERIFY(!f1.Button3->isEnabled());
+    }
+
+    void refusedMidway_data() {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("journal delete") << QStringLiteral("delete");
+        QTest::newRow("journal confirm") << QStringLiteral("confirm");
+        QTest::newRow("register delete") << QStringLiteral("aux delete");
+        QTest::newRow("rebuild") << QStringLiteral("rebuild");
+    }
+    // The window still shows the month open; another workstation closes it before the
+    // change reaches the database: the trigger's sentence is shown, nothing is stored.
+    void refusedMidway() {
+        QFETCH(QString, what);
+        TForm1& f1 = start(true);
+        const QString month = period::monthCaption(today().month(), today().year());
+        const QString state = QStringLiteral(
+            "select (select count(*) || ':' || string_agg(ok, ',' order by id) from accounts_dep.smena where data >= date_trunc('month', current_date))"
+            " || '/' || (select count(*) from accounts_dep.fatigue) || '/' || (select count(*) from accounts_dep.change_log)"
+            " || '/' || (select coalesce(sum(coalesce(d1,0)+coalesce(d2,0)+coalesce(d10,0)), 0) from accounts_dep.h_tabel where year = extract(year from current_date) and month = extract(month from current_date))");
+        // The rebuild's month rows differ from the postings? Make them so: a stale row.
+        testdb::exec(QStringLiteral("update accounts_dep.h_tabel set d1 = coalesce(d1, 0) + 1 where year = extract(year from current_date) and month = extract(month from current_date)"));
+        const QString before = testdb::scalar(state).toString();
+        MessageLog log;
+        if (what == QLatin1String("delete")) {
+            log.answers = {QMessageBox::Yes};
+            QCOMPARE(psql({}, closeSql(today())), 0);
+            f1.Button3->click();
+        } else if (what == QLatin1String("confirm")) {
+            QCOMPARE(psql({}, closeSql(today())), 0);
+            f1.DBGrid2->dblClick();
+        } else if (what == QLatin1String("aux delete")) {
+            TForm25& f25 = openRegister(f1);
+            QVERIFY(!f25.fatigue.isEmpty());
+            QCOMPARE(psql({}, closeSql(today())), 0);
+            f25.Button7->click();
+        } else {
+            TForm19& f19 = openTimesheet(f1);
+            QVERIFY(f19.Button1->isEnabled());
+            QCOMPARE(psql({}, closeSql(today())), 0);
+            f19.Button1->click();
+        }
+        QCOMPARE(log.lastText(), QStringLiteral("Месяц закрыт: %1").arg(month));
+        QCOMPARE(testdb::scalar(state).toString(), before);
+    }
+
+    // A journal entry added, changed, confirmed and deleted, and an auxiliary work row
+    // added and changed: their history windows, newest first.
+    void historyWindow() {
+        TForm1& f1 = start(true);
+        entry::EntryStore store;
+        const entry::Record r = newRecord();
+        QCOMPARE(store.insert(r), entry::EntryStore::Outcome::Saved);
+        const int id = testdb::scalarInt(QStringLiteral("select max(id) from accounts_dep.smena"));
+        entry::Record changed = r;
+        changed.kol_vo = 7;
+        changed.time = 3;
+        QCOMPARE(store.update(id, changed, r.day()), entry::EntryStore::Outcome::Saved);
+        store.setConfirmation(id, QStringLiteral("ok"));
+        // From psql: no client fields.
+        QCOMPARE(psql({}, QStringLiteral("update accounts_dep.smena set brak = 1 where id = %1;\n").arg(id)), 0);
+        store.remove(id, changed.day());
+
+        const QList<history::Change> h = history::rowHistory(QStringLiteral("smena"), id);
+        QStringList actions;
+        for (const auto& c : h) actions << c.action;
+        QCOMPARE(actions, (QStringList{QStringLiteral("Удаление"), QStringLiteral("Изменение"), QStringLiteral("Подтверждение"),
+                                       QStringLiteral("Изменение"), QStringLiteral("Добавление")}));
+        for (int i : {0, 2, 3, 4}) {
+            QCOMPARE(h[i].role, QStringLiteral("Администратор"));
+            QCOMPARE(h[i].host, QSysInfo::machineHostName());
+            QCOMPARE(h[i].version, period::appVersion());
+        }
+        QVERIFY(h[1].role.isEmpty());
+        QVERIFY(h[1].host.isEmpty());
+
+        // The window: one row a change, newest first, the changed fields old -> new.
+        HistoryWindow w(QStringLiteral("История"), h);
+        QCOMPARE(w.Grid->rowCount(), 5);
+        const auto cell = [&w](int row, int col) { return w.Grid->item(row, col)->text(); };
+        QCOMPARE(cell(3, 4), QStringLiteral("Изменение"));
+        QCOMPARE(cell(3, 5), QStringLiteral("Кол-во: 5 → 7\nЧасы: 2 → 3"));
+        QCOMPARE(cell(2, 5), QStringLiteral("OK: no → ok"));
+        QCOMPARE(cell(1, 5), QStringLiteral("Брак: 0 → 1"));
+        QCOMPARE(cell(1, 2), QString());
+        QCOMPARE(cell(0, 2), QStringLiteral("Администратор"));
+        QCOMPARE(cell(0, 3), QSysInfo::machineHostName());
+        QVERIFY(cell(4, 5).contains(QStringLiteral("Дата:  → 15.01.2020")));
+        QVERIFY(cell(0, 5).contains(QStringLiteral("Кол-во: 7 → ")));
+        QVERIFY(QDateTime::fromString(cell(0, 0), QStringLiteral("dd.MM.yyyy HH:mm:ss")).isValid());
+
+        // From the journal: the selected entry's history.
+        f1.openShifts(today());
+        Query& q = dm().shiftQuery(1);
+        QVERIFY(!q.isEmpty());
+        const int shown = q.asInt(QStringLiteral("id"));
+        testdb::exec(QStringLiteral("update accounts_dep.smena set kol_vo = kol_vo + 1 where id = %1").arg(shown));
+        HistoryWindow* seen = nullptr;
+        int rows = -1;
+        QString fields;
+        {
+            ModalScript modal([&](QDialog* d) {
+                seen = qobject_cast<HistoryWindow*>(d);
+                if (seen) {
+                    rows = seen->Grid->rowCount();
+                    fields = seen->Grid->item(0, 5)->text();
+                }
+                return int(QDialog::Rejected);
+            });
+            f1.Button9->click();
+        }
+        QVERIFY(seen);
+        QCOMPARE(rows, 1);
+        QVERIFY(fields.startsWith(QStringLiteral("Кол-во: ")));
+
+        // An auxiliary work row from the register.
+        TForm25& f25 = openRegister(f1);
+        QVERIFY(!f25.fatigue.isEmpty());
+        const int aux = f25.fatigue.asInt(QStringLiteral("id"));
+        testdb::exec(QStringLiteral("update accounts_dep.fatigue set cnt = 6 where id = %1 and cnt <> 6").arg(aux));
+        testdb::exec(QStringLiteral("update accounts_dep.fatigue set cnt = 7 where id = %1").arg(aux));
+        {
+            ModalScript modal([&](QDialog* d) {
+                if (auto* hw = qobject_cast<HistoryWindow*>(d)) {
+                    rows = hw->Grid->rowCount();
+                    fields = hw->Grid->item(0, 5)->text();
+                }
+                return int(QDialog::Rejected);
+            });
+            f25.Button9->click();
+        }
+        QCOMPARE(fields, QStringLiteral("Кол-во: 6 → 7"));
+        QVERIFY(rows >= 1);
+    }
+
+    // The change report: a day heading, one line a change of entries and prices,
+    // auxiliary work left out, changes outside the period left out; the writer's role
+    // (the shared connection here), or its database user for a write from outside.
+    void changeReport() {
+        start(true);
+        entry::EntryStore store;
+        const entry::Record r = newRecord();
+        QCOMPARE(store.insert(r), entry::EntryStore::Outcome::Saved);
+        const int id = testdb::scalarInt(QStringLiteral("select max(id) from accounts_dep.smena"));
+        entry::Record changed = r;
+        changed.kol_vo = 9;
+        QCOMPARE(store.update(id, changed, r.day()), entry::EntryStore::Outcome::Saved);
+        testdb::exec(QStringLiteral("update accounts_dep.norm set price = price + 1 where id = (select min(id) from accounts_dep.norm)"));
+        testdb::exec(QStringLiteral("update accounts_dep.fatigue set cnt = cnt + 1 where id = (select min(id) from accounts_dep.fatigue)"));
+        // A change of the day before the period.
+        testdb::exec(QStringLiteral(
+            "update accounts_dep.change_log set at = at - interval '1 day' where id = (select min(id) from accounts_dep.change_log)"));
+
+        TForm18& f18 = forms::form<TForm18>();
+        f18.DTPicker1->setDate(today());
+        f18.DTPicker2->setDate(today().addDays(1));
+        {
+            ModalScript modal;
+            f18.ChangesButton->click();
+        }
+        const rpt::PreparedReport& rep = f18.ChangesReport;
+        QCOMPARE(rep.pages.size(), size_t(1));
+        const QStringList lines = pageLines(rep, 0);
+        const QString day = today().toString(QStringLiteral("dd.MM.yyyy"));
+        QCOMPARE(lines.value(0), QStringLiteral("Журнал изменений с %1 по %1").arg(day));
+        QCOMPARE(lines.value(1), QStringLiteral("Время|Что|Строка|Действие|Кто|Рабочее место|Изменения"));
+        QCOMPARE(lines.value(2), day);
+        // The insert moved to the day before; the update of the entry, then the norm.
+        QCOMPARE(lines.size(), 3 + 2 + 1);
+        const QString host = QSysInfo::machineHostName();
+        QVERIFY2(lines[3].endsWith(QStringLiteral("|Запись журнала|%1|Изменение|Администратор|%2|Кол-во: 5 → 9").arg(id).arg(host)),
+                 qPrintable(lines[3]));
+        QVERIFY2(lines[4].contains(QStringLiteral("|Норма|")) && lines[4].contains(QStringLiteral("|Изменение|Администратор|")) &&
+                     lines[4].contains(QStringLiteral("Цена: ")),
+                 qPrintable(lines[4]));
+        QVERIFY(lines[5].startsWith(QStringLiteral("Страница 1")));
+
+        // Both days: the insert under the day before, its values without empty ones.
+        const rpt::PreparedReport both = papers::changeReport(today().addDays(-1), today().addDays(1));
+        const QStringList all = pageLines(both, 0);
+        QCOMPARE(all.value(2), today().addDays(-1).toString(QStringLiteral("dd.MM.yyyy")));
+        QVERIFY2(all.value(3).contains(QStringLiteral("|Добавление|")) && all.value(3).contains(QStringLiteral("Кол-во: 5;")),
+                 qPrintable(all.value(3)));
+        QCOMPARE(all.value(4), day);
+    }
+};
+
+QTEST_MAIN(TestMonths)
+#include "test_months.moc"
