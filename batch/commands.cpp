@@ -7,6 +7,8 @@
 #include "domain/timesheet_rules.h"
 #include "domain/timesheet_service.h"
 #include "export/excel.h"
+#include "papers/change_report.h"
+#include "papers/earnings.h"
 #include "papers/layouts.h"
 #include "papers/price_list.h"
 #include "papers/timesheet_export.h"
@@ -60,6 +62,8 @@ const QList<OptionDef> kOptions = {
     {QStringLiteral("to"), QStringLiteral("ДД.ММ.ГГГГ"), QStringLiteral("конец периода (этот день в период не входит)")},
     {QStringLiteral("kind"), QStringLiteral("0|1"),
      QStringLiteral("вид продукции: 0 — готовая продукция, 1 — заготовки; без него — все")},
+    {QStringLiteral("worker"), QStringLiteral("НОМЕР"),
+     QStringLiteral("расчётный листок одного работника (номер из справочника работников); без него — всех")},
     {QStringLiteral("pdf"), QStringLiteral("ФАЙЛ"), QStringLiteral("куда записать PDF")},
     {QStringLiteral("xlsx"), QStringLiteral("ФАЙЛ"), QStringLiteral("куда записать книгу Excel (.xlsx)")},
     {QStringLiteral("db"), QStringLiteral("БАЗА"), QStringLiteral("имя базы данных (по умолчанию mirn_erp)")},
@@ -118,6 +122,16 @@ public:
             throw UsageError{QStringLiteral("вид продукции --kind должен быть 0 или 1, а не «%1»").arg(k)};
         return k.toInt();
     }
+    // The worker of an earnings statement: 0 for every worker.
+    int worker() const {
+        if (!has(QStringLiteral("worker"))) return 0;
+        bool ok = false;
+        const int id = value(QStringLiteral("worker")).toInt(&ok);
+        if (!ok || id <= 0)
+            throw UsageError{QStringLiteral("номер работника --worker должен быть целым числом больше 0, а не «%1»")
+                                 .arg(value(QStringLiteral("worker")))};
+        return id;
+    }
     QString file(const QString& name) const {
         const QString f = value(name);
         if (f.isEmpty()) throw UsageError{QStringLiteral("у параметра --%1 не указан файл").arg(name)};
@@ -131,8 +145,8 @@ private:
 
 // ------------------------------------------------------------------ connection
 
-// Where the batch connects: the client's rules (connection::params: command line, then
-// PGHOST, PGPORT, PGUSER, PGPASSWORD). The one place to plug the settings file into.
+// Where the batch connects: the client's rules (command line, PG* variables, the user's
+// and the system's settings files, built-in values).
 connection::Params connectionParams(const Args& a) {
     const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     QString db = a.value(QStringLiteral("db"));
@@ -141,7 +155,8 @@ connection::Params connectionParams(const Args& a) {
     // come alone.
     if (!db.isEmpty() && server.isEmpty()) server = env.value(QStringLiteral("PGHOST"), connection::kDefaultServer);
     if (db.isEmpty() && !server.isEmpty()) db = connection::kDefaultDatabase;
-    return connection::params(db, server, env);
+    return connection::resolve(connection::CommandLine{db, server}, env, connection::userSettingsFile(env),
+                               connection::systemSettingsFiles(env));
 }
 
 void connect(const Args& a) {
@@ -199,6 +214,7 @@ struct ReportRequest {
     QDate from, to;  // [from, to)
     int kind = -1;   // product kind filter, -1 all
     QString pdf;
+    int worker = 0;  // the earnings statement's worker, 0 all
 };
 
 // A production report as the summary reports window runs it: period parameters, the
@@ -237,6 +253,15 @@ const QList<ReportKind>& reportKinds() {
          productionReport<TForm20>(QStringLiteral("   Детальный отчет по рабочим за период с "))},
         {QStringLiteral("detail-products"), QStringLiteral("детальный отчет по продукции"),
          productionReport<TForm21>(QStringLiteral("   Детальный отчет по продукции за период с "))},
+        {QStringLiteral("earnings"), QStringLiteral("расчётные листки (--worker НОМЕР — одного работника)"),
+         [](const ReportRequest& r) {
+             savePdf(papers::earningsStatement(r.from, r.to, r.worker), r.pdf,
+                     QStringLiteral("Расчётный листок ") + papers::EarningsLayout::periodText(r.from, r.to));
+         }},
+        {QStringLiteral("changes"), QStringLiteral("журнал изменений смен и расценок (нужно расширение базы)"),
+         [](const ReportRequest& r) {
+             savePdf(papers::changeReport(r.from, r.to), r.pdf, QStringLiteral("Журнал изменений"));
+         }},
     };
     return kinds;
 }
@@ -267,10 +292,12 @@ int cmdReport(const Args& a) {
         if (k.name == name) kind = &k;
     if (!kind)
         throw UsageError{QStringLiteral("нет отчета «%1»; есть: %2").arg(name, reportKindNames().join(QStringLiteral(", ")))};
+    const bool earnings = name == QLatin1String("earnings"), production = !earnings && name != QLatin1String("changes");
     a.allow(QStringLiteral("report ") + name, {QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("pdf")},
-            {QStringLiteral("kind")});
+            production ? QStringList{QStringLiteral("kind")}
+                       : earnings ? QStringList{QStringLiteral("worker")} : QStringList{});
     const ReportRequest r{a.date(QStringLiteral("from")), a.date(QStringLiteral("to")), a.kind(),
-                          a.file(QStringLiteral("pdf"))};
+                          a.file(QStringLiteral("pdf")), a.worker()};
     connect(a);
     kind->print(r);
     return kDone;

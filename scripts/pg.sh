@@ -16,8 +16,8 @@ BIN=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
 as_pg() { if [ "$(id -u)" -eq 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi; }
 
 free_port() {
-  local p
-  for p in $(seq 55432 55532); do
+  local p first=$((55432 + RANDOM % 400))
+  for p in $(seq "$first" 55999) $(seq 55432 "$first"); do
     (exec 3<>/dev/tcp/127.0.0.1/$p) 2>/dev/null && continue
     echo "$p"; return 0
   done
@@ -32,11 +32,17 @@ case "$cmd" in
 start)
   rm -rf "$dir"; mkdir -p "$dir"
   [ "$(id -u)" -eq 0 ] && chown postgres: "$dir"
-  port=$(free_port)
   as_pg "$BIN/initdb" -D "$dir/data" -U postgres --locale=C.UTF-8 -E UTF8 \
         --auth-local=trust --auth-host=scram-sha-256 >"$dir/initdb.log" 2>&1
-  as_pg "$BIN/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-        -o "$(server_opts "$port")" start >/dev/null
+  # Clusters started at the same moment (tests running side by side) may pick the same
+  # free port: the loser tries another.
+  for try in 1 2 3 4 5; do
+    port=$(free_port)
+    as_pg "$BIN/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+          -o "$(server_opts "$port")" start >/dev/null && break
+    [ "$try" -lt 5 ] || { cat "$dir/server.log" >&2; exit 1; }
+    sleep 0.$((RANDOM % 9 + 1))
+  done
   as_pg "$BIN/psql" -h "$dir" -p "$port" -U postgres -d postgres -qAt -v ON_ERROR_STOP=1 \
         -c "create role sys login createdb password 'wubalem'" \
         -c "grant pg_signal_backend to sys" >/dev/null

@@ -290,6 +290,30 @@ private slots:
         }
     }
 
+    // One worker's earnings statement: its period total is the worker's entries plus
+    // auxiliary work, as the test's own SQL adds them up.
+    void earningsStatement() {
+        const QString period = QStringLiteral("data>='%1' and data<'%2'").arg(iso(from_), iso(to_));
+        const QList<QVariantList> top = testdb::rows(
+            QStringLiteral("select w_id, round(sum(((kol_vo-brak)*cena)::numeric), 2)::text from accounts_dep.smena "
+                           "where ") + period + QStringLiteral(" group by w_id order by count(*) desc limit 1"));
+        QVERIFY(!top.isEmpty());
+        const QString worker = top[0][0].toString();
+        const QString pdf = dir_.filePath(QStringLiteral("earnings.pdf"));
+        const Run r = batch(withDb({QStringLiteral("report"), QStringLiteral("earnings"), QStringLiteral("--from"),
+                                    dmy(from_), QStringLiteral("--to"), dmy(to_), QStringLiteral("--worker"), worker,
+                                    QStringLiteral("--pdf"), pdf}));
+        QVERIFY2(r.code == 0, qPrintable(describe(r)));
+        const QString text = pdfText(pdf);
+        QVERIFY2(text.contains(QStringLiteral("Расчётный листок")), qPrintable(text.left(300)));
+        QVERIFY2(text.contains(top[0][1].toString()), qPrintable(top[0][1].toString() + QStringLiteral(" not in: ") + text.right(600)));
+        // --worker belongs to the earnings statement only.
+        QCOMPARE(batch(withDb({QStringLiteral("report"), QStringLiteral("workers"), QStringLiteral("--from"), dmy(from_),
+                               QStringLiteral("--to"), dmy(to_), QStringLiteral("--worker"), worker,
+                               QStringLiteral("--pdf"), pdf})).code,
+                 2);
+    }
+
     // ---------------------------------------------------------------- timesheet
 
     void timesheet_data() {

@@ -102,9 +102,13 @@ QString footer(int n, int m) {
 
 // The worker's subtotal line of a report by workers, run from the window.
 QString workerSubtotal(QPushButton* button, const reports::ReportLayout& layout, const QString& fio) {
-    ModalScript modal;
+    // The window lets the pages go once its preview closes: read them while it shows.
+    QStringList l;
+    ModalScript modal([&](QDialog*) {
+        l = lines(layout.prepared);
+        return int(QDialog::Rejected);
+    });
     button->click();
-    const QStringList l = lines(layout.prepared);
     const qsizetype at = l.indexOf(QStringLiteral("fio: ") + fio);
     if (at < 0) return QStringLiteral("<no %1>").arg(fio);
     for (qsizetype i = at + 1; i < l.size(); ++i)
