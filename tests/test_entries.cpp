@@ -1006,6 +1006,36 @@ private slots:
         QCOMPARE(testdb::scalarInt("select count(*) from accounts_dep.h_tabel"), 0);
     }
 
+    // Numbers past what the columns and the month's sums carry never reach the database.
+    void numbersOutOfRangeAreRefused_data() {
+        QTest::addColumn<QString>("qty");
+        QTest::addColumn<QString>("hours");
+        QTest::addColumn<QString>("colour");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("quantity that breaks the month") << "99999999" << "2" << "3" << "Кол-во";
+        QTest::newRow("hours past a day") << "5" << "25" << "3" << "Время";
+        QTest::newRow("colour past four digits") << "5" << "2" << "10000" << "Цвет";
+    }
+    void numbersOutOfRangeAreRefused() {
+        QFETCH(QString, qty);
+        QFETCH(QString, hours);
+        QFETCH(QString, colour);
+        QFETCH(QString, field);
+        MessageLog log;
+        TForm11& f = forms::form<TForm11>();
+        f.Tag = 1;
+        f.setResult(0);
+        fill(f, kIvanovPaint, qty, "0", hours, colour);
+        f.Button1->click();
+        QCOMPARE(log.messages.size(), 1);
+        QVERIFY2(log.lastText().contains(QLatin1Char('"') + field + QLatin1Char('"')) &&
+                     log.lastText().contains(QStringLiteral(" до ")),
+                 qPrintable(log.lastText()));
+        QCOMPARE(f.result(), 0);
+        QCOMPARE(entries(), 0);
+        QCOMPARE(testdb::scalarInt("select count(*) from accounts_dep.h_tabel"), 0);
+    }
+
     // The statement texts are the ones the database is known to take.
     void statementTexts() {
         entry::Record r = record(kIvanovCut, 8, 5, kDay);

@@ -156,6 +156,41 @@ private slots:
         QCOMPARE(rows[0][5].toString(), QStringLiteral("НВ-7"));
     }
 
+    // A mass pasted past the key rule: nothing but a number in its range is stored.
+    void pastedMassIsRefused_data() {
+        QTest::addColumn<QString>("pasted");
+        QTest::newRow("not a number") << "NaN";
+        QTest::newRow("negative") << "-5";
+        QTest::newRow("exponent") << "1e5";
+        QTest::newRow("too heavy") << "2000000";
+    }
+    void pastedMassIsRefused() {
+        QFETCH(QString, pasted);
+        ListScript<TForm3> modal;
+        MessageLog log;
+        int result = -1;
+        withProductsList(
+            [&](TForm3& f3) {
+                modal.onChild = ([&](QDialog* d) {
+                    auto* ed = qobject_cast<TForm7*>(d);
+                    if (!ed) return int(QDialog::Rejected);
+                    ed->Edit1->setText(QStringLiteral("НВ-8"));
+                    ed->Edit2->setText(pasted);  // as pasted: setText passes no key rule
+                    ed->cb_item->setKeyValue(501);
+                    ed->Button1Click();
+                    result = ed->result();
+                    return int(QDialog::Rejected);
+                });
+                f3.Button1Click();
+            },
+            modal);
+        QCOMPARE(result, 0);  // the editor stays open
+        QCOMPARE(log.messages.size(), 1);
+        QVERIFY2(log.lastText().contains(QStringLiteral("\"Масса\"")) && log.lastText().contains(QStringLiteral(" до ")),
+                 qPrintable(log.lastText()));
+        QCOMPARE(count(QStringLiteral("select count(*) from cmn_gds_and_srv.gds_and_srv where s_caption='НВ-8'")), 0);
+    }
+
     void massKeyRule_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
