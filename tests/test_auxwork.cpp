@@ -245,6 +245,8 @@ private slots:
         QTest::newRow("no worker") << 0 << 3 << "8" << kAllFields;
         QTest::newRow("no hours") << 2 << 3 << "0" << "Нужно завести количество!";
         QTest::newRow("empty hours") << 2 << 3 << "" << "\"\" не является целым числом";
+        QTest::newRow("hours past a day") << 2 << 3 << "25"
+                                          << "В поле \"Часы\" допустимо целое число от 0 до 24, а не \"25\"!";
     }
     void saveRefusals() {
         QFETCH(int, worker);
