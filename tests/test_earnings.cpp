@@ -6,6 +6,7 @@
 #include "papers/layouts.h"
 #include "reports/tform18.h"
 #include "support/testdb.h"
+#include "support/report_lines.h"
 
 #include <QPrintPreviewDialog>
 #include <QProcess>
@@ -59,30 +60,6 @@ void loadFixture() {
 }
 
 const QDate kFrom(2024, 3, 1), kTo(2024, 4, 1);
-
-// The printed lines of some pages, one per row of a band: "band: text|text|…".
-QStringList lines(const rpt::PreparedReport& r, int first = 0, int last = -1) {
-    QStringList out;
-    if (last < 0) last = int(r.pages.size()) - 1;
-    for (int p = first; p <= last; ++p) {
-        QString band;
-        double top = -1;
-        for (const rpt::PreparedItem& it : r.pages[size_t(p)].items) {
-            if (it.isBand) {
-                band.clear();
-                continue;
-            }
-            if (it.band != band || std::abs(it.rect.top() - top) > 1.0) {
-                out << it.band + QStringLiteral(": ") + it.text;
-                band = it.band;
-                top = it.rect.top();
-            } else {
-                out.last() += QLatin1Char('|') + it.text;
-            }
-        }
-    }
-    return out;
-}
 
 // Texts of the items of one named element, page after page.
 QStringList texts(const rpt::PreparedReport& r, const QString& element) {

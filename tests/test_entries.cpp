@@ -731,7 +731,7 @@ private slots:
         // While the refusal is on the screen no lock of the save is held any more.
         int locksDuringMessage = -1;
         ui::testing::setMessageHook([&](const ui::Message&) {
-            locksDuringMessage = testdb::scalarInt("select count(*) from pg_locks where locktype='advisory' and database=(select oid from pg_database where datname=current_database())");
+            locksDuringMessage = testdb::advisoryLocks();
             return QMessageBox::Ok;
         });
         QVERIFY(!saveNew(kIvanovPaint, "6", "1", "1", "3"));
@@ -947,7 +947,7 @@ private slots:
         first.afterCheck = [&] {
             other = std::thread([&] { second.save(record(kIvanovCut, 1, 3, secondDate)); });
             for (int i = 0; i < 500 && !second.done; ++i) {
-                if (testdb::scalarInt("select count(*) from pg_locks where locktype='advisory' and database=(select oid from pg_database where datname=current_database()) and not granted") > 0) {
+                if (testdb::advisoryLocks(true) > 0) {
                     secondWaited = true;
                     break;
                 }

@@ -189,7 +189,7 @@ private slots:
                 deleted = true;
             });
             for (int i = 0; i < 250 && !deleted; ++i) {
-                if (testdb::scalarInt("select count(*) from pg_locks where locktype='advisory' and database=(select oid from pg_database where datname=current_database()) and not granted") > 0) {
+                if (testdb::advisoryLocks(true) > 0) {
                     deleterWaited = true;
                     break;
                 }

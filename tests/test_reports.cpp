@@ -7,6 +7,7 @@
 #include "papers/layouts.h"
 #include "reports/tform18.h"
 #include "support/testdb.h"
+#include "support/report_lines.h"
 
 #include <QPrintPreviewDialog>
 #include <QProcess>
@@ -51,30 +52,6 @@ void loadFixture() {
 }
 
 const QDate kFrom(2024, 3, 1), kTo(2024, 4, 1);
-
-// The printed lines of a prepared report, one per row of a band (items less than 1 mm
-// apart in height make one row): "band: text|text|…".
-QStringList lines(const rpt::PreparedReport& r) {
-    QStringList out;
-    for (size_t p = 0; p < r.pages.size(); ++p) {
-        QString band;
-        double top = -1;
-        for (const rpt::PreparedItem& it : r.pages[p].items) {
-            if (it.isBand) {
-                band.clear();
-                continue;
-            }
-            if (it.band != band || std::abs(it.rect.top() - top) > 1.0) {
-                out << it.band + QStringLiteral(": ") + it.text;
-                band = it.band;
-                top = it.rect.top();
-            } else {
-                out.last() += QLatin1Char('|') + it.text;
-            }
-        }
-    }
-    return out;
-}
 
 // Rows of one group that tie on the query's sort order come in any order: sort each
 // run of detail lines, keep everything else where it is.

@@ -7,6 +7,7 @@
 #include "papers/layouts.h"
 #include "domain/timesheet_service.h"
 #include "support/testdb.h"
+#include "support/report_lines.h"
 #include "timesheet/timesheet.h"
 #include "timesheet/tform19.h"
 
@@ -89,27 +90,6 @@ QList<int> redDays(const TForm19& f) {
 QStringList column(const Query& q, const QString& field) {
     QStringList out;
     for (int r = 0; r < q.recordCount(); ++r) out << q.value(r, field).toString();
-    return out;
-}
-
-// The printed rows of a prepared page: "band: text|text|…".
-QStringList pageLines(const rpt::PreparedPage& page) {
-    QStringList out;
-    QString band;
-    double top = -1;
-    for (const rpt::PreparedItem& it : page.items) {
-        if (it.isBand) {
-            band.clear();
-            continue;
-        }
-        if (it.band != band || std::abs(it.rect.top() - top) > 1.0) {
-            out << it.band + QStringLiteral(": ") + it.text;
-            band = it.band;
-            top = it.rect.top();
-        } else {
-            out.last() += QLatin1Char('|') + it.text;
-        }
-    }
     return out;
 }
 

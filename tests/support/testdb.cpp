@@ -91,6 +91,12 @@ QVariant scalar(const QString& sql) {
 
 int scalarInt(const QString& sql) { return toInt(scalar(sql)); }
 
+int advisoryLocks(bool waitingOnly) {
+    return scalarInt(QStringLiteral("select count(*) from pg_locks where locktype='advisory' and database=(select oid "
+                                    "from pg_database where datname=current_database())") +
+                     (waitingOnly ? QStringLiteral(" and not granted") : QString()));
+}
+
 QList<QVariantList> rows(const QString& sql) {
     Query q;
     q.SQL = QStringList{sql};

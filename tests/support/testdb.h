@@ -33,6 +33,10 @@ QVariant scalar(const QString& sql);
 int scalarInt(const QString& sql);
 QList<QVariantList> rows(const QString& sql);
 
+// Advisory locks in this test's own database (others run side by side), or only the
+// ones a session is waiting for.
+int advisoryLocks(bool waitingOnly = false);
+
 }  // namespace testdb
 
 class TForm1;

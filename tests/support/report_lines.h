@@ -1,0 +1,36 @@
+#pragma once
+// Prepared report pages as text, for comparing with what a layout should print.
+#include "reports/engine/engine.h"
+
+#include <QStringList>
+#include <cmath>
+
+// The printed rows of a prepared page, one per row of a band (items less than 1 mm
+// apart in height make one row): "band: text|text|…".
+inline QStringList pageLines(const rpt::PreparedPage& page) {
+    QStringList out;
+    QString band;
+    double top = -1;
+    for (const rpt::PreparedItem& it : page.items) {
+        if (it.isBand) {
+            band.clear();
+            continue;
+        }
+        if (it.band != band || std::abs(it.rect.top() - top) > 1.0) {
+            out << it.band + QStringLiteral(": ") + it.text;
+            band = it.band;
+            top = it.rect.top();
+        } else {
+            out.last() += QLatin1Char('|') + it.text;
+        }
+    }
+    return out;
+}
+
+// The printed rows of pages first to last (-1: the last page) of a prepared report.
+inline QStringList lines(const rpt::PreparedReport& r, int first = 0, int last = -1) {
+    QStringList out;
+    if (last < 0) last = int(r.pages.size()) - 1;
+    for (int p = first; p <= last; ++p) out << pageLines(r.pages[size_t(p)]);
+    return out;
+}
