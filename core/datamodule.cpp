@@ -59,16 +59,6 @@ bool TDataModule6::CheckExists(const QString& sql, const QString& message, const
     return false;
 }
 
-int TDataModule6::scalarInt(const QString& sql) {
-    Control.close();
-    Control.clearParams();
-    Control.SQL = QStringList{sql};
-    Control.open();
-    const int v = Control.isEmpty() ? 0 : toInt(Control.value(0, 0));
-    Control.close();
-    return v;
-}
-
 QString TDataModule6::NormalizeDecimal(const QString& text) const {
     int pos = text.indexOf(QLatin1Char(','));
     if (pos < 0) pos = text.indexOf(QLatin1Char('.'));

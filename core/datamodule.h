@@ -32,10 +32,6 @@ public:
     // Replaces the first "," (or, if none, the first ".") by DecimalDelim.
     QString NormalizeDecimal(const QString& text) const;
 
-    // Runs a one-row, one-column query through Control and returns the value
-    // (0 when it yields no row).
-    int scalarInt(const QString& sql);
-
     static TDataModule6* instance() { return instance_; }
 
 private:

@@ -81,6 +81,15 @@ int EntryStore::count(const QString& text) const {
     return q.isEmpty() ? 0 : toInt(q.value(0, 0));
 }
 
+std::optional<QString> EntryStore::monthAmountRefusal(const Record& r) const {
+    Query amount(connection_);
+    amount.setText(sql::monthAmount(r));
+    amount.open();
+    const double month = toDouble(amount.value(0, 0));
+    if (std::abs(month) > limits::kMonthAmountMax) return limits::amountMessage(month);
+    return std::nullopt;
+}
+
 namespace {
 // Refused after the rollback, so that no lock is held while the user reads the message.
 struct Refused {
@@ -102,11 +111,7 @@ EntryStore::Outcome EntryStore::insert(const Record& r) {
         Command c(connection_);
         c.setText(sql::insert(r, QDate::currentDate()));
         c.exec();
-        Query amount(connection_);
-        amount.setText(sql::monthAmount(r));
-        amount.open();
-        const double month = toDouble(amount.value(0, 0));
-        if (std::abs(month) > limits::kMonthAmountMax) throw Refused{Outcome::Invalid, limits::amountMessage(month)};
+        if (auto refusal = monthAmountRefusal(r)) throw Refused{Outcome::Invalid, *refusal};
         timesheet_.postDay(r.day(), true);
         t.commit();
         return Outcome::Saved;
@@ -129,11 +134,7 @@ EntryStore::Outcome EntryStore::update(int id, const Record& r, const Day& previ
         Command c(connection_);
         c.setText(sql::update(id, r, QDate::currentDate()));
         c.exec();
-        Query amount(connection_);
-        amount.setText(sql::monthAmount(r));
-        amount.open();
-        const double month = toDouble(amount.value(0, 0));
-        if (std::abs(month) > limits::kMonthAmountMax) throw Refused{Outcome::Invalid, limits::amountMessage(month)};
+        if (auto refusal = monthAmountRefusal(r)) throw Refused{Outcome::Invalid, *refusal};
         timesheet_.postDay(r.day(), true);
         // The day the entry left would otherwise keep its hours.
         if (!(previous == r.day())) timesheet_.postDay(previous, false);

@@ -74,6 +74,9 @@ public:
 
 private:
     int count(const QString& sql) const;
+    // The refusal when the worker's month, with this entry stored, would no longer fit
+    // the month's sums.
+    std::optional<QString> monthAmountRefusal(const Record& r) const;
     QString connection_;
     timesheet::Service timesheet_;
     QString refusal_;
