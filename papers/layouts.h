@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 namespace reports {
 
 // The rows of an open query that pass its filter, as the report engine walks them.
@@ -49,6 +51,9 @@ public:
 
     // Lays out every page from the rows of the open query that pass its filter.
     const rpt::PreparedReport& Prepare();
+    // The same, page by page as a preview asks for them; the query must stay open while
+    // it lives.
+    std::unique_ptr<rpt::LazyReport> PrepareLazily();
 
 protected:
     QStringList decimalFields_;

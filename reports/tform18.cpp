@@ -152,17 +152,17 @@ void TForm18::runReport(reports::ReportLayout& layout, bool closeFirst, const QS
     q.setParam(QStringLiteral("data2"), d2);
     reports::applyKindFilter(q, RadioGroup1->itemIndex());
     const CloseAfter closer(q);
+    std::unique_ptr<rpt::LazyReport> pages;
     {
         ui::BusyCursor busy;
         q.open();
         const QString title = titlePrefix + d1.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" по ") +
                               d2.toString(QStringLiteral("dd.MM.yyyy"));
         layout.QuickRep1.setCaption(QStringLiteral("QRLabel1"), title);
-        layout.Prepare();
+        // Laid out as the preview turns to them; the pages go when the preview closes.
+        pages = layout.PrepareLazily();
     }
-    rpt::showPreview(layout.prepared, this, layout.QuickRep1.element(QStringLiteral("QRLabel1")).text);
-    // A big report's pages hold tens of megabytes: let them go once the preview has closed.
-    layout.prepared = rpt::PreparedReport{};
+    rpt::showPreview(*pages, this, layout.QuickRep1.element(QStringLiteral("QRLabel1")).text);
 }
 
 void TForm18::Button4Click() {
@@ -204,21 +204,22 @@ void TForm18::Button7Click() {
     q.setParam(QStringLiteral("data2"), d2);
     q.setParam(QStringLiteral("worker"), CBWorker->currentData().toInt());
     const CloseAfter closer(q);
+    std::unique_ptr<rpt::LazyReport> pages;
     {
         ui::BusyCursor busy;
         q.open();
         layout.QuickRep1.setCaption(QStringLiteral("period"), papers::EarningsLayout::periodText(d1, d2));
-        layout.Prepare();
+        pages = layout.PrepareLazily();
     }
-    rpt::showPreview(layout.prepared, this,
-                     QStringLiteral("Расчётный листок ") + papers::EarningsLayout::periodText(d1, d2));
+    rpt::showPreview(*pages, this, QStringLiteral("Расчётный листок ") + papers::EarningsLayout::periodText(d1, d2));
 }
 
 void TForm18::ChangesButtonClick() {
     const QDate d1 = DTPicker1->date(), d2 = DTPicker2->date();
+    rpt::PreparedReport report;
     {
         ui::BusyCursor busy;
-        ChangesReport = papers::changeReport(d1, d2);
+        report = papers::changeReport(d1, d2);
     }
-    rpt::showPreview(ChangesReport, this, QStringLiteral("Журнал изменений"));
+    rpt::showPreview(report, this, QStringLiteral("Журнал изменений"));
 }

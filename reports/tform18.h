@@ -60,7 +60,6 @@ public:
     QPushButton* Button6;              // "Excel (0 из 0)"
     QPushButton* Button5;              // "Выход"
     QPushButton* ChangesButton;        // "Журнал изменений" (with the closed months extension only)
-    rpt::PreparedReport ChangesReport; // the pages of the last change report
     Query XLS_Rep;                     // data of the spreadsheet report
     QComboBox* CBWorker;               // the earnings statement's worker: "Все" (data 0) or one
     QPushButton* Button7;              // "Расчётный листок"

@@ -190,6 +190,32 @@ VectorDataSource timesheetRows(int workers) {
     return src;
 }
 
+// Many workers, three products each, for reports of many pages.
+VectorDataSource manyWorkersRows(int workers) {
+    VectorDataSource src({QStringLiteral("fio"), QStringLiteral("kolvo"), QStringLiteral("summa"), QStringLiteral("vid"),
+                          QStringLiteral("nom"), QStringLiteral("naimen"), QStringLiteral("color")});
+    for (int w = 0; w < workers; ++w)
+        for (int p = 0; p < 3; ++p)
+            for (int op = 0; op < 1 + (w + p) % 4; ++op)
+                src.addRow({QStringLiteral("Работник %1").arg(w, 3, 10, QLatin1Char('0')), QString::number(op + 1),
+                            QStringLiteral("%1.25").arg(w + op), QStringLiteral("Операция %1").arg(op),
+                            QStringLiteral("Изделие %1").arg(p), p % 2, op});
+    return src;
+}
+
+// Everything a prepared item carries that shows on paper.
+QStringList itemsOf(const PreparedReport& r) {
+    QStringList out;
+    for (size_t p = 0; p < r.pages.size(); ++p)
+        for (const PreparedItem& it : r.pages[p].items)
+            out << QStringLiteral("%1 %2 %3,%4 %5x%6 %7 %8 %9")
+                       .arg(p)
+                       .arg(it.band, QString::number(it.rect.left()), QString::number(it.rect.top()),
+                            QString::number(it.rect.width()), QString::number(it.rect.height()), it.element, it.text)
+                       .arg(it.isBand);
+    return out;
+}
+
 }  // namespace
 
 class TestEnginePrepare : public QObject {
@@ -404,6 +430,50 @@ private slots:
             for (const PreparedItem& it : items) details += it.band == QLatin1String("detail");
         }
         QCOMPARE(details, rowsA + rowsB);  // nothing lost or doubled by the breaks
+    }
+
+    // A report laid out page by page, as the preview asks for its pages, prints the same
+    // pages as one laid out at once; its page count is known before the pages are.
+    void layingOutPageByPageGivesTheSamePages_data() {
+        QTest::addColumn<int>("shape");
+        QTest::addColumn<int>("size");
+        QTest::newRow("groups and sums") << 0 << 60;
+        QTest::newRow("a page per worker") << 1 << 12;
+        QTest::newRow("heading on every page") << 2 << 200;
+        QTest::newRow("no rows") << 0 << 0;
+    }
+    void layingOutPageByPageGivesTheSamePages() {
+        QFETCH(int, shape);
+        QFETCH(int, size);
+        ReportDef d = shape == 2 ? timesheetReport(true) : workersReport();
+        d.pageFooter.elements.back().text = QStringLiteral("стр. %1 из %2");
+        if (shape == 1) d.groups[1].newPage = true;
+        const VectorDataSource src = shape == 2 ? timesheetRows(size) : manyWorkersRows(size);
+        const PreparedReport whole = prepare(d, src);
+        QVERIFY(whole.pages.size() >= (size > 0 ? 3u : 1u));
+
+        LazyReport lazy(d, src);
+        QCOMPARE(lazy.pageCount(), int(whole.pages.size()));
+        const PreparedReport& first = lazy.pagesThrough(0);
+        if (size > 0) QVERIFY2(lazy.laidOutPages() < lazy.pageCount(), "the first page took the whole report");
+        QCOMPARE(first.pages[0].items.back().text,
+                 QStringLiteral("стр. 1 из %1").arg(whole.pages.size()));
+        const int middle = lazy.pageCount() / 2;
+        QVERIFY(lazy.laidOutPages() <= middle || lazy.pageCount() < 3);
+        lazy.pagesThrough(middle);
+        QVERIFY(lazy.laidOutPages() > middle);
+        QCOMPARE(itemsOf(lazy.complete()), itemsOf(whole));
+        QCOMPARE(lazy.laidOutPages(), lazy.pageCount());
+    }
+
+    // A value that cannot be summed stops the layout where it is reached, as prepare() does.
+    void layingOutPageByPageRefusesWhatIsNotANumber() {
+        ReportDef d = workersReport();
+        VectorDataSource src = manyWorkersRows(40);
+        src.addRow({QStringLiteral("Я"), QStringLiteral("много"), 1, QString(), QString(), 0, 0});
+        LazyReport lazy(d, src);
+        lazy.pagesThrough(0);  // the first page lies before the bad row
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, lazy.complete());
     }
 
     void resetAfterPrintVersusRunningTotals() {

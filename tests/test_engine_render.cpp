@@ -8,8 +8,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -290,13 +288,10 @@ private slots:
                 fd->selectFile(path);
                 return int(QDialog::Accepted);
             }
-            auto* preview = qobject_cast<QPrintPreviewDialog*>(dlg);
+            auto* preview = qobject_cast<PagedPreview*>(dlg);
             if (!preview) return -1;
             windowTitle = preview->windowTitle();
-            auto* widget = preview->findChild<QPrintPreviewWidget*>();
-            if (!widget) return -2;
-            widget->updatePreview();
-            previewPages = widget->pageCount();
+            previewPages = preview->pageCount();
             for (QAction* a : preview->findChildren<QAction*>())
                 if (a->text() == QStringLiteral("Сохранить в PDF")) a->trigger();
             return int(QDialog::Accepted);
@@ -379,6 +374,50 @@ private slots:
         });
         trigger(QStringLiteral("savePdf"));
         QCOMPARE(pdfPages(path), int(r.pages.size()));
+    }
+
+    // The window's path: pages laid out as the preview turns to them, paged with the keys.
+    void previewOfPagesLaidOutAsShownTurnsWithTheKeys() {
+        const ReportDef def = productsReport();
+        const VectorDataSource rows = productsRows(400);
+        const PreparedReport whole = prepare(def, rows);
+        LazyReport lazy(def, rows);
+        PagedPreview preview(lazy, QStringLiteral("Отчет"));
+        preview.show();
+        preview.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&preview));
+        QCOMPARE(preview.pageCount(), int(whole.pages.size()));
+        QVERIFY(lazy.laidOutPages() < preview.pageCount());
+
+        struct Step {
+            int key;
+            Qt::KeyboardModifiers mods;
+            int page;  // -1: the last
+        };
+        const Step steps[] = {{Qt::Key_PageDown, Qt::NoModifier, 1},
+                              {Qt::Key_PageDown, Qt::NoModifier, 2},
+                              {Qt::Key_PageUp, Qt::NoModifier, 1},
+                              {Qt::Key_End, Qt::ControlModifier, -1},
+                              {Qt::Key_PageDown, Qt::NoModifier, -1},
+                              {Qt::Key_Home, Qt::ControlModifier, 0}};
+        for (const Step& st : steps) {
+            QTest::keyClick(&preview, Qt::Key(st.key), st.mods);
+            QCOMPARE(preview.currentPage(), st.page < 0 ? preview.pageCount() - 1 : st.page);
+        }
+        QCOMPARE(lazy.laidOutPages(), preview.pageCount());  // the last page needed them all
+        const auto texts = [](const PreparedReport& r) {
+            QStringList t;
+            for (const PreparedPage& page : r.pages)
+                for (const PreparedItem& it : page.items) t << it.text;
+            return t;
+        };
+        QCOMPARE(texts(preview.report()), texts(whole));
+
+        const int width = preview.pageImage().width();
+        QTest::keyClick(&preview, Qt::Key_Plus, Qt::ControlModifier);
+        QVERIFY(preview.pageImage().width() > width);
+        QTest::keyClick(&preview, Qt::Key_Escape);
+        QVERIFY(!preview.isVisible());
     }
 
     void savingIntoAnUnwritablePlaceSaysSo() {

@@ -15,6 +15,7 @@
 #include "journal/tform1.h"
 #include "journal/tform11.h"
 #include "papers/change_report.h"
+#include "reports/engine/preview.h"
 #include "reports/tform18.h"
 #include "support/testdb.h"
 #include "timesheet/tform19.h"
@@ -400,11 +401,14 @@ private slots:
         TForm18& f18 = forms::form<TForm18>();
         f18.DTPicker1->setDate(today());
         f18.DTPicker2->setDate(today().addDays(1));
+        rpt::PreparedReport rep;
         {
-            ModalScript modal;
+            ModalScript modal([&](QDialog* d) {
+                if (auto* preview = qobject_cast<rpt::PagedPreview*>(d)) rep = preview->report();
+                return int(QDialog::Rejected);
+            });
             f18.ChangesButton->click();
         }
-        const rpt::PreparedReport& rep = f18.ChangesReport;
         QCOMPARE(rep.pages.size(), size_t(1));
         const QStringList lines = pageLines(rep, 0);
         const QString day = today().toString(QStringLiteral("dd.MM.yyyy"));

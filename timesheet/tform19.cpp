@@ -308,15 +308,15 @@ void TForm19::Button6Click() {
     q.setParam(QStringLiteral("mnth"), month());
     q.setParam(QStringLiteral("yea"), year());
     try {
+        std::unique_ptr<rpt::LazyReport> pages;
         {
             ui::BusyCursor busy;
             q.open();
             layout.QRLabel33().text =
                 ComboBox1->currentText() + QLatin1Char(' ') + ComboBox2->currentText() + QStringLiteral(" г.");
-            layout.Prepare();
+            pages = layout.PrepareLazily();  // laid out as shown, let go when the preview closes
         }
-        rpt::showPreview(layout.prepared, this, QStringLiteral("Табель по времени: ") + layout.QRLabel33().text);
-        layout.prepared = rpt::PreparedReport{};  // the pages are not kept after the preview
+        rpt::showPreview(*pages, this, QStringLiteral("Табель по времени: ") + layout.QRLabel33().text);
     } catch (...) {
         q.close();
         throw;

@@ -43,6 +43,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QPainter;
@@ -225,6 +226,34 @@ struct PreparedReport {
 // std::runtime_error for a summed value that is not a number, std::overflow_error for a
 // total out of range. Null and empty values add nothing to a sum.
 PreparedReport prepare(const ReportDef& def, const ReportDataSource& rows);
+
+class Preparer;
+
+// The same layout, done page by page as the pages are asked for: a long report's first
+// page is ready long before its last would be. The page count is measured at once (page
+// breaks depend on band heights and group keys only), so "стр. 1 из N" prints right. The
+// definition and the rows must outlive it, unless it is given the rows to keep. Errors of
+// prepare() surface from the call that reaches the row at fault.
+class LazyReport {
+public:
+    LazyReport(const ReportDef& def, const ReportDataSource& rows);
+    LazyReport(const ReportDef& def, std::unique_ptr<const ReportDataSource> rows);
+    ~LazyReport();
+    LazyReport(const LazyReport&) = delete;
+    LazyReport& operator=(const LazyReport&) = delete;
+
+    int pageCount() const { return pageCount_; }
+    // The report with at least pages 0…index laid out (index is clamped to the pages).
+    const PreparedReport& pagesThrough(int index);
+    // The report with every page laid out, as prepare() gives it.
+    const PreparedReport& complete();
+    int laidOutPages() const;  // complete pages so far
+
+private:
+    std::unique_ptr<const ReportDataSource> owned_;
+    std::unique_ptr<Preparer> preparer_;
+    int pageCount_ = 1;
+};
 
 // Formats a value as a data field does: with the mask if there is one and the value is a
 // number; otherwise strings as they are, doubles and Decimals in their shortest exact form,

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <stdexcept>
@@ -207,34 +208,54 @@ public:
         footerTop_ = paper.height() - def.margins.bottom() - pageFooter_.totalHeight;
     }
 
+    // Lays out every page at once.
     PreparedReport run() {
+        while (!finished_) step();
+        return std::move(out_);
+    }
+
+    // Only measures: walks the rows and breaks the pages as the layout would, without
+    // texts or sums, and returns the number of pages.
+    int countPages() {
+        measureOnly_ = true;
+        while (!finished_) step();
+        return int(out_.pages.size());
+    }
+
+    // Lays out pages until page `index` is complete (the next one has begun or the report
+    // has ended). The page count, known beforehand, goes straight into the page numbers.
+    void layOutThrough(int index, int pageCount) {
+        knownCount_ = QString::number(pageCount);
+        while (!finished_ && int(out_.pages.size()) <= index + 1) step();
+    }
+    bool finished() const { return finished_; }
+    const PreparedReport& pages() const { return out_; }
+
+private:
+    // One step: the start (the keyless groups open), one row, or the end (the open groups
+    // close, the last page footer). Pages are only ever appended.
+    void step() {
         const int n = src_.rowCount();
         const int ng = int(groups_.size());
-        open_.assign(size_t(ng), false);
-        int firstKeyed = 0;
-        while (firstKeyed < ng && !groups_[size_t(firstKeyed)].keyed) ++firstKeyed;
-
-        startPage(-1);  // no group is open yet: nothing to repeat
-        auto openGroup = [&](int g, int row) {
-            if (groups_[size_t(g)].def->newPage && !pageFresh()) newPage(row);
-            placeTree(groups_[size_t(g)].header, row);
-            open_[size_t(g)] = true;
-        };
-        auto closeGroup = [&](int g, int row) {
-            placeTree(groups_[size_t(g)].footer, row);
-            open_[size_t(g)] = false;
-        };
-        for (int g = 0; g < firstKeyed; ++g) openGroup(g, -1);
-
-        std::vector<QVariant> prevKeys(static_cast<size_t>(ng)), keys(static_cast<size_t>(ng));
-        for (int r = 0; r < n; ++r) {
-            for (int g = 0; g < ng; ++g) keys[size_t(g)] = keyOf(groups_[size_t(g)], r);
+        if (!started_) {
+            started_ = true;
+            open_.assign(size_t(ng), false);
+            prevKeys_.assign(size_t(ng), QVariant());
+            keys_.assign(size_t(ng), QVariant());
+            while (firstKeyed_ < ng && !groups_[size_t(firstKeyed_)].keyed) ++firstKeyed_;
+            startPage(-1);  // no group is open yet: nothing to repeat
+            for (int g = 0; g < firstKeyed_; ++g) openGroup(g, -1);
+            return;
+        }
+        if (row_ < n) {
+            const int r = row_++;
+            for (int g = 0; g < ng; ++g) keys_[size_t(g)] = keyOf(groups_[size_t(g)], r);
             int level = ng;
             if (r == 0) {
-                level = firstKeyed;
+                level = firstKeyed_;
             } else {
                 for (int g = 0; g < ng; ++g)
-                    if (groups_[size_t(g)].keyed && keys[size_t(g)] != prevKeys[size_t(g)]) {
+                    if (groups_[size_t(g)].keyed && keys_[size_t(g)] != prevKeys_[size_t(g)]) {
                         level = g;
                         break;
                     }
@@ -248,21 +269,31 @@ public:
             }
             for (int g = level; g < ng; ++g) openGroup(g, r);
             placeTree(detail_, r, true);
-            std::swap(keys, prevKeys);
+            std::swap(keys_, prevKeys_);
+            return;
         }
         for (int g = ng - 1; g >= 0; --g)
             if (open_[size_t(g)]) closeGroup(g, n - 1);
         closePage(n - 1);
+        finished_ = true;
         // The page count is known only now: fill it into the page numbers that ask for it.
         const QString count = QString::number(out_.pages.size());
         for (const auto& [page, item] : pageCounts_) {
             QString& t = out_.pages[page].items[item].text;
             t.replace(QLatin1String("%2"), count);
         }
-        return std::move(out_);
     }
 
-private:
+    void openGroup(int g, int row) {
+        if (groups_[size_t(g)].def->newPage && !pageFresh()) newPage(row);
+        placeTree(groups_[size_t(g)].header, row);
+        open_[size_t(g)] = true;
+    }
+    void closeGroup(int g, int row) {
+        placeTree(groups_[size_t(g)].footer, row);
+        open_[size_t(g)] = false;
+    }
+
     struct CElement {
         const Element* def = nullptr;
         int field = -1;
@@ -354,7 +385,7 @@ private:
 
     void placeTree(const CBand& band, int row, bool detail = false) {
         if (band.def->height > 0 && !fits(band.def->height)) newPage(row);
-        if (detail) feedSums(row);
+        if (detail && !measureOnly_) feedSums(row);
         put(band, row);
         for (const CBand& c : band.children) placeTree(c, row);
     }
@@ -405,6 +436,10 @@ private:
 
     void put(const CBand& band, int row) {
         const Band& b = *band.def;
+        if (measureOnly_) {
+            y_ += b.height;
+            return;
+        }
         std::vector<PreparedItem>& items = out_.pages.back().items;
         if (b.shade.isValid() || b.frame != NoSides) {
             PreparedItem it;
@@ -427,8 +462,12 @@ private:
             it.shade = e.shade;
             it.band = b.name;
             it.element = e.name;
-            if (e.kind == Element::Kind::PageNumber && e.text.contains(QLatin1String("%2")))
-                pageCounts_.emplace_back(out_.pages.size() - 1, items.size());
+            if (e.kind == Element::Kind::PageNumber && e.text.contains(QLatin1String("%2"))) {
+                if (knownCount_.isEmpty())
+                    pageCounts_.emplace_back(out_.pages.size() - 1, items.size());
+                else
+                    it.text.replace(QLatin1String("%2"), knownCount_);
+            }
             items.push_back(std::move(it));
         }
         y_ += b.height;
@@ -453,6 +492,12 @@ private:
     std::vector<bool> open_;  // per group: header printed, footer not yet
     std::vector<std::pair<size_t, size_t>> pageCounts_;  // page, item waiting for the page count
 
+    // Where a stepwise layout stands.
+    bool started_ = false, finished_ = false, measureOnly_ = false;
+    int row_ = 0, firstKeyed_ = 0;
+    std::vector<QVariant> prevKeys_, keys_;
+    QString knownCount_;  // the page count, when measured beforehand
+
     PreparedReport out_;
     double left_ = 0, width_ = 0, top_ = 0, footerTop_ = 0;
     double y_ = 0, bodyTop_ = 0;
@@ -460,6 +505,34 @@ private:
 
 PreparedReport prepare(const ReportDef& def, const ReportDataSource& rows) {
     return Preparer(def, rows).run();
+}
+
+LazyReport::LazyReport(const ReportDef& def, std::unique_ptr<const ReportDataSource> rows)
+    : LazyReport(def, *rows) {
+    owned_ = std::move(rows);
+}
+
+LazyReport::LazyReport(const ReportDef& def, const ReportDataSource& rows)
+    : preparer_(std::make_unique<Preparer>(def, rows)) {
+    // A pass that only measures costs a small part of the layout and gives "из N" at once.
+    pageCount_ = Preparer(def, rows).countPages();
+}
+
+LazyReport::~LazyReport() = default;
+
+const PreparedReport& LazyReport::pagesThrough(int index) {
+    preparer_->layOutThrough(std::clamp(index, 0, pageCount_ - 1), pageCount_);
+    return preparer_->pages();
+}
+
+const PreparedReport& LazyReport::complete() {
+    preparer_->layOutThrough(pageCount_, pageCount_);
+    return preparer_->pages();
+}
+
+int LazyReport::laidOutPages() const {
+    const int n = int(preparer_->pages().pages.size());
+    return preparer_->finished() ? n : std::max(0, n - 1);
 }
 
 }  // namespace rpt

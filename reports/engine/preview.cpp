@@ -7,12 +7,12 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <QPainter>
 #include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScreen>
 #include <QStandardPaths>
@@ -88,49 +88,77 @@ bool print(const PreparedReport& report, QWidget* parent) {
     return print(report, printer);
 }
 
-int showPreview(const PreparedReport& report, QWidget* parent, const QString& title) {
-    QPrinter printer(QPrinter::HighResolution);
-    applyPaper(printer, report);
-    QPrintPreviewDialog dlg(&printer, parent);
-    dlg.setWindowTitle(title.trimmed());
-    QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, &dlg,
-                     [&report](QPrinter* p) { print(report, *p); });
-    if (auto* bar = dlg.findChild<QToolBar*>()) {
-        bar->addSeparator();
-        QAction* save = bar->addAction(QStringLiteral("Сохранить в PDF"));
-        save->setObjectName(QStringLiteral("savePdf"));
-        QObject::connect(save, &QAction::triggered, &dlg,
-                         ui::guard([&report, &dlg, title] { savePdfAs(report, &dlg, title); }));
-    }
+namespace {
+// The paged preview shows the first page at once however long the report, and holds no
+// picture of any page but the one on screen.
+int execPreview(PagedPreview& dlg) {
     // A window manager maximises it; without one it still opens at a readable size.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         dlg.resize(screen->availableGeometry().size() * 0.9);
     dlg.setWindowState(dlg.windowState() | Qt::WindowMaximized);
     return ui::execModal(&dlg);
 }
+}  // namespace
+
+int showPreview(const PreparedReport& report, QWidget* parent, const QString& title) {
+    PagedPreview dlg(report, title, parent);
+    return execPreview(dlg);
+}
+
+int showPreview(LazyReport& report, QWidget* parent, const QString& title) {
+    PagedPreview dlg(report, title, parent);
+    return execPreview(dlg);
+}
 
 PagedPreview::PagedPreview(const PreparedReport& report, const QString& title, QWidget* parent)
-    : QDialog(parent), report_(report), title_(title) {
-    setWindowTitle(title.trimmed());
+    : QDialog(parent), full_(&report), title_(title) {
+    build();
+}
+
+PagedPreview::PagedPreview(LazyReport& report, const QString& title, QWidget* parent)
+    : QDialog(parent), lazy_(&report), title_(title) {
+    build();
+}
+
+const PreparedReport& PagedPreview::report() { return lazy_ ? lazy_->complete() : *full_; }
+
+void PagedPreview::build() {
+    setWindowTitle(title_.trimmed());
     auto* bar = new QToolBar(this);
-    auto act = [&](const QString& text, const QString& name, auto fn) {
+    auto act = [&](const QString& text, const QString& name, QList<QKeySequence> keys, const QString& tip, auto fn) {
         QAction* a = bar->addAction(text);
         a->setObjectName(name);
+        a->setShortcuts(keys);
+        a->setShortcutContext(Qt::WindowShortcut);
+        if (!keys.isEmpty())
+            a->setToolTip(tip + QStringLiteral(" (") + keys.first().toString(QKeySequence::NativeText) + QLatin1Char(')'));
+        else
+            a->setToolTip(tip);
         connect(a, &QAction::triggered, this, ui::guard(fn));
         return a;
     };
-    act(QStringLiteral("<<"), QStringLiteral("firstPage"), [this] { setPage(0); });
-    act(QStringLiteral("<"), QStringLiteral("previousPage"), [this] { setPage(page_ - 1); });
+    act(QStringLiteral("<<"), QStringLiteral("firstPage"), {QKeySequence(Qt::CTRL | Qt::Key_Home)},
+        QStringLiteral("Первая страница"), [this] { setPage(0); });
+    act(QStringLiteral("<"), QStringLiteral("previousPage"), {QKeySequence(Qt::Key_PageUp)},
+        QStringLiteral("Предыдущая страница"), [this] { setPage(page_ - 1); });
     position_ = new QLabel(bar);
     bar->addWidget(position_);
-    act(QStringLiteral(">"), QStringLiteral("nextPage"), [this] { setPage(page_ + 1); });
-    act(QStringLiteral(">>"), QStringLiteral("lastPage"), [this] { setPage(pageCount() - 1); });
+    act(QStringLiteral(">"), QStringLiteral("nextPage"), {QKeySequence(Qt::Key_PageDown)},
+        QStringLiteral("Следующая страница"), [this] { setPage(page_ + 1); });
+    act(QStringLiteral(">>"), QStringLiteral("lastPage"), {QKeySequence(Qt::CTRL | Qt::Key_End)},
+        QStringLiteral("Последняя страница"), [this] { setPage(pageCount() - 1); });
     bar->addSeparator();
-    act(QStringLiteral("+"), QStringLiteral("zoomIn"), [this] { setZoom(zoom_ * 1.25); });
-    act(QStringLiteral("-"), QStringLiteral("zoomOut"), [this] { setZoom(zoom_ / 1.25); });
+    act(QStringLiteral("+"), QStringLiteral("zoomIn"), {QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+        QStringLiteral("Крупнее"), [this] { setZoom(zoom_ * 1.25); });
+    act(QStringLiteral("-"), QStringLiteral("zoomOut"), {QKeySequence::ZoomOut}, QStringLiteral("Мельче"),
+        [this] { setZoom(zoom_ / 1.25); });
     bar->addSeparator();
-    act(QStringLiteral("Печать"), QStringLiteral("print"), [this] { rpt::print(report_, this); });
-    act(QStringLiteral("Сохранить в PDF"), QStringLiteral("savePdf"), [this] { savePdfAs(report_, this, title_); });
+    act(QStringLiteral("Печать"), QStringLiteral("print"), {QKeySequence::Print}, QStringLiteral("Печать"),
+        [this] { rpt::print(report(), this); });
+    act(QStringLiteral("Сохранить в PDF"), QStringLiteral("savePdf"), {QKeySequence(Qt::CTRL | Qt::Key_S)},
+        QStringLiteral("Сохранить в PDF"), [this] { savePdfAs(report(), this, title_); });
+    bar->addSeparator();
+    act(QStringLiteral("Закрыть"), QStringLiteral("close"), {}, QStringLiteral("Закрыть (Esc)"), [this] { accept(); });
 
     view_ = new QLabel;
     view_->setAlignment(Qt::AlignCenter);
@@ -159,15 +187,16 @@ void PagedPreview::setZoom(double zoom) {
 
 void PagedPreview::paintPage() {
     // One image at a time: the previous page's is dropped as this one replaces it.
+    const PreparedReport& laidOut = lazy_ ? lazy_->pagesThrough(page_) : *full_;
     const double dpi = 96.0 * zoom_;
-    const QSizeF mm = report_.paperSize;
+    const QSizeF mm = laidOut.paperSize;
     QImage img(int(mm.width() / 25.4 * dpi + 0.5), int(mm.height() / 25.4 * dpi + 0.5), QImage::Format_RGB32);
     img.setDotsPerMeterX(int(dpi / 0.0254 + 0.5));
     img.setDotsPerMeterY(int(dpi / 0.0254 + 0.5));
     img.fill(Qt::white);
     {
         QPainter painter(&img);
-        rpt::render(report_, page_, painter);
+        rpt::render(laidOut, page_, painter);
     }
     image_ = std::move(img);
     ++painted_;

@@ -18,9 +18,11 @@ bool print(const PreparedReport& report, QPrinter& printer);
 // Asks for a printer with the print dialog and prints. Returns false if cancelled.
 bool print(const PreparedReport& report, QWidget* parent);
 
-// Shows the preview (zoom, page navigation, printing, "Сохранить в PDF") modally through
-// ui::execModal and returns its result code.
+// Shows the paged preview below (zoom, page navigation, printing, "Сохранить в PDF"),
+// maximised, modally through ui::execModal and returns its result code.
 int showPreview(const PreparedReport& report, QWidget* parent, const QString& title);
+// The same for a report laid out as its pages are shown.
+int showPreview(LazyReport& report, QWidget* parent, const QString& title);
 
 // A preview that paints only the page on screen, when it is shown: the first page of a
 // report of hundreds of pages appears at once, and nothing but that one page image is
@@ -29,8 +31,12 @@ class PagedPreview : public QDialog {
     Q_OBJECT
 public:
     PagedPreview(const PreparedReport& report, const QString& title, QWidget* parent = nullptr);
+    // Lays out only the pages up to the one shown; printing and the PDF take them all.
+    PagedPreview(LazyReport& report, const QString& title, QWidget* parent = nullptr);
 
-    int pageCount() const { return int(report_.pages.size()); }
+    int pageCount() const { return lazy_ ? lazy_->pageCount() : int(full_->pages.size()); }
+    // Every page, laid out now if need be: what printing and the PDF take.
+    const PreparedReport& report();
     int currentPage() const { return page_; }  // 0-based
     void setPage(int page);
     void setZoom(double zoom);                  // 1.0 is the paper's size at 96 dpi
@@ -38,9 +44,11 @@ public:
     int paintedPages() const { return painted_; }  // pages painted since it opened
 
 private:
+    void build();
     void paintPage();
 
-    const PreparedReport& report_;
+    const PreparedReport* full_ = nullptr;
+    LazyReport* lazy_ = nullptr;
     QString title_;
     QScrollArea* scroll_;
     QLabel* view_;

@@ -1,6 +1,9 @@
 #pragma once
 // Prepared report pages as text, for comparing with what a layout should print.
 #include "reports/engine/engine.h"
+#include "reports/engine/preview.h"
+
+#include <QDebug>
 
 #include <QStringList>
 #include <cmath>
@@ -33,4 +36,15 @@ inline QStringList lines(const rpt::PreparedReport& r, int first = 0, int last =
     if (last < 0) last = int(r.pages.size()) - 1;
     for (int p = first; p <= last; ++p) out << pageLines(r.pages[size_t(p)]);
     return out;
+}
+
+// Every page of the preview window d, laid out now if need be; a copy, since the window's
+// pages go when it closes. Empty (and a warning) if d is not a preview.
+inline rpt::PreparedReport shownPages(QDialog* d) {
+    auto* preview = qobject_cast<rpt::PagedPreview*>(d);
+    if (!preview) {
+        qWarning() << "not a preview window:" << d;
+        return {};
+    }
+    return preview->report();
 }
