@@ -206,11 +206,9 @@ bool EntryImport::post() {
     if (!headerOk_ || !refusals_.isEmpty()) return false;
     if (records_.isEmpty()) return true;
     EntryStore store(connection_);
-    const QList<int> refused = store.insertAll(records_, /*skipRefused=*/false);
-    for (int i : refused) {
-        const Record& r = records_[i];
-        refusals_ << ImportRefusal{lines_[i], outOfRange(r).value_or(kDuplicateEntry)};
-    }
+    QStringList reasons;
+    const QList<int> refused = store.insertAll(records_, /*skipRefused=*/false, &reasons);
+    for (int k = 0; k < refused.size(); ++k) refusals_ << ImportRefusal{lines_[refused[k]], reasons[k]};
     return refused.isEmpty();
 }
 

@@ -81,11 +81,11 @@ int EntryStore::count(const QString& text) const {
     return q.isEmpty() ? 0 : toInt(q.value(0, 0));
 }
 
-std::optional<QString> EntryStore::monthAmountRefusal(const Record& r) const {
+std::optional<QString> EntryStore::monthAmountRefusal(const Record& r, double adding) const {
     Query amount(connection_);
     amount.setText(sql::monthAmount(r));
     amount.open();
-    const double month = toDouble(amount.value(0, 0));
+    const double month = toDouble(amount.value(0, 0)) + adding;
     if (std::abs(month) > limits::kMonthAmountMax) return limits::amountMessage(month);
     return std::nullopt;
 }
@@ -146,7 +146,7 @@ EntryStore::Outcome EntryStore::update(int id, const Record& r, const Day& previ
     }
 }
 
-QList<int> EntryStore::insertAll(const QList<Record>& records, bool skipRefused) {
+QList<int> EntryStore::insertAll(const QList<Record>& records, bool skipRefused, QStringList* reasons) {
     QList<Day> days;
     for (const Record& r : records) days << r.day();
     QList<int> skipped;
@@ -156,8 +156,13 @@ QList<int> EntryStore::insertAll(const QList<Record>& records, bool skipRefused)
     Command c(connection_);
     for (int i = 0; i < records.size(); ++i) {
         const Record& r = records[i];
-        if (outOfRange(r) || count(sql::duplicateCheck(r)) != 0) {
+        std::optional<QString> refusal = outOfRange(r);
+        if (!refusal && count(sql::duplicateCheck(r)) != 0) refusal = kDuplicateEntry;
+        // The earlier records of the batch are stored by now and counted in the month.
+        if (!refusal) refusal = monthAmountRefusal(r, double(r.kol_vo - r.brak) * r.cena);
+        if (refusal) {
             skipped << i;
+            if (reasons) *reasons << *refusal;
             continue;
         }
         c.setText(sql::insert(r, QDate::currentDate()));

@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace entry {
@@ -53,10 +54,11 @@ public:
     // A change of entry id; previous is the day the entry had, recounted too when it moves.
     Outcome update(int id, const Record& r, const Day& previous);
     // Many new entries in one transaction: the ones that would be duplicates (of stored
-    // entries or of each other) or break a limit are refused; returns their indexes.
-    // With skipRefused the others are stored; without it nothing is stored unless
-    // none is refused.
-    QList<int> insertAll(const QList<Record>& records, bool skipRefused);
+    // entries or of each other), break a limit or take the worker's month past its sum
+    // are refused; returns their indexes, and into reasons (when given) the refusal of
+    // each, in the same order. With skipRefused the others are stored; without it nothing
+    // is stored unless none is refused.
+    QList<int> insertAll(const QList<Record>& records, bool skipRefused, QStringList* reasons = nullptr);
     // Deletes entry id and recounts its day.
     void remove(int id, const Day& day);
     // Sets the confirmation mark ("ok", "да" or "no") of entry id.
@@ -74,9 +76,9 @@ public:
 
 private:
     int count(const QString& sql) const;
-    // The refusal when the worker's month, with this entry stored, would no longer fit
-    // the month's sums.
-    std::optional<QString> monthAmountRefusal(const Record& r) const;
+    // The refusal when the worker's month, as stored plus adding, no longer fits the
+    // month's sums (adding is 0 once the entry itself is stored).
+    std::optional<QString> monthAmountRefusal(const Record& r, double adding = 0) const;
     QString connection_;
     timesheet::Service timesheet_;
     QString refusal_;

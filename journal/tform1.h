@@ -64,6 +64,8 @@ public:
     QPushButton* Button5;  // "Хоз. работы"
     QPushButton* Button4;  // "Выход"
     QPushButton* Button9;  // "История" (with the closed months extension only)
+    QPushButton* Button10;  // "Повторить" (Ctrl+D)
+    QPushButton* Button11;  // "Копировать смену"
     QLabel* MonthBanner;   // "Месяц закрыт" while the date is in a closed month
     QTimer* Timer1;
 
@@ -91,6 +93,8 @@ public:
     void N10Click();      // summary reports
     void Button5Click();  // auxiliary work
     void Button9Click();  // the selected entry's history
+    void Button10Click(); // a new entry like the selected one
+    void Button11Click(); // copy an earlier shift into the shown one
 
     // Marks the date's month when it is closed and switches off what would change it.
     void applyMonthState();
@@ -108,6 +112,8 @@ protected:
 
 private:
     void styleShiftButtons();
+    // "Повторить" and "Копировать смену" next to "Добавить", usable whenever it is.
+    void setupRepeatAndCopy();
 };
 
 // The mark a double click puts on an entry: anything but "да"/"ok" becomes "ok".
