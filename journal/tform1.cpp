@@ -175,6 +175,7 @@ TForm1::TForm1() {
     connect(Button9, &QPushButton::clicked, this, ui::guard([this] { Button9Click(); }));
     connect(Timer1, &QTimer::timeout, this, ui::quietGuard([this] { Timer1Timer(); }));
     styleShiftButtons();
+    setupKeys();
 }
 
 TForm1::~TForm1() = default;

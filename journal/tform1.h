@@ -14,6 +14,7 @@
 #include <QTimer>
 
 class TDataModule6;
+class JournalKeys;
 
 class TForm1 : public QDialog {
     Q_OBJECT
@@ -66,6 +67,7 @@ public:
     QPushButton* Button9;  // "История" (with the closed months extension only)
     QLabel* MonthBanner;   // "Месяц закрыт" while the date is in a closed month
     QTimer* Timer1;
+    JournalKeys* Keys = nullptr;  // the keys and the menus that name them (journal/journal_keys.h)
 
     // Handlers.
     void FormActivate();
@@ -108,6 +110,7 @@ protected:
 
 private:
     void styleShiftButtons();
+    void setupKeys();
 };
 
 // The mark a double click puts on an entry: anything but "да"/"ok" becomes "ok".

@@ -6,14 +6,29 @@
 #include "refbooks/crosslinks.h"
 #include "refbooks/tform5.h"
 
-std::optional<WorkerPick> pickWorker(int tag) {
+#include <QLineEdit>
+
+std::optional<WorkerPick> pickWorker(int tag, const QString& search) {
     TForm5& f5 = forms::form<TForm5>();
     f5.Tag = tag;
     f5.picked.reset();
     dm().Workers.open();
     f5.preparePick(tag);
+    startSearch(f5.Edit1, search);
     f5.FormActivate();
     ui::execModal(&f5);
     dm().Workers.close();
     return f5.picked;
+}
+
+void startSearch(QLineEdit* search, const QString& text) {
+    if (text.isEmpty()) return;
+    search->setText(text);
+    QMetaObject::invokeMethod(
+        search,
+        [search] {
+            search->deselect();
+            search->end(false);
+        },
+        Qt::QueuedConnection);
 }
