@@ -17,12 +17,12 @@ protected:
         auto* k = static_cast<QKeyEvent*>(event);
         const Qt::KeyboardModifiers mods = k->modifiers() & ~Qt::KeypadModifier;
         QString search;
-        if ((k->key() == Qt::Key_F4 && mods == Qt::NoModifier) || (k->key() == Qt::Key_Down && mods == Qt::AltModifier)) {
-            // the picker with an empty search
-        } else if (typed(k, mods)) {
+        const bool opener = (k->key() == Qt::Key_F4 && mods == Qt::NoModifier) ||
+                            (k->key() == Qt::Key_Down && mods == Qt::AltModifier);
+        if (!opener) {
+            // Space, Enter, Tab and the rest keep their meaning.
+            if (!typed(k, mods)) return false;
             search = k->text();
-        } else {
-            return false;  // Space, Enter, Tab and the rest keep their meaning
         }
         if (watched == f_->Button3)
             ui::guard([this, search] { f_->Button3Click(search); })();

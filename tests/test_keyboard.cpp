@@ -32,7 +32,8 @@ void loadFixture() {
         "insert into accounts_dep.person(id, fio, s_staffpos_hl) values (101, 'Иванов И.И.', ''), "
         "(102, 'Петров П.П.', ''), (103, 'Сидоров С.С.', ''), (104, 'Кузнецов К.К.', ''), (105, 'Орлов О.О.', ''), "
         "(106, 'Иваненко А.А.', '')"));
-    testdb::exec(QStringLiteral("insert into cmn_classifier.item(id, id_level, s_caption) values (500, 2, 'Кронштейны')"));
+    testdb::exec(
+        QStringLiteral("insert into cmn_classifier.item(id, id_level, s_caption) values (500, 2, 'Кронштейны')"));
     testdb::exec(QStringLiteral(
         "insert into cmn_gds_and_srv.gds_and_srv(id, s_caption, s_description, id_msm_bs, massa, id_class_item) values "
         "(1, 'КР-100', '', 6, 1.5, 500), (2, 'ХМ-40', '', 6, 0.2, 500), (3, 'ПР-20', '', 6, 0.3, 500), "
@@ -163,7 +164,8 @@ private:
         }
         if (under && under->isVisible()) {
             under->activateWindow();
-            if (!QTest::qWaitForWindowActive(under)) problems << QStringLiteral("not active again: ") + under->windowTitle();
+            if (!QTest::qWaitForWindowActive(under))
+                problems << QStringLiteral("not active again: ") + under->windowTitle();
         }
         return d->result();
     }
@@ -237,13 +239,15 @@ private slots:
         QTest::newRow("Alt+3") << admin << "grid" << int(Qt::Key_3) << alt << QStringLiteral("shift 1->3");
         QTest::newRow("Alt+4") << admin << "grid" << int(Qt::Key_4) << alt << QStringLiteral("shift 1->4");
         QTest::newRow("Alt+1 on shift 1") << admin << "grid" << int(Qt::Key_1) << alt << QString();
-        QTest::newRow("Ctrl+Right") << admin << "grid" << int(Qt::Key_Right) << ctrl << QStringLiteral("date +1; reread");
+        QTest::newRow("Ctrl+Right") << admin << "grid" << int(Qt::Key_Right) << ctrl
+                                    << QStringLiteral("date +1; reread");
         QTest::newRow("Ctrl+Left") << admin << "grid" << int(Qt::Key_Left) << ctrl << QStringLiteral("date -1; reread");
         // Enter completes a date typed into the picker; it changes nothing else.
         QTest::newRow("Enter in the date") << admin << "date" << int(Qt::Key_Return) << none << QString();
         QTest::newRow("Insert in the date") << admin << "date" << int(Qt::Key_Insert) << none << add;
         // A focused button keeps Space; Delete is the grid's.
-        QTest::newRow("Space on a button") << admin << "button" << int(Qt::Key_Space) << none << QStringLiteral("reread");
+        QTest::newRow("Space on a button") << admin << "button" << int(Qt::Key_Space) << none
+                                           << QStringLiteral("reread");
         QTest::newRow("Delete on a button") << admin << "button" << int(Qt::Key_Delete) << none << QString();
 
         QTest::newRow("foremen Insert") << foremen << "grid" << int(Qt::Key_Insert) << none << add;
@@ -518,7 +522,8 @@ private slots:
         QString searchAtOpen = QStringLiteral("-"), valueAfter, focusAfter, quantity;
         kb.key(Qt::Key_Insert);
         if (operation) kb.key(Qt::Key_Tab);
-        for (int k : open) kb.key(k & ~int(Qt::KeyboardModifierMask), Qt::KeyboardModifiers(k & int(Qt::KeyboardModifierMask)));
+        const int mask = int(Qt::KeyboardModifierMask);
+        for (int k : open) kb.key(k & ~mask, Qt::KeyboardModifiers(k & mask));
         QString rest = search;
         if (open.isEmpty()) {
             kb.type(search.left(1));
@@ -580,7 +585,8 @@ private slots:
         kb.type(text);
         kb.check([&] {
             where = focusedField();
-            const QMap<QString, QLineEdit*> edits{{"quantity", f11.Edit3}, {"rejects", f11.Edit4}, {"hours", f11.Edit6}};
+            const QMap<QString, QLineEdit*> edits{
+                {"quantity", f11.Edit3}, {"rejects", f11.Edit4}, {"hours", f11.Edit6}};
             result = edits.value(where) ? edits.value(where)->text() : QString();
         });
         kb.key(Qt::Key_Escape);
