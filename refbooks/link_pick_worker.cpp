@@ -1,5 +1,5 @@
 // Opening the workers list for picking, for the shift entry dialog (tag 1) and the
-// auxiliary work entry (tag 24).
+// auxiliary work entry (tag 24), and the start of a picker's search typed on its field.
 #include "core/datamodule.h"
 #include "core/forms.h"
 #include "core/ui.h"

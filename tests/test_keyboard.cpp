@@ -3,7 +3,6 @@
 // the keys open are run by a stand-in for their modal loop that goes on typing into them.
 #include "core/datamodule.h"
 #include "core/forms.h"
-#include "domain/session.h"
 #include "journal/journal_keys.h"
 #include "journal/tform1.h"
 #include "journal/tform11.h"
