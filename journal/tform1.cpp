@@ -176,6 +176,7 @@ TForm1::TForm1() {
     connect(Timer1, &QTimer::timeout, this, ui::quietGuard([this] { Timer1Timer(); }));
     styleShiftButtons();
     setupRepeatAndCopy();
+    setupKeys();
 }
 
 TForm1::~TForm1() = default;

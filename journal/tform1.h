@@ -14,6 +14,7 @@
 #include <QTimer>
 
 class TDataModule6;
+class JournalKeys;
 
 class TForm1 : public QDialog {
     Q_OBJECT
@@ -68,6 +69,7 @@ public:
     QPushButton* Button11;  // "Копировать смену"
     QLabel* MonthBanner;   // "Месяц закрыт" while the date is in a closed month
     QTimer* Timer1;
+    JournalKeys* Keys = nullptr;  // the keys and the menus that name them (journal/journal_keys.h)
 
     // Handlers.
     void FormActivate();
@@ -114,6 +116,7 @@ private:
     void styleShiftButtons();
     // "Повторить" and "Копировать смену" next to "Добавить", usable whenever it is.
     void setupRepeatAndCopy();
+    void setupKeys();
 };
 
 // The mark a double click puts on an entry: anything but "да"/"ok" becomes "ok".

@@ -88,6 +88,7 @@ TForm11::TForm11() {
     connect(Button1, &QPushButton::clicked, this, ui::guard([this] { Button1Click(); }));
     connect(Button2, &QPushButton::clicked, this, [this] { reject(); });
     connect(DTimeP, &QDateEdit::dateChanged, this, ui::guard([this] { applyMonthState(); }));
+    setupKeys();
 }
 
 void TForm11::FormActivate() {
@@ -159,15 +160,18 @@ void TForm11::applyPaintRule(const QString& operationText) {
     Label6->setEnabled(paint);
 }
 
-void TForm11::Button3Click() {
-    if (const auto p = pickWorker(1)) {
+void TForm11::Button3Click(const QString& search) {
+    const auto p = pickWorker(1, search);
+    if (p) {
         Edit1->setText(p->fio);
         w_id = p->id;
     }
     FormActivate();
+    // A chosen worker moves on to the operation.
+    if (p) Button4->setFocus();
 }
 
-void TForm11::Button4Click() {
+void TForm11::Button4Click(const QString& search) {
     TForm1& f1 = forms::form<TForm1>();
     TForm4& f4 = forms::form<TForm4>();
     Query& oper = dm().Oper;
@@ -185,9 +189,11 @@ void TForm11::Button4Click() {
     f4.Button2->setDefault(true);
     f4.Edit1->show();
     f4.Edit1->clear();
+    startSearch(f4.Edit1, search);
     f4.FormActivate();
     ui::execModal(&f4);
     if (f4.picked) takeOperation(*f4.picked);
+    const bool taken = f4.picked && !f4.picked->basePrice.isNull();
     f4.Button2->setDefault(false);
     f4.Edit1->hide();
     // The pick's search goes with its filter: the list opened next (from the menu) shows
@@ -201,6 +207,11 @@ void TForm11::Button4Click() {
     applyPaintRule(Edit2->text());
     Edit6Exit();
     FormActivate();
+    // A taken operation moves on to the quantity, selected so that typing replaces it.
+    if (taken) {
+        Edit3->setFocus();
+        Edit3->selectAll();
+    }
 }
 
 void TForm11::takeOperation(const TForm4::Pick& p) {

@@ -49,8 +49,9 @@ public:
     void applyMonthState();
 
     void FormActivate();
-    void Button3Click();  // worker picker
-    void Button4Click();  // operation picker
+    // The pickers; `search` starts the list's search with the text typed on the field.
+    void Button3Click(const QString& search = {});  // worker picker
+    void Button4Click(const QString& search = {});  // operation picker
     // Takes the operation chosen in the priced operations list, priced for the
     // journal's day and shift; an operation without norms has no price to take.
     void takeOperation(const TForm4::Pick& p);
@@ -68,4 +69,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setupKeys();
 };

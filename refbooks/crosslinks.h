@@ -13,8 +13,13 @@ struct WorkerPick {
 
 // Opens the workers list in picking mode for the dialog named by tag
 // (1: the shift entry dialog, 24: the auxiliary work entry); the chosen worker, or
-// none when the list was left without a choice.
-std::optional<WorkerPick> pickWorker(int tag);
+// none when the list was left without a choice. A search text starts the list's search.
+std::optional<WorkerPick> pickWorker(int tag, const QString& search = {});
+
+class QLineEdit;
+// Starts a picker's search with the text typed on the calling dialog's field; the
+// next letters go after it once the picker shows (its showing selects the field).
+void startSearch(QLineEdit* search, const QString& text);
 
 // The priced operations list's "Добавить" and, in reference mode, "Изменить":
 // the priced operation editor on the list's current row of Oper.

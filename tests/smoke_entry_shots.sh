@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The built client in a real X window (Xvfb) on a copy of the demo database:
-# sign in, "Добавить", pick a worker and a priced operation from their lists with
-# the keyboard, type quantity, rejects and hours, save. Screenshots of the filled
+# sign in, then by the keyboard alone: Insert, pick a worker and a priced operation
+# from their lists, type quantity, rejects and hours, save. Screenshots of the filled
 # entry dialog and of the journal after the save land in the output folder.
 #   smoke_entry_shots.sh CLIENT OUTPUT_DIR   (PG* variables point at the test server)
 set -euo pipefail
@@ -21,37 +21,31 @@ xdotool type --delay 40 '9471'
 keys Return
 journal=$(wait_window '^Табель$')
 sleep 0.8
-# "Добавить": the first of the journal's bottom buttons.
-eval "$(xdotool getwindowgeometry --shell "$journal")"
-xdotool mousemove --window "$journal" 60 $((HEIGHT - 20)) click 1
+xdotool windowfocus --sync "$journal"
+keys Insert                         # "Добавить" from the grid, which has the focus
 dialog=$(wait_window 'Заведение новой позиции')
 xdotool windowfocus --sync "$dialog"
 sleep 0.4
-keys space                          # the worker picker button has the focus
+keys F4                             # the worker's field has the focus
 workers=$(wait_window 'Список рабочих')
 xdotool windowfocus --sync "$workers"
 xdotool type --delay 60 'Ив'
-keys Down Return                    # second of the matches, "Выбрать"
+keys Down Return                    # second of the matches, "Выбрать"; on to the operation
 xdotool windowfocus --sync "$dialog"
-keys Tab space                      # the operation picker
+keys F4
 opers=$(wait_window '^Операции$')
 xdotool windowfocus --sync "$opers"
 xdotool type --delay 60 '100'
-keys Return
+keys Return                         # on to the quantity, its "0" selected
 xdotool windowfocus --sync "$dialog"
-keys Tab Tab                        # quantity
 xdotool type --delay 60 '120'
-keys Tab BackSpace                  # hours
-xdotool type --delay 60 '8'
-keys Tab                            # leaving the hours recomputes the displays
-# Rejects: the field right of the quantity (the date picker takes Tab for its sections).
-xdotool mousemove --window "$dialog" 360 106 click 1
-sleep 0.3
-keys End BackSpace
+keys Tab                            # rejects
 xdotool type --delay 60 '3'
+keys Tab                            # hours
+xdotool type --delay 60 '8'
 sleep 0.5
 import -window root "$out/entry_dialog_filled.png"
-keys Return                         # "Запись"
+keys Return                         # "Запись" (Enter in the hours)
 sleep 1.2
 import -window root "$out/journal_after_save.png"
 psql -X -q -At -d "$db" -c "select s.id, s.w_id, s.o_id, s.cena::text, s.kol_vo, s.brak, s.time, s.ok, s.data
