@@ -8,7 +8,7 @@ trap '[ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null; rm -rf "$tmp"' EXIT
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$tmp/display" 2>"$tmp/xvfb.log" &
 xvfb=$!
 for _ in $(seq 50); do [ -s "$tmp/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$tmp/display")" QT_QPA_PLATFORM=xcb MIRN_SHOTS="$out/screens"
+export DISPLAY=":$(cat "$tmp/display")" QT_QPA_PLATFORM=xcb MIRN_SHOTS="$out/screens" MIRN_SCREENS_DB=t_screens_x11
 rm -rf "$MIRN_SHOTS"
 "$bin" windowFits
 n=$(ls "$MIRN_SHOTS"/*.png | wc -l)

@@ -29,6 +29,9 @@
 #include <QtTest>
 
 namespace {
+// The runs at other scales and on X run beside this one: each needs a database of its own.
+QString screensDb() { return qEnvironmentVariable("MIRN_SCREENS_DB", QStringLiteral("t_screens")); }
+
 using Maker = std::function<QDialog*()>;
 template <class T>
 Maker maker() {
@@ -47,7 +50,7 @@ class TestScreens : public QObject {
 private slots:
     void initTestCase() {
         layout::install();
-        testdb::startApp(QStringLiteral("t_screens"), true);
+        testdb::startApp(screensDb(), true);
         signIn();
     }
     void cleanupTestCase() { testdb::stopApp(); }
@@ -127,7 +130,7 @@ private slots:
         f1.hide();
         const QPoint pos = f1.pos();
 
-        testdb::startApp(QStringLiteral("t_screens"), true);  // a new run: windows created anew
+        testdb::startApp(screensDb(), true);  // a new run: windows created anew
         TForm1& again = forms::form<TForm1>();
         QVERIFY(again.RadioButton3->isChecked());
         signIn();
@@ -154,7 +157,7 @@ private slots:
         QSettings s(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("mirn"), QStringLiteral("layout"));
         s.setValue(QStringLiteral("TForm5/geometry"), saved);
         s.sync();
-        testdb::startApp(QStringLiteral("t_screens"), true);
+        testdb::startApp(screensDb(), true);
         TForm5& f = forms::form<TForm5>();
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
