@@ -362,39 +362,18 @@ QList<int> DBGrid::selectedRows() const {
     return QList<int>(rows.begin(), rows.end());
 }
 
-void DBGrid::showRow(int row) {
-    const QList<int> cols = shownColumns();
-    if (row < 0 || cols.isEmpty()) return;
-    const QModelIndex cur = currentIndex();
-    const int column = cur.isValid() && !isColumnHidden(cur.column()) ? cur.column() : cols.first();
-    // Only up or down: the columns the user scrolled to stay in view.
-    const int x = horizontalScrollBar()->value();
-    scrollTo(model_->index(row, column));
-    horizontalScrollBar()->setValue(x);
-}
-
 void DBGrid::followQuery(int row) {
     if (syncing_) return;
     syncing_ = true;
     if (row < 0)
         selectionModel()->clearCurrentIndex();
     else {
-        const QModelIndex cur = currentIndex();
-        const QList<int> cols = shownColumns();
-        const int column = cur.isValid() ? cur.column() : (cols.isEmpty() ? 0 : cols.first());
-        const QModelIndex idx = model_->index(row, column);
+        const QModelIndex idx = model_->index(row, 0);
         selectionModel()->setCurrentIndex(
             idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        showRow(row);
+        scrollTo(idx);
     }
     syncing_ = false;
-}
-
-void DBGrid::showEvent(QShowEvent* e) {
-    QTableView::showEvent(e);
-    hookHeader();
-    // Positioned while hidden, the current row comes into view once the grid has its size.
-    if (currentIndex().isValid()) showRow(currentIndex().row());
 }
 
 void DBGrid::keyPressEvent(QKeyEvent* e) {

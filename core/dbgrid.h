@@ -156,7 +156,6 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
-    void showEvent(QShowEvent* e) override;
     void updateGeometries() override;
 
 private:
@@ -164,7 +163,6 @@ private:
     void applyColumns();
     void hookHeader();
     void applySort();
-    void showRow(int row);
     void placeTotals();
     int totalsCaptionColumn() const;
     QueryModel* model_;

@@ -288,9 +288,8 @@ private slots:
         QCOMPARE(f1.DBGrid2->horizontalHeader()->sortIndicatorSection(), clicks == 3 ? -1 : c);
     }
 
-    // The other grid windows sort the same way: the timesheet by a worker's month, the
-    // priced operations list by its lowest price.
-    void otherWindowsSortByTitle() {
+    // The timesheet sorts the same way, by a worker's month.
+    void timesheetSortsByTitle() {
         loadTimesheet();
         TForm19& f = showTimesheet();
         DBGrid* g = f.DBGrid1;
@@ -307,6 +306,30 @@ private slots:
         QCOMPARE(g->currentIndex().row(), 1);
         QCOMPARE(f.DataSource1->asString(QStringLiteral("fio")), QStringLiteral("Антонов А.А."));
         f.hide();
+    }
+
+    // Lowest prices come as numeric text of any scale: 0.25 is less than 0.5.
+    void priceListSortsPricesAsNumbers() {
+        loadJournal();
+        testdb::exec(QStringLiteral(
+            "insert into accounts_dep.oper(id, vid, naimen, i_id, cena_new) values (4, 2, 0, 3, 0), (5, 2, 0, 1, 0)"));
+        testdb::exec(QStringLiteral(
+            "insert into accounts_dep.norm(o_id, norma, prize, price) values (4, 10, 0, 0.5), (5, 10, 0, 0.25)"));
+        TForm1& f1 = showJournal();
+        QStringList prices;
+        ModalScript modal([&](QDialog* d) {
+            auto* f4 = qobject_cast<TForm4*>(d);
+            if (!f4) return int(QDialog::Rejected);
+            f4->show();
+            if (!QTest::qWaitForWindowExposed(f4)) prices << "window not shown";
+            clickTitle(f4->DBGrid1, "Цена (min)");
+            const int c = columnOf(f4->DBGrid1, "Цена (min)");
+            for (int r = 0; r < f4->DBGrid1->queryModel()->rowCount(); ++r) prices << f4->DBGrid1->queryModel()->text(r, c);
+            f4->hide();
+            return int(QDialog::Rejected);
+        });
+        f1.N4->trigger();
+        QCOMPARE(prices, (QStringList{"0.25", "0.50", "2.35", "12.50", "177.84"}));
     }
 
     // A search in a sorted list, then the search text removed: the list stays on the row
@@ -350,10 +373,10 @@ private slots:
         QTest::addColumn<int>("before");  // row clicked before the sort
         QTest::addColumn<int>("after");   // row clicked after it
         QTest::addColumn<QString>("action");
-        QTest::newRow("change after a quantity sort") << "Кол-во" << 2 << 1 << 0 << "change";
+        QTest::newRow("change after a quantity sort") << "Кол-во" << 2 << 0 << 0 << "change";
         QTest::newRow("change after a name sort") << "Фамилия И.О." << 2 << 4 << 3 << "change";
-        QTest::newRow("delete after an amount sort") << "Итого (р.)" << 1 << 0 << 4 << "delete";
-        QTest::newRow("delete after a mark sort") << "Марка изделия" << 1 << 2 << 3 << "delete";
+        QTest::newRow("delete after an amount sort") << "Итого (р.)" << 1 << 1 << 4 << "delete";
+        QTest::newRow("delete after a mark sort") << "Марка изделия" << 1 << 4 << 3 << "delete";
     }
     void highlightedEntryIsTheOneActedOn() {
         QFETCH(QString, title);
@@ -510,6 +533,25 @@ private slots:
     void tabLeavesTheGrid() {
         QFETCH(QString, window);
         loadJournal();
+        // Every grid has rows: an empty grid lets Tab go anyway.
+        testdb::exec(QStringLiteral(
+            "insert into accounts_dep.person(id, fio, s_staffpos_hl) values (101, 'Иванов Иван Иванович', 'резчик')"));
+        testdb::exec(QStringLiteral("insert into cmn_classifier.item(id, id_level, s_caption) values (500, 2, 'Кронштейны')"));
+        testdb::exec(QStringLiteral(
+            "insert into cmn_gds_and_srv.gds_and_srv(id, s_caption, s_description, id_msm_bs, massa) values "
+            "(7777, 'Хоз. работы', '', 6, 0)"));
+        testdb::exec(QStringLiteral("insert into accounts_dep.vid_oper(id, vid) values (7777, 'Уборка')"));
+        testdb::exec(QStringLiteral(
+            "insert into accounts_dep.oper(id, vid, naimen, i_id, cena_new) values (7777, 7777, 0, 7777, 0)"));
+        testdb::exec(QStringLiteral(
+            "insert into accounts_dep.fatigue(id_nom, id_o, id_p, d_date, i_mnth, i_year, i_smena, cnt, price) "
+            "values (500, 7777, 101, '%1', %2, %3, 1, 3, 150)")
+                         .arg(kToday.toString(Qt::ISODate))
+                         .arg(kToday.month())
+                         .arg(kToday.year()));
+        testdb::exec(QStringLiteral("insert into accounts_dep.h_tabel(w_id, smena, month, year, d1) values (101, 1, %1, %2, 8)")
+                         .arg(kToday.month())
+                         .arg(kToday.year()));
         TForm1& f1 = showJournal();
         QStringList left;
         const auto check = [&](QDialog* d) {
@@ -517,7 +559,11 @@ private slots:
                 d->show();
                 if (!QTest::qWaitForWindowActive(d)) left << "window not active";
             }
-            auto* g = d->findChild<DBGrid*>();
+            DBGrid* g = nullptr;  // the grid on the window's open page
+            for (DBGrid* x : d->findChildren<DBGrid*>())
+                if (!g && x->isVisible()) g = x;
+            if (!g) return int(QDialog::Rejected);
+            if (g->queryModel()->rowCount() == 0) left << "no rows";
             for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
                 g->setFocus();
                 if (!QTest::qWaitFor([g] { return g->hasFocus(); })) left << "no focus";
@@ -544,17 +590,20 @@ private slots:
     void focusedRowStaysVisible_data() {
         QTest::addColumn<QList<int>>("keys");
         QTest::addColumn<int>("queryRow");  // 0: the keys alone
-        QTest::newRow("End") << QList<int>{Qt::Key_End} << 0;
-        QTest::newRow("Page Down twice") << QList<int>{Qt::Key_PageDown, Qt::Key_PageDown} << 0;
-        QTest::newRow("End, then up") << QList<int>{Qt::Key_End, Qt::Key_Up, Qt::Key_Up} << 0;
-        QTest::newRow("Down and down") << QList<int>(40, Qt::Key_Down) << 0;
-        QTest::newRow("End, then Home") << QList<int>{Qt::Key_End, Qt::Key_Home} << 0;
-        QTest::newRow("the query moves to the last entry") << QList<int>{} << 85;
-        QTest::newRow("the query moves up again") << QList<int>{Qt::Key_End} << 20;
+        QTest::addColumn<bool>("hidden");   // the query moves while the window is hidden
+        QTest::newRow("End") << QList<int>{Qt::Key_End} << 0 << false;
+        QTest::newRow("Page Down twice") << QList<int>{Qt::Key_PageDown, Qt::Key_PageDown} << 0 << false;
+        QTest::newRow("End, then up") << QList<int>{Qt::Key_End, Qt::Key_Up, Qt::Key_Up} << 0 << false;
+        QTest::newRow("Down and down") << QList<int>(40, Qt::Key_Down) << 0 << false;
+        QTest::newRow("End, then Home") << QList<int>{Qt::Key_End, Qt::Key_Home} << 0 << false;
+        QTest::newRow("the query moves to the last entry") << QList<int>{} << 85 << false;
+        QTest::newRow("the query moves up again") << QList<int>{Qt::Key_End} << 20 << false;
+        QTest::newRow("moved while hidden, then shown") << QList<int>{} << 70 << true;
     }
     void focusedRowStaysVisible() {
         QFETCH(QList<int>, keys);
         QFETCH(int, queryRow);
+        QFETCH(bool, hidden);
         loadJournal();
         testdb::exec(QStringLiteral(
             "insert into accounts_dep.smena(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, ok, vvod, "
@@ -567,7 +616,12 @@ private slots:
         QTRY_VERIFY(g->viewport()->height() < 300);
         g->setFocus();
         for (int k : keys) QTest::keyClick(g, Qt::Key(k));
+        if (hidden) f1.hide();
         if (queryRow > 0) dm().Smena1.setRecNo(queryRow);
+        if (hidden) {
+            f1.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&f1));
+        }
         QVERIFY(g->currentIndex().isValid());
         QCOMPARE(g->currentIndex().row(), dm().Smena1.recNo() - 1);
         const QRect row = g->visualRect(g->currentIndex());
@@ -577,9 +631,46 @@ private slots:
                                 .arg(row.top())
                                 .arg(row.bottom())
                                 .arg(g->viewport()->height())));
-        // The totals line lies below the rows, not over them.
+        // The totals line lies below the rows, not over them, inside the grid's frame.
         QVERIFY(g->totalsLine()->isVisible());
         QVERIFY(g->totalsLine()->geometry().top() > g->viewport()->geometry().bottom());
+        QVERIFY(g->contentsRect().contains(g->totalsLine()->geometry()));
+        if (g->horizontalScrollBar()->isVisible())
+            QVERIFY(!g->totalsLine()->geometry().intersects(g->horizontalScrollBar()->geometry()));
+    }
+
+    // A list first shown with its query already on a row far down (the operation picker
+    // stands on the entry's operation) shows that row.
+    void listFirstShownOnALowRowShowsIt() {
+        loadJournal();
+        testdb::exec(QStringLiteral(
+            "insert into accounts_dep.oper(id, vid, naimen, i_id, cena_new) select 100 + n, 1, n % 2, 1, 0 "
+            "from generate_series(1, 60) n"));
+        testdb::exec(QStringLiteral(
+            "insert into accounts_dep.norm(o_id, norma, prize, price) select 100 + n, 10, 0, n from generate_series(1, 60) n"));
+        // Сидоров's entry is on КР-20, the last mark.
+        TForm1& f1 = showJournal();
+        clickRow(f1.DBGrid2, 4);
+        QStringList seen;
+        ModalScript modal([&](QDialog* d) {
+            if (auto* f11 = qobject_cast<TForm11*>(d)) {
+                f11->Button4->click();
+                return int(QDialog::Rejected);
+            }
+            auto* f4 = qobject_cast<TForm4*>(d);
+            if (!f4) return int(QDialog::Rejected);
+            f4->resize(700, 300);
+            f4->show();
+            if (!QTest::qWaitForWindowExposed(f4)) seen << "not shown";
+            DBGrid* g = f4->DBGrid1;
+            seen << g->queryModel()->text(g->currentIndex().row(), columnOf(g, "Марка"));
+            seen << (g->currentIndex().row() > 40 ? "far down" : "near the top");
+            seen << (g->viewport()->rect().contains(g->visualRect(g->currentIndex())) ? "in view" : "out of view");
+            f4->hide();
+            return int(QDialog::Rejected);
+        });
+        QTest::mouseClick(f1.Button2, Qt::LeftButton);
+        QCOMPARE(seen, (QStringList{"КР-20", "far down", "in view"}));
     }
 
     // The journal's totals line: hours, quantity, rejects and amount of the shown shift,
