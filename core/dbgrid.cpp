@@ -294,6 +294,8 @@ void DBGrid::applySort() {
         h->setSortIndicatorShown(true);
         h->setSortIndicator(-1, Qt::AscendingOrder);
     }
+    // A restored layout brings these back as they were saved.
+    h->setSectionsClickable(true);
     h->setSortIndicatorClearable(true);
     Query* q = query();
     if (!q) return;

@@ -288,6 +288,22 @@ private slots:
         QCOMPARE(f1.DBGrid2->horizontalHeader()->sortIndicatorSection(), clicks == 3 ? -1 : c);
     }
 
+    // A layout remembered before the titles sorted (no indicator, Qt's section 0 descending)
+    // brings no order with it, and a title click sorts as usual.
+    void rememberedLayoutFromBeforeSorting() {
+        loadJournal();
+        TForm1& f1 = showJournal();
+        DBGrid* g = f1.DBGrid2;
+        QHeaderView old(Qt::Horizontal);
+        old.setModel(g->model());
+        old.setSortIndicator(0, Qt::DescendingOrder);
+        old.setSortIndicatorShown(false);
+        QVERIFY(g->horizontalHeader()->restoreState(old.saveState()));
+        QCOMPARE(shownEntries(g), (QList<int>{4, 5, 1, 2, 3}));
+        clickTitle(g, "Кол-во");
+        QCOMPARE(shownEntries(g), (QList<int>{4, 2, 1, 5, 3}));
+    }
+
     // The timesheet sorts the same way, by a worker's month.
     void timesheetSortsByTitle() {
         loadTimesheet();
