@@ -229,7 +229,11 @@ protected:
             p.setPen(palette().color(QPalette::ButtonText));
             const Qt::Alignment a =
                 grid_->total(c) ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignLeft | Qt::AlignVCenter;
-            p.drawText(r.adjusted(4, 0, -4, 0), int(a), t);
+            // A figure wider than its column (a narrow day) stays inside it.
+            p.save();
+            p.setClipRect(r.adjusted(0, 0, -1, 0));
+            p.drawText(r.adjusted(3, 0, -3, 0), int(a), t);
+            p.restore();
         }
     }
 
