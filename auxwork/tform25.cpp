@@ -31,9 +31,9 @@ TForm25::TForm25() {
         {QStringLiteral("fio"), QStringLiteral("ФИО"), left, 260},
         {QStringLiteral("s_caption"), QStringLiteral("Номенклатура"), left, 150},
         {QStringLiteral("vid"), QStringLiteral("Работа"), left, 150},
-        {QStringLiteral("price"), QStringLiteral("Цена"), right, 70},
-        {QStringLiteral("cnt"), QStringLiteral("Кол-во"), right, 60},
-        {QStringLiteral("summ"), QStringLiteral("Итого"), right, 80},
+        GridColumn(QStringLiteral("price"), QStringLiteral("Цена"), right, 70).as(ColumnKind::Price),
+        GridColumn(QStringLiteral("cnt"), QStringLiteral("Кол-во"), right, 60).as(ColumnKind::Count),
+        GridColumn(QStringLiteral("summ"), QStringLiteral("Итого"), right, 80).as(ColumnKind::Money),
     });
     DBGrid1->setQuery(&fatigue);
 

@@ -4,10 +4,11 @@
 
 #include <algorithm>
 
+#include <QCollator>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QLoggingCategory>
-#include <QRegularExpression>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -392,7 +393,124 @@ void Query::setFilter(std::function<bool(const Query&, const Row&)> pred) {
     if (!active_) return;
     applyFilter();
     // Every row passes once the filter is off: stay on the row the user stood on.
-    if (keep >= 0 && keep != visible_[current_]) moveTo(keep);
+    if (keep >= 0) {
+        const auto at = std::find(visible_.begin(), visible_.end(), keep);
+        if (at != visible_.end() && int(at - visible_.begin()) != current_) moveTo(int(at - visible_.begin()));
+    }
+}
+
+void Query::setSort(const QString& name, Qt::SortOrder order) {
+    const int keep = current_ >= 0 ? visible_[current_] : -1;
+    sortField_ = name;
+    sortOrder_ = order;
+    if (!active_) return;
+    applySort();
+    emit reset();
+    const auto at = std::find(visible_.begin(), visible_.end(), keep);
+    moveTo(at == visible_.end() ? 0 : int(at - visible_.begin()));
+}
+
+namespace {
+// A value as the sort compares it: empty values, then numbers, then dates, then texts.
+struct SortKey {
+    enum Kind { Empty, Number, Date, Text } kind = Empty;
+    double number = 0;
+    QDateTime date;
+    QString text;
+};
+
+SortKey sortKey(const QVariant& v) {
+    SortKey k;
+    if (v.isNull()) return k;
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        k.kind = SortKey::Number;
+        k.number = v.toDouble();
+        return k;
+    case QMetaType::QDate:
+        k.kind = SortKey::Date;
+        k.date = v.toDate().startOfDay();
+        return k;
+    case QMetaType::QDateTime:
+        k.kind = SortKey::Date;
+        k.date = v.toDateTime();
+        return k;
+    default: break;
+    }
+    const QString s = v.toString().trimmed();
+    if (s.isEmpty()) return k;
+    // numeric columns arrive as exact text
+    static const QRegularExpression num(QStringLiteral("^-?\\d+(\\.\\d+)?$"));
+    if (num.match(s).hasMatch()) {
+        k.kind = SortKey::Number;
+        k.number = s.toDouble();
+        return k;
+    }
+    k.kind = SortKey::Text;
+    k.text = s;
+    return k;
+}
+
+// Texts compare piece by piece: runs of digits by their value, the rest by the collation,
+// so that "КР-20" comes before "КР-100" whatever the desktop's locale.
+int compareTexts(const QString& a, const QString& b, const QCollator& collator) {
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool da = a.at(i).isDigit(), db = b.at(j).isDigit();
+        qsizetype ei = i, ej = j;
+        while (ei < a.size() && a.at(ei).isDigit() == da) ++ei;
+        while (ej < b.size() && b.at(ej).isDigit() == db) ++ej;
+        int c = 0;
+        if (da && db) {
+            QStringView x = QStringView(a).sliced(i, ei - i), y = QStringView(b).sliced(j, ej - j);
+            while (x.size() > 1 && x.front() == u'0') x = x.sliced(1);
+            while (y.size() > 1 && y.front() == u'0') y = y.sliced(1);
+            c = x.size() != y.size() ? (x.size() < y.size() ? -1 : 1) : x.compare(y);
+        } else {
+            c = collator.compare(QStringView(a).sliced(i, ei - i), QStringView(b).sliced(j, ej - j));
+        }
+        if (c != 0) return c < 0 ? -1 : 1;
+        i = ei;
+        j = ej;
+    }
+    return i < a.size() ? 1 : (j < b.size() ? -1 : 0);
+}
+
+int compareKeys(const SortKey& a, const SortKey& b, const QCollator& collator) {
+    if (a.kind != b.kind) return a.kind < b.kind ? -1 : 1;
+    switch (a.kind) {
+    case SortKey::Empty: return 0;
+    case SortKey::Number: return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
+    case SortKey::Date: return a.date < b.date ? -1 : (b.date < a.date ? 1 : 0);
+    case SortKey::Text: return compareTexts(a.text, b.text, collator);
+    }
+    return 0;
+}
+}  // namespace
+
+void Query::applySort() {
+    const int col = sortField_.isEmpty() ? -1 : fieldIndex(sortField_);
+    if (col < 0) {
+        std::sort(visible_.begin(), visible_.end());
+        return;
+    }
+    std::vector<SortKey> keys(rows_.size());
+    for (int i : visible_) keys[size_t(i)] = sortKey(col < rows_[size_t(i)].size() ? rows_[size_t(i)][col] : QVariant());
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const bool descending = sortOrder_ == Qt::DescendingOrder;
+    std::sort(visible_.begin(), visible_.end());
+    std::stable_sort(visible_.begin(), visible_.end(), [&](int a, int b) {
+        const int c = compareKeys(keys[size_t(a)], keys[size_t(b)], collator);
+        return descending ? c > 0 : c < 0;
+    });
 }
 
 void Query::setLikeFilter(const QString& name, const QString& text, bool anywhere) {
@@ -414,6 +532,7 @@ void Query::applyFilter() {
     visible_.reserve(rows_.size());
     for (int i = 0; i < int(rows_.size()); ++i)
         if (!filter_ || filter_(*this, rows_[i])) visible_.push_back(i);
+    applySort();
     eof_ = bof_ = visible_.empty();
     current_ = visible_.empty() ? -1 : 0;
     emit reset();

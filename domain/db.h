@@ -131,12 +131,23 @@ public:
     void clearFilter() { setFilter({}); }
     bool filtered() const { return bool(filter_); }
 
+    // Order of the fetched rows by one field, on top of the filter, kept when the query
+    // is read again; the row the user stands on stays current. Numbers (numeric text
+    // included) compare as numbers, texts by the desktop's collation without regard to
+    // letter case, empty values first; equal values keep the order the server gave them.
+    // An unknown field or clearSort() brings back the server's order.
+    void setSort(const QString& name, Qt::SortOrder order = Qt::AscendingOrder);
+    void clearSort() { setSort(QString()); }
+    const QString& sortField() const { return sortField_; }
+    Qt::SortOrder sortOrder() const { return sortOrder_; }
+
 signals:
     void reset();                  // opened, closed or re-filtered
     void currentChanged(int row);  // 0-based visible row, -1 when none
 
 private:
     void applyFilter();
+    void applySort();
     void moveTo(int visibleRow);
 
     bool active_ = false;
@@ -148,6 +159,8 @@ private:
     bool eof_ = true;
     bool bof_ = true;
     std::function<bool(const Query&, const Row&)> filter_;
+    QString sortField_;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };
 
 // Begins a transaction on the shared connection and rolls it back unless committed.

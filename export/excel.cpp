@@ -110,21 +110,28 @@ void tell(const QString& text, const QString& caption, NoteKind kind) {
     else qWarning("%s: %s", qUtf8Printable(caption), qUtf8Printable(text));
 }
 
-int writeCell(int sheet, int column, int row, const QString& text, bool formatted,
-              bool asText, bool autoFit, bool bold) {
-    if (text.isEmpty()) return 1;
+// The sheet a cell goes to, or nullptr after telling the user why it cannot.
+Sheet* targetSheet(int sheet, int column, int row, qsizetype textSize) {
     State& s = state();
     Sheet* target = s.book ? s.book->sheet(sheet) : nullptr;
     if (!target) {
         tell(composedMessage(sheet, column, row), QStringLiteral("Ошибочный номер листа Microsoft Excel"),
              NoteKind::Error);
-        return -1;
+        return nullptr;
     }
-    if (column < 1 || column > kMaxColumns || row < 1 || row > kMaxRows ||
-        text.size() > kMaxTextLength) {
+    if (column < 1 || column > kMaxColumns || row < 1 || row > kMaxRows || textSize > kMaxTextLength) {
         tell(composedMessage(sheet, column, row), QStringLiteral("Ошибка Microsoft Excel"), NoteKind::Error);
-        return -1;
+        return nullptr;
     }
+    return target;
+}
+
+int writeCell(int sheet, int column, int row, const QString& text, bool formatted,
+              bool asText, bool autoFit, bool bold) {
+    if (text.isEmpty()) return 1;
+    State& s = state();
+    Sheet* target = targetSheet(sheet, column, row, text.size());
+    if (!target) return -1;
     if (formatted) {
         if (asText) target->setTextFormat(column, row);
         // The bold flag goes in before the value so that its width is measured bold.
@@ -252,6 +259,14 @@ int ExcelWriteCell(int sheet, int column, int row, const QString& text) {
 int ExcelWriteFormattedCell(int sheet, int column, int row, const QString& text, bool asText,
                             bool autoFit, bool bold) {
     return writeCell(sheet, column, row, text, true, asText, autoFit, bold);
+}
+
+int ExcelSetNumberFormat(int sheet, int column, int row, const QString& format) {
+    Sheet* target = targetSheet(sheet, column, row, 0);
+    if (!target) return -1;
+    target->setNumberFormat(column, row, format);
+    state().book->markChanged();
+    return 1;
 }
 
 void ExcelSetTitle(const QString& subject) {

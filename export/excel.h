@@ -39,6 +39,11 @@ int ExcelWriteCell(int sheet, int column, int row, const QString& text);
 int ExcelWriteFormattedCell(int sheet, int column, int row, const QString& text, bool asText,
                             bool autoFit, bool bold);
 
+// Gives the cell at (sheet, column, row) a number format in the spreadsheet's notation
+// ("#,##0.00": digit grouping and two decimals, shown by the reader's locale); a text
+// format set by asText wins. Bad places give the messages and -1 of ExcelWriteCell.
+int ExcelSetNumberFormat(int sheet, int column, int row, const QString& format);
+
 // Names what the next shown workbook holds, e.g. "Прайс" gives "Прайс 2026-12-09 14-05.xlsx".
 // Call it before ExcelOpen, or after it while the workbook is not shown yet. Without it the
 // name is "Книга". Characters a file name cannot hold become "_".

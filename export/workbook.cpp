@@ -99,7 +99,7 @@ const Cell* Sheet::find(int column, int row) const {
     if (column > static_cast<int>(r.size())) return nullptr;
     const Cell& c = r[static_cast<size_t>(column - 1)];
     // A cell that only got a format or a bold flag still counts as put there.
-    if (c.type == CellType::Empty && !c.bold && !c.textFormat) return nullptr;
+    if (c.type == CellType::Empty && !c.bold && !c.textFormat && c.numberFormat.isEmpty()) return nullptr;
     return &c;
 }
 

@@ -24,6 +24,7 @@ struct Cell {
     CellType type = CellType::Empty;
     bool bold = false;
     bool textFormat = false;  // number format "@": whatever is written stays text
+    QString numberFormat;     // how a number shows, e.g. "#,##0.00"; empty: General
 };
 
 // How a spreadsheet reads a written text as a number. Accepted: optional blanks around,
@@ -54,6 +55,7 @@ public:
     // Records the text's width for a later fit of its column.
     void setValue(int column, int row, const QString& text);
     void setTextFormat(int column, int row) { at(column, row).textFormat = true; }
+    void setNumberFormat(int column, int row, const QString& format) { at(column, row).numberFormat = format; }
     void setBold(int column, int row, bool bold);
 
     // Fits the column to the widest text written to it so far; the width stays until the

@@ -1,6 +1,7 @@
 #include "export/xlsx_file.h"
 
 #include <QFile>
+#include <QHash>
 
 #include <clocale>
 #include <memory>
@@ -34,15 +35,17 @@ bool saveXlsx(const Workbook& book, const QString& path, QString* error) {
     properties.title = const_cast<char*>(title.constData());
     workbook_set_properties(wb, &properties);
 
-    // One format per combination of bold and text format, made only when used.
-    lxw_format* formats[2][2] = {{nullptr, nullptr}, {nullptr, nullptr}};
+    // One format per combination of bold, text format and number format, made only when used.
+    QHash<QString, lxw_format*> formats;
     auto formatFor = [&](const Cell& c) -> lxw_format* {
-        if (!c.bold && !c.textFormat) return nullptr;
-        lxw_format*& f = formats[c.bold][c.textFormat];
+        if (!c.bold && !c.textFormat && c.numberFormat.isEmpty()) return nullptr;
+        const QString key = QString::number(int(c.bold)) + QString::number(int(c.textFormat)) + c.numberFormat;
+        lxw_format*& f = formats[key];
         if (!f) {
             f = workbook_add_format(wb);
             if (c.bold) format_set_bold(f);
             if (c.textFormat) format_set_num_format(f, "@");
+            else if (!c.numberFormat.isEmpty()) format_set_num_format(f, c.numberFormat.toUtf8().constData());
         }
         return f;
     };

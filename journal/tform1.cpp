@@ -21,6 +21,8 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 const QColor kGreen(0, 128, 0);
 const QColor kRed(255, 0, 0);
@@ -94,13 +96,20 @@ TForm1::TForm1() {
         {QStringLiteral("vid"), QStringLiteral("Операция"), Qt::AlignLeft | Qt::AlignVCenter, 150},
         {QStringLiteral("nmn"), QStringLiteral("Вид"), Qt::AlignLeft | Qt::AlignVCenter, 140},
         {QStringLiteral("color"), QStringLiteral("Цвет"), center, 50},
-        {QStringLiteral("time"), QStringLiteral("Часы"), Qt::AlignRight | Qt::AlignVCenter, 45},
-        {QStringLiteral("kol_vo"), QStringLiteral("Кол-во"), Qt::AlignRight | Qt::AlignVCenter, 60},
-        {QStringLiteral("brak"), QStringLiteral("Брак"), Qt::AlignRight | Qt::AlignVCenter, 45},
-        {QStringLiteral("summa"), QStringLiteral("Итого (р.)"), Qt::AlignRight | Qt::AlignVCenter, 80},
+        GridColumn(QStringLiteral("time"), QStringLiteral("Часы"), {}, 45).as(ColumnKind::Hours).summed(),
+        GridColumn(QStringLiteral("kol_vo"), QStringLiteral("Кол-во"), {}, 60).as(ColumnKind::Count).summed(),
+        GridColumn(QStringLiteral("brak"), QStringLiteral("Брак"), {}, 45).as(ColumnKind::Count).summed(),
+        GridColumn(QStringLiteral("summa"), QStringLiteral("Итого (р.)"), {}, 80).as(ColumnKind::Money).summed(),
         {QStringLiteral("prize"), QStringLiteral("Премия (%)"), Qt::AlignRight | Qt::AlignVCenter, 0, true},
         {QStringLiteral("ok"), QStringLiteral("OK"), center, 40},
         {QStringLiteral("vvod"), QStringLiteral("Заведен"), center, 85},
+    });
+    // The shown shift's hours, pieces, rejects and amount under the rows.
+    DBGrid2->showTotals();
+    DBGrid2->setExportTitle([this] {
+        const QRadioButton* shown[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
+        return QStringLiteral("Журнал ") + DateT->date().toString(QStringLiteral("dd.MM.yyyy")) + QLatin1Char(' ') +
+               shown[std::clamp(CurrentShift, 1, 4) - 1]->text();
     });
     DBGrid2->queryModel()->setStyler([](const Query& q, int row, const GridColumn& c, CellStyle& st) {
         if (c.field != QLatin1String("ok")) return;

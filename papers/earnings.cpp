@@ -45,11 +45,15 @@ Element heading(const Col& c, const QString& entries, const QString& aux) {
         .setFrame(rpt::AllSides);
 }
 
+// Figures read as on the rest of the desktop: digit groups by the locale ("1 778,40").
 Element sumOf(const QRectF& rect, rpt::ValueFn fn, const QString& mask) {
-    return Element::sum(rect, std::move(fn), mask).right();
+    return Element::sum(rect, std::move(fn), mask).right().grouped();
 }
 Element sumOf(const QRectF& rect, const QString& field, const QString& mask) {
-    return Element::sum(rect, field, mask).right();
+    return Element::sum(rect, field, mask).right().grouped();
+}
+Element figure(const QRectF& rect, const QString& field, const QString& mask) {
+    return Element::field(rect, field, mask).right().grouped();
 }
 
 }  // namespace
@@ -115,7 +119,7 @@ EarningsLayout::EarningsLayout(const QString& connection) : Earnings(connection)
     for (int s = 1; s <= 4; ++s) {
         const double x = 40 + (s - 1) * 37.5;
         shifts.add(Element::label({x, 0, 22, 6}, shiftNames[s - 1] + QLatin1Char(':')).right());
-        shifts.add(Element::sum({x + 22, 0, 15.5, 6}, hoursInShift(s), kCount).named(QStringLiteral("shift%1").arg(s)));
+        shifts.add(Element::sum({x + 22, 0, 15.5, 6}, hoursInShift(s), kCount).grouped().named(QStringLiteral("shift%1").arg(s)));
     }
     worker.footer.addChild(aux).addChild(all).addChild(shifts);
 
@@ -170,11 +174,11 @@ EarningsLayout::EarningsLayout(const QString& connection) : Earnings(connection)
                                }))
         .add(Element::computed(cColour.rect(),
                                [](const rpt::Row& r) { return sectionOf(r) == 1 ? reports::colourText(r) : QVariant(); }))
-        .add(Element::field(cQty.rect(), QStringLiteral("kolvo"), kCount).right())
-        .add(Element::field(cBrk.rect(), QStringLiteral("brk"), kCount).right())
-        .add(Element::field(cHours.rect(), QStringLiteral("hours"), kCount).right())
-        .add(Element::field(cPrice.rect(), QStringLiteral("cena"), kPrice).right())
-        .add(Element::field(cSum.rect(), QStringLiteral("summa"), kMoney).right());
+        .add(figure(cQty.rect(), QStringLiteral("kolvo"), kCount))
+        .add(figure(cBrk.rect(), QStringLiteral("brk"), kCount))
+        .add(figure(cHours.rect(), QStringLiteral("hours"), kCount))
+        .add(figure(cPrice.rect(), QStringLiteral("cena"), kPrice))
+        .add(figure(cSum.rect(), QStringLiteral("summa"), kMoney));
 
     d.pageFooter = Band(QStringLiteral("pageFooter"), 6);
     d.pageFooter.add(Element::computed({0, 0, 60, 6},

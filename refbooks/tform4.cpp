@@ -30,9 +30,9 @@ TForm4::TForm4() {
     DBGrid1->setColumns({
         {QStringLiteral("MARKA"), QStringLiteral("Марка"), left, 220},
         {QStringLiteral("VID"), QStringLiteral("Опреция"), left, 200},
-        {QStringLiteral("cena"), QStringLiteral("Цена (min)"), right, 90},
+        GridColumn(QStringLiteral("cena"), QStringLiteral("Цена (min)"), right, 90).as(ColumnKind::Price),
         {QStringLiteral("nmn"), QStringLiteral("Вид"), left, 150},
-        {QStringLiteral("norma"), QStringLiteral("Нормы (шт.)"), right, 90},
+        GridColumn(QStringLiteral("norma"), QStringLiteral("Нормы (шт.)"), right, 90).as(ColumnKind::Count),
         {QStringLiteral("id"), QStringLiteral("id"), right, 0, true},
         {QStringLiteral("i_id"), QStringLiteral("i_id"), right, 0, true},
         {QStringLiteral("oper_vid"), QStringLiteral("oper_vid"), right, 0, true},

@@ -109,7 +109,7 @@ private slots:
         QVERIFY(firstShift);
         QCOMPARE(names, (QStringList{"Иванов И.И.", "Петров П.П."}));
         QCOMPARE(titles, (QStringList{"ФИО", "Номенклатура", "Работа", "Цена", "Кол-во", "Итого"}));
-        QCOMPARE(sums, (QStringList{"450", "360"}));
+        QCOMPARE(sums, (QStringList{"450.00", "360.00"}));
         // The journal is active again: back on today's date.
         QCOMPARE(f1.DateT->date(), QDate::currentDate());
         QVERIFY(!f25.fatigue.active());

@@ -268,6 +268,29 @@ private slots:
     }
 
     // Printed to PDF and read back: title, name, money with two decimals and the page footer.
+    // Money reads as on the rest of a Russian desktop, in digit groups; the C locale writes
+    // none. The period takes in 1 April: 100 pieces at 2.50 and 9 hours of auxiliary work.
+    void moneyInDigitGroups_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("element");
+        QTest::addColumn<QString>("expected");
+        const QLocale ru(QLocale::Russian, QLocale::Russia);
+        const QString nbsp(QChar(0x00A0));
+        QTest::newRow("ru, piece-work") << ru << "pieceTotal" << "310,67";
+        QTest::newRow("ru, auxiliary work") << ru << "auxTotal" << "1" + nbsp + "750,95";
+        QTest::newRow("ru, all") << ru << "grandTotal" << "2" + nbsp + "061,62";
+        QTest::newRow("C, all") << QLocale::c() << "grandTotal" << "2061.62";
+    }
+    void moneyInDigitGroups() {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, element);
+        QFETCH(QString, expected);
+        QLocale::setDefault(locale);
+        const rpt::PreparedReport r = papers::earningsStatement(kFrom, QDate(2024, 4, 2), 101);
+        QLocale::setDefault(QLocale::c());
+        QCOMPARE(texts(r, element), QStringList{expected});
+    }
+
     void pdf() {
         QTemporaryDir tmp;
         const QString keep = qEnvironmentVariable("MIRN_REPORT_PDF_DIR");

@@ -775,6 +775,85 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, d.setCaption(QStringLiteral("QRLabel2"), QStringLiteral("x")));
     }
 
+    // Elements marked grouped put the group separator into their numbers' integer part,
+    // after the mask has rounded them; texts and everything unmarked stay as they were.
+    void groupedDigits_data() {
+        QTest::addColumn<QVariantList>("values");
+        QTest::addColumn<QString>("mask");
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QStringList>("detail");
+        QTest::addColumn<QString>("total");
+        const QString nbsp(QChar(0x00A0));
+        QTest::newRow("money") << QVariantList{1778.4, 0.375} << "#0.00" << nbsp
+                               << QStringList{"1" + nbsp + "778,40", "0,38"} << "1" + nbsp + "778,78";
+        QTest::newRow("rounding reaches a new group") << QVariantList{999.996, 0.004} << "#0.00" << nbsp
+                                                      << QStringList{"1" + nbsp + "000,00", "0,00"}
+                                                      << "1" + nbsp + "000,00";
+        QTest::newRow("millions, negative") << QVariantList{-1234567.891, 2.0} << "#0.00" << "."
+                                            << QStringList{"-1.234.567,89", "2,00"} << "-1.234.565,89";
+        QTest::newRow("numeric text from the server") << QVariantList{QStringLiteral("12345.5000")} << "#0.00" << nbsp
+                                                      << QStringList{"12" + nbsp + "345,50"} << "12" + nbsp + "345,50";
+        QTest::newRow("whole numbers, no mask") << QVariantList{1000, 999} << "" << nbsp
+                                                << QStringList{"1" + nbsp + "000", "999"} << "1" + nbsp + "999";
+        QTest::newRow("a text stays as it is") << QVariantList{QStringLiteral("КР 10000")} << "#0.00" << nbsp
+                                               << QStringList{"КР 10000"} << "0,00";
+    }
+    void groupedDigits() {
+        QFETCH(QVariantList, values);
+        QFETCH(QString, mask);
+        QFETCH(QString, group);
+        QFETCH(QStringList, detail);
+        QFETCH(QString, total);
+        ReportDef d;
+        d.decimalSeparator = QStringLiteral(",");
+        d.groupSeparator = group;
+        d.detail = Band(QStringLiteral("detail"), 5);
+        d.detail.add(Element::field({0, 0, 30, 5}, QStringLiteral("n"), mask).grouped());
+        d.detail.add(Element::field({30, 0, 30, 5}, QStringLiteral("n"), mask));
+        Group all;
+        all.footer = Band(QStringLiteral("total"), 5);
+        all.footer.add(Element::sum({0, 0, 30, 5}, [](const Row& r) {
+            const QVariant v = r.value(QStringLiteral("n"));
+            return v.typeId() == QMetaType::QString && !v.toString().front().isDigit() ? QVariant() : v;
+        }, mask.isEmpty() ? QStringLiteral("#0") : mask).grouped());
+        d.groups = {all};
+        std::vector<QVariantList> rows;
+        for (const QVariant& v : values) rows.push_back({v});
+        const PreparedReport r = prepare(d, VectorDataSource({QStringLiteral("n")}, rows));
+        QStringList grouped, plain;
+        for (const QString& l : lines(r, QStringLiteral("detail"))) {
+            grouped << l.section(QLatin1Char('|'), 0, 0);
+            plain << l.section(QLatin1Char('|'), 1, 1);
+        }
+        QCOMPARE(grouped, detail);
+        // The unmarked element beside it prints without groups.
+        for (const QString& p : plain) QVERIFY2(!p.contains(group), qPrintable(p));
+        QCOMPARE(lines(r, QStringLiteral("total")), QStringList{total});
+    }
+
+    void platformGroupSeparatorByDefault() {
+        const QLocale saved;
+        ReportDef d;
+        d.decimalSeparator = QStringLiteral(",");
+        d.detail = Band(QStringLiteral("detail"), 5);
+        d.detail.add(Element::field({0, 0, 30, 5}, QStringLiteral("n"), QStringLiteral("#0.00")).grouped());
+        const VectorDataSource rows({QStringLiteral("n")}, {{1778.4}});
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        const QStringList ru = lines(prepare(d, rows), QStringLiteral("detail"));
+        QLocale::setDefault(QLocale::c());
+        const QStringList c = lines(prepare(d, rows), QStringLiteral("detail"));
+        // The system's C locale (LANG=C, a server) comes without the C locale's number options.
+        QLocale systemC = QLocale::c();
+        systemC.setNumberOptions(QLocale::DefaultNumberOptions);
+        QLocale::setDefault(systemC);
+        const QStringList server = lines(prepare(d, rows), QStringLiteral("detail"));
+        QLocale::setDefault(saved);
+        QCOMPARE(ru, QStringList{QStringLiteral("1\u00A0778,40")});
+        // The C locale writes no digit groups.
+        QCOMPARE(c, QStringList{QStringLiteral("1778,40")});
+        QCOMPARE(server, QStringList{QStringLiteral("1778,40")});
+    }
+
     void platformDecimalSeparatorByDefault() {
         const QLocale saved;
         ReportDef d = workersReport();

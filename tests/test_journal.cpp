@@ -116,7 +116,7 @@ private slots:
         QCOMPARE(m->data(ok1, Qt::ForegroundRole).value<QColor>(), QColor(255, 0, 0));
         QVERIFY(m->data(ok0, Qt::FontRole).value<QFont>().bold());
         QVERIFY(!m->data(m->index(0, 0), Qt::ForegroundRole).isValid());
-        QCOMPARE(m->data(m->index(0, 8), Qt::DisplayRole).toString(), QStringLiteral("100"));
+        QCOMPARE(m->data(m->index(0, 8), Qt::DisplayRole).toString(), QStringLiteral("100.00"));
         QCOMPARE(m->data(m->index(0, 11), Qt::DisplayRole).toString(), QStringLiteral("05.03.2024"));
     }
 

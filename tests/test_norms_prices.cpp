@@ -96,7 +96,7 @@ private slots:
         QVERIFY(layout);
         QCOMPARE(listed, (QStringList{"КР-100 Резка", "ПР-1000 Гибка", "ПР-1000 Резка", "ХМ-40 Гибка", "ХМ-40 Резка"}));
         QCOMPARE(titles, (QStringList{"Марка", "Опреция", "Цена (min)", "Вид", "Нормы (шт.)"}));
-        QCOMPARE(firstRow, (QStringList{"ПР-1000", "Гибка", "8", "Заготовки", "2"}));
+        QCOMPARE(firstRow, (QStringList{"ПР-1000", "Гибка", "8.00", "Заготовки", "2"}));
         QVERIFY(!dm().Oper.active());
     }
 

@@ -405,6 +405,55 @@ private slots:
         QCOMPARE(back[5], (QStringList{"", "", "", "", "", "-0.75"}));
     }
 
+    // Number formats as a spreadsheet program shows them (LibreOffice in the C locale):
+    // digit groups and fixed decimals; a text format set on the cell wins. One row per
+    // case in one workbook, read back once: a conversion takes seconds.
+    void numberFormatsReadBack() {
+        struct Case {
+            const char* name;
+            QString written;
+            QString format;
+            bool asText;
+            QString shown;
+        };
+        const Case cases[] = {
+            {"money", "1778.4", "#,##0.00", false, "1,778.40"},
+            {"money rounds", "0.375", "#,##0.00", false, "0.38"},
+            {"price, four decimals", "0.1255", "#,##0.00##", false, "0.1255"},
+            {"price, two decimals", "150", "#,##0.00##", false, "150.00"},
+            {"count", "12000", "#,##0", false, "12,000"},
+            {"text format wins", "00123", "#,##0.00", true, "00123"},
+            {"no format", "1778.4", "", false, "1778.4"},
+        };
+        QCOMPARE(ExcelOpen(QString()), 1);
+        int row = 0;
+        for (const Case& c : cases) {
+            ++row;
+            QCOMPARE(ExcelWriteFormattedCell(1, 1, row, QString::fromUtf8(c.name), true, false, false), 1);
+            QCOMPARE(ExcelWriteFormattedCell(1, 2, row, c.written, c.asText, false, false), 1);
+            if (!c.format.isEmpty()) QCOMPARE(ExcelSetNumberFormat(1, 2, row, c.format), 1);
+            QCOMPARE(book().cell(1, 2, row).numberFormat, c.format);
+        }
+        QCOMPARE(ExcelSetVisible(true), 1);
+        if (sheet_readback::sofficeProgram().isEmpty()) QSKIP("LibreOffice is not installed");
+        QString error;
+        const QList<QStringList> back = sheet_readback::readRows(workbook::lastWrittenPath(), &error);
+        QVERIFY2(!back.isEmpty(), qPrintable(error));
+        QCOMPARE(back.size(), row);
+        for (int r = 0; r < row; ++r)
+            QCOMPARE(back[r], (QStringList{QString::fromUtf8(cases[r].name), cases[r].shown}));
+    }
+
+    void numberFormatOutsideTheSheet() {
+        QCOMPARE(ExcelOpen(QString()), 1);
+        QCOMPARE(ExcelSetNumberFormat(1, 0, 1, QStringLiteral("#,##0")), -1);
+        QCOMPARE(ExcelSetNumberFormat(2, 1, 1, QStringLiteral("#,##0")), -1);
+        QCOMPARE(messages_.size(), 2);
+        QCOMPARE(messages_[0].caption, kCellCaption);
+        QCOMPARE(messages_[1].caption, kSheetCaption);
+        QCOMPARE(messages_[1].text, QStringLiteral("Ошибка при записи: лист 2, столбец 1, строка 1"));
+    }
+
     void neverOverwritesAnEarlierFile() {
         const QString first = dir_->filePath(QStringLiteral("Табель 2026-12-09 14-05.xlsx"));
         {

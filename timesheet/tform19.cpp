@@ -184,13 +184,19 @@ DBGrid* TForm19::makeGrid(bool withEarnings, QWidget* parent) {
     QVector<GridColumn> cols;
     cols.push_back({QStringLiteral("fio"), QStringLiteral("Фамилия И. О."), Qt::AlignLeft | Qt::AlignVCenter, 160});
     for (int d = 1; d <= 31; ++d)
-        cols.push_back({QStringLiteral("d%1").arg(d), QString::number(d), Qt::AlignCenter, 25});
-    cols.push_back({QStringLiteral("summ"), QStringLiteral("Итого"), Qt::AlignCenter, 46});
+        cols.push_back(GridColumn(QStringLiteral("d%1").arg(d), QString::number(d), {}, 25).as(ColumnKind::Hours).summed());
+    cols.push_back(GridColumn(QStringLiteral("summ"), QStringLiteral("Итого"), {}, 46).as(ColumnKind::Hours).summed());
     if (withEarnings) {
-        cols.push_back({QStringLiteral("average_price"), QStringLiteral("Ср. сдел."), Qt::AlignRight | Qt::AlignVCenter, 66});
-        cols.push_back({QStringLiteral("cena_all"), QStringLiteral("Цена всего"), Qt::AlignRight | Qt::AlignVCenter, 78});
+        cols.push_back(GridColumn(QStringLiteral("average_price"), QStringLiteral("Ср. сдел."), {}, 66).as(ColumnKind::Money));
+        cols.push_back(GridColumn(QStringLiteral("cena_all"), QStringLiteral("Цена всего"), {}, 78).as(ColumnKind::Money).summed());
     }
     g->setColumns(cols);
+    // Each day's hours and the month's totals over the shown workers.
+    g->showTotals();
+    g->setExportTitle([this, g] {
+        const int shift = g == DBGrid3 ? 3 : g == DBGrid2 ? 2 : 1;
+        return QStringLiteral("Табель %1 %2 смена %3").arg(ComboBox1->currentText(), ComboBox2->currentText()).arg(shift);
+    });
     g->queryModel()->setStyler([this, g](const Query& q, int row, const GridColumn& c, CellStyle& st) {
         const int d = dayOfField(c.field);
         if (d == 0) return;

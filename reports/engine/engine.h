@@ -114,6 +114,7 @@ struct Element {
     QString fieldName; // Field, Sum over a field
     ValueFn compute;   // Computed, Sum over a computed value
     QString mask;      // Field, Computed, Sum: "#0", "#0.00", ...; empty prints as is
+    bool groupDigits = false;  // numbers get the group separator ("1 778,40"), masked or not
     bool resetAfterPrint = true;  // Sum: start again from zero once printed
     QRectF rect;                   // millimetres within the band
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
@@ -140,6 +141,7 @@ struct Element {
     Element& setFontSize(double pt) { fontSize = pt; return *this; }
     Element& setFrame(int sides) { frame = sides; return *this; }
     Element& setShade(const QColor& c) { shade = c; return *this; }
+    Element& grouped(bool on = true) { groupDigits = on; return *this; }
 };
 
 struct Band {
@@ -181,6 +183,10 @@ struct ReportDef {
     // read like the rest of the user's desktop ("1234,50" on a Russian workstation).
     // Text values without a mask are printed as they come and never touched.
     QString decimalSeparator;
+    // Separator between groups of three digits in the numbers of grouped elements. Empty:
+    // the platform's (QLocale() at prepare time; none in the C locale or where the locale
+    // omits grouping).
+    QString groupSeparator;
 
     std::vector<Group> groups;  // outermost first
     Band detail;

@@ -65,6 +65,23 @@ QString unmasked(const QVariant& v, const QString& sep) {
     }
 }
 
+// Puts the group separator between groups of three digits of a formatted number's
+// integer part; anything that is not such a number is returned as it is.
+QString groupedDigits(const QString& formatted, const QString& sep, const QString& group) {
+    if (group.isEmpty()) return formatted;
+    const qsizetype start = formatted.startsWith(QLatin1Char('-')) ? 1 : 0;
+    qsizetype end = formatted.indexOf(sep, start);
+    if (end < 0) end = formatted.size();
+    if (end - start < 4) return formatted;
+    for (qsizetype i = start; i < formatted.size(); ++i) {
+        if (i == end) i += sep.size() - 1;
+        else if (!formatted.at(i).isDigit()) return formatted;
+    }
+    QString out = formatted;
+    for (qsizetype at = end - 3; at > start; at -= 3) out.insert(at, group);
+    return out;
+}
+
 QString format(const QVariant& v, const std::optional<Mask>& mask, const QString& sep) {
     if (v.isNull()) return {};
     if (mask) {
@@ -184,6 +201,12 @@ public:
     Preparer(const ReportDef& def, const ReportDataSource& src)
         : def_(def), src_(src), fields_(fieldIndex(src)) {
         sep_ = def.decimalSeparator.isEmpty() ? QLocale().decimalPoint() : def.decimalSeparator;
+        group_ = def.groupSeparator;
+        // The C locale, as on a server or in a script, writes no digit groups.
+        const QLocale platform;
+        if (group_.isEmpty() && platform.language() != QLocale::C &&
+            !(platform.numberOptions() & QLocale::OmitGroupSeparator))
+            group_ = platform.groupSeparator();
         for (const Group& g : def.groups) {
             CGroup cg;
             cg.def = &g;
@@ -412,6 +435,11 @@ private:
     }
 
     QString text(const CElement& ce, int row) const {
+        const QString t = plainText(ce, row);
+        return ce.def->groupDigits ? groupedDigits(t, sep_, group_) : t;
+    }
+
+    QString plainText(const CElement& ce, int row) const {
         const Element& e = *ce.def;
         switch (e.kind) {
         case Element::Kind::Label:
@@ -485,6 +513,7 @@ private:
     const ReportDataSource& src_;
     QHash<QString, int> fields_;
     QString sep_;
+    QString group_;
     std::vector<CGroup> groups_;
     CBand detail_, pageFooter_;
     std::vector<Decimal> acc_;
