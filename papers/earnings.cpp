@@ -17,8 +17,8 @@ struct Col {
     QRectF rect(double h = kLine) const { return {x, 0, w, h}; }
 };
 // Date, shift, product, operation, kind, colour, quantity, rejects, hours, price, amount.
-const Col cDate{0, 17}, cShift{17, 8}, cProduct{25, 28}, cOper{53, 27}, cKind{80, 25}, cColour{105, 19},
-    cQty{124, 13}, cBrk{137, 11}, cHours{148, 11}, cPrice{159, 14}, cSum{173, 17};
+const Col cDate{0, 18}, cShift{18, 7}, cProduct{25, 25}, cOper{50, 26}, cKind{76, 30}, cColour{106, 19},
+    cQty{125, 13}, cBrk{138, 10}, cHours{148, 11}, cPrice{159, 14}, cSum{173, 17};
 
 const QString kMoney = QStringLiteral("#0.00");
 const QString kPrice = QStringLiteral("#0.00##");  // prices may carry up to four decimals
@@ -157,8 +157,9 @@ EarningsLayout::EarningsLayout(const QString& connection) : Earnings(connection)
                         r.value(QStringLiteral("data")).toDate().toString(QStringLiteral("dd.MM.yyyy")) +
                         QLatin1Char(':'));
     }));
-    day.footer.add(sumOf(cQty.rect(), onlyIn(1, QStringLiteral("kolvo")), kCount));
-    day.footer.add(sumOf(cBrk.rect(), onlyIn(1, QStringLiteral("brk")), kCount));
+    // A day of auxiliary work has no pieces: its quantity and rejects stay blank.
+    day.footer.add(sumOf(cQty.rect(), onlyIn(1, QStringLiteral("kolvo")), kCount).blankWhenNothingAdded());
+    day.footer.add(sumOf(cBrk.rect(), onlyIn(1, QStringLiteral("brk")), kCount).blankWhenNothingAdded());
     day.footer.add(sumOf(cHours.rect(), QStringLiteral("hours"), kCount));
     day.footer.add(sumOf(cSum.rect(), QStringLiteral("summa"), kMoney));
     d.groups = {worker, section, day};

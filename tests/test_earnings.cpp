@@ -10,6 +10,8 @@
 
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QFontMetricsF>
+#include <QImage>
 #include <QtTest>
 
 #include <cmath>
@@ -137,9 +139,9 @@ private slots:
             "section: Хоз. работы",
             "columns: Дата|См.|Номенклатура|Вид работ|||||Часы|Ставка|Сумма",
             "detail: 04.03.2024|1|Кронштейны|Уборка|||||3|150.25|450.75",
-            "day: Итого за 04.03.2024:|0|0|3|450.75",
+            "day: Итого за 04.03.2024:|||3|450.75",
             "detail: 05.03.2024|2|Кронштейны|Среднесдельная|||||2|200.10|400.20",
-            "day: Итого за 05.03.2024:|0|0|2|400.20",
+            "day: Итого за 05.03.2024:|||2|400.20",
             // 2.3331 twice makes 4.67 in the total, though each prints as 2.33.
             "totals: Итого за период, сдельно:|39|4|36|60.67",
             "auxTotals: Хоз. работы:|5|850.95",
@@ -289,6 +291,28 @@ private slots:
         const rpt::PreparedReport r = papers::earningsStatement(kFrom, QDate(2024, 4, 2), 101);
         QLocale::setDefault(QLocale::c());
         QCOMPARE(texts(r, element), QStringList{expected});
+    }
+
+    // Nothing printed runs out of its box: the longest kind, colour and figures included.
+    void everyTextFitsItsBox() {
+        const rpt::PreparedReport r = papers::earningsStatement(kFrom, kTo, 0);
+        QImage sheet(10, 10, QImage::Format_RGB32);
+        const int dpi = 300;
+        sheet.setDotsPerMeterX(int(dpi / 0.0254 + 0.5));
+        sheet.setDotsPerMeterY(int(dpi / 0.0254 + 0.5));
+        QFont font(r.fontFamily);
+        font.setStyleHint(QFont::SansSerif);  // as the painter chooses it
+        QStringList over;
+        for (const rpt::PreparedPage& page : r.pages)
+            for (const rpt::PreparedItem& it : page.items) {
+                if (it.text.isEmpty()) continue;
+                font.setPointSizeF(it.fontSize);
+                font.setBold(it.bold);
+                const double mm = QFontMetricsF(font, &sheet).horizontalAdvance(it.text) / dpi * 25.4;
+                if (mm > it.rect.width() - 1.2)  // the painter keeps 0.6 mm from each side
+                    over << QStringLiteral("%1 (%2 mm in %3 mm)").arg(it.text).arg(mm, 0, 'f', 1).arg(it.rect.width());
+            }
+        QVERIFY2(over.isEmpty(), qPrintable(over.join(QStringLiteral("; "))));
     }
 
     void pdf() {

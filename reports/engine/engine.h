@@ -116,6 +116,7 @@ struct Element {
     QString mask;      // Field, Computed, Sum: "#0", "#0.00", ...; empty prints as is
     bool groupDigits = false;  // numbers get the group separator ("1 778,40"), masked or not
     bool resetAfterPrint = true;  // Sum: start again from zero once printed
+    bool blankIfNothing = false;  // Sum: print nothing (not 0) while no value has been added
     QRectF rect;                   // millimetres within the band
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
     int bold = -1;          // -1 follows the band, 0 regular, 1 bold
@@ -141,6 +142,7 @@ struct Element {
     Element& setFontSize(double pt) { fontSize = pt; return *this; }
     Element& setFrame(int sides) { frame = sides; return *this; }
     Element& setShade(const QColor& c) { shade = c; return *this; }
+    Element& blankWhenNothingAdded() { blankIfNothing = true; return *this; }
     Element& grouped(bool on = true) { groupDigits = on; return *this; }
 };
 

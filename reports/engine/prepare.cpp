@@ -364,6 +364,7 @@ private:
             if (e.kind == K::Sum) {
                 ce.acc = int(acc_.size());
                 acc_.emplace_back();
+                added_.push_back(0);
                 sums_.push_back({ce.acc, ce.field, &e.compute, e.fieldName.isEmpty() ? e.name : e.fieldName});
                 if (e.resetAfterPrint) cb.resets.push_back(ce.acc);
             }
@@ -431,6 +432,7 @@ private:
                         .arg(s.name, v.toString())
                         .toStdString());
             acc_[size_t(s.acc)] += *d;
+            ++added_[size_t(s.acc)];
         }
     }
 
@@ -449,6 +451,7 @@ private:
         case Element::Kind::Computed:
             return format(e.compute(Row(&src_, &fields_, row)), ce.mask, sep_);
         case Element::Kind::Sum: {
+            if (e.blankIfNothing && added_[size_t(ce.acc)] == 0) return {};
             const Decimal total = acc_[size_t(ce.acc)];
             return ce.mask ? ce.mask->format(total, sep_) : total.toString(sep_);
         }
@@ -499,7 +502,10 @@ private:
             items.push_back(std::move(it));
         }
         y_ += b.height;
-        for (int a : band.resets) acc_[size_t(a)] = Decimal();
+        for (int a : band.resets) {
+            acc_[size_t(a)] = Decimal();
+            added_[size_t(a)] = 0;
+        }
     }
 
     struct SumSource {
@@ -517,6 +523,7 @@ private:
     std::vector<CGroup> groups_;
     CBand detail_, pageFooter_;
     std::vector<Decimal> acc_;
+    std::vector<int> added_;  // per accumulator: values added since its last reset
     std::vector<SumSource> sums_;
     std::vector<bool> open_;  // per group: header printed, footer not yet
     std::vector<std::pair<size_t, size_t>> pageCounts_;  // page, item waiting for the page count
