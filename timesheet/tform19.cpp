@@ -26,7 +26,6 @@ namespace timesheet {
 DayHeader::DayHeader(const std::array<DayColumn, 31>* days, QWidget* parent)
     : QHeaderView(Qt::Horizontal, parent), days_(days) {
     setHighlightSections(false);
-    setSectionsClickable(false);
 }
 
 QColor DayHeader::titleColour(int section) const {
