@@ -6,7 +6,8 @@ namespace earnings {
 
 QStringList statementSql() {
     return {
-        QStringLiteral("select x.w_id, coalesce(cp.s_caption, ap.fio, x.w_id::text) as fio, x.section, x.data, x.smena,"),
+        QStringLiteral("select x.w_id, coalesce(cp.s_caption, pi.s_caption, ap.fio, x.w_id::text) as fio, x.section, x.data,"),
+        QStringLiteral(" x.smena,"),
         QStringLiteral(" x.marka, x.vid, x.naimen, x.color, x.kolvo, x.brk, x.hours, x.cena, x.summa from ("),
         QStringLiteral("select s.w_id, 1 as section, s.data, s.smena::integer as smena, izdel.marka, vid_oper.vid,"),
         QStringLiteral(" oper.naimen, s.color, s.kol_vo::numeric as kolvo, s.brak::numeric as brk, s.time::numeric as hours,"),
@@ -25,6 +26,8 @@ QStringList statementSql() {
         // A code that is not a number names nobody here rather than failing the cast.
         QStringLiteral(" left join lateral (select min(p.s_caption) as s_caption from cmn_contractor.person p"),
         QStringLiteral("  where case when p.s_code ~ '^[0-9]{1,9}$' then p.s_code::integer end = x.w_id) cp on true"),
+        // The journal knows a worker by the register's code or by its row number: so does this.
+        QStringLiteral(" left join cmn_contractor.person pi on pi.id=x.w_id"),
         QStringLiteral(" left join accounts_dep.person ap on ap.id=x.w_id"),
         QStringLiteral(" order by fio, x.w_id, x.section, x.data, x.smena, x.marka, x.vid, x.color"),
     };

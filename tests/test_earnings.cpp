@@ -293,6 +293,16 @@ private slots:
         QCOMPARE(texts(r, element), QStringList{expected});
     }
 
+    // A worker the journal finds by the register's row number rather than by its code
+    // is named as the journal names them.
+    void workerKnownByRegisterRow() {
+        testdb::exec(QStringLiteral(
+            "insert into accounts_dep.smena(w_id, o_id, i_id, cena, kol_vo, brak, data, smena, color, time, ok, prize) "
+            "values (3, 1, 1, 2.5, 10, 0, '2024-05-06', 1, 0, 8, 'ok', 0)"));
+        const rpt::PreparedReport r = papers::earningsStatement(QDate(2024, 5, 1), QDate(2024, 6, 1), 3);
+        QCOMPARE(lines(r, 0, 0).value(1), QStringLiteral("worker: Воронов В.В. (таб. № 3)|за период с 01.05.2024 по 01.06.2024"));
+    }
+
     // Nothing printed runs out of its box: the longest kind, colour and figures included.
     void everyTextFitsItsBox() {
         const rpt::PreparedReport r = papers::earningsStatement(kFrom, kTo, 0);
