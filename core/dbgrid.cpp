@@ -48,11 +48,6 @@ QString displayText(const QVariant& v) {
 }
 
 namespace {
-const QRegularExpression& numericText() {
-    static const QRegularExpression re(QStringLiteral("^-?\\d+(\\.\\d+)?$"));
-    return re;
-}
-
 bool isNumberKind(ColumnKind k) { return k != ColumnKind::Auto; }
 
 // Rounded to the decimals shown, without a minus sign on a zero.
@@ -71,30 +66,6 @@ QString priceDigits(double v, const QLocale& loc) {
     return s;
 }
 }  // namespace
-
-std::optional<double> numberOf(const QVariant& v) {
-    if (v.isNull()) return std::nullopt;
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Double:
-    case QMetaType::Float: {
-        const double d = v.toDouble();
-        if (!std::isfinite(d)) return std::nullopt;
-        return d;
-    }
-    case QMetaType::QString: {
-        const QString s = v.toString().trimmed();
-        if (!numericText().match(s).hasMatch()) return std::nullopt;
-        return s.toDouble();
-    }
-    default: return std::nullopt;
-    }
-}
 
 QString cellText(const QVariant& v, ColumnKind kind) {
     if (kind == ColumnKind::Auto) return displayText(v);

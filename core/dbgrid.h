@@ -67,8 +67,6 @@ struct GridColumn {
 QString displayText(const QVariant& v);
 // How a value reads in a column of the kind; empty values stay empty.
 QString cellText(const QVariant& v, ColumnKind kind);
-// The number a value holds (numeric text from the database included), if it is one.
-std::optional<double> numberOf(const QVariant& v);
 
 struct CellStyle {
     QFont font;

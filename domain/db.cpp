@@ -10,6 +10,8 @@
 #include <QHash>
 #include <QLoggingCategory>
 #include <QRegularExpression>
+
+#include <cmath>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -172,6 +174,31 @@ QString DbError::userText() const {
     if (statement_.isEmpty())
         return QStringLiteral("Не удалось выполнить действие с базой данных: %1.").arg(reason(state_));
     return QStringLiteral("Не удалось прочитать данные из базы: %1.").arg(reason(state_));
+}
+
+std::optional<double> numberOf(const QVariant& v) {
+    if (v.isNull()) return std::nullopt;
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = v.toDouble();
+        if (!std::isfinite(d)) return std::nullopt;
+        return d;
+    }
+    case QMetaType::QString: {
+        static const QRegularExpression exact(QStringLiteral("^-?\\d+(\\.\\d+)?$"));
+        const QString s = v.toString().trimmed();
+        if (!exact.match(s).hasMatch()) return std::nullopt;
+        return s.toDouble();
+    }
+    default: return std::nullopt;
+    }
 }
 
 int toInt(const QVariant& v) {
@@ -422,18 +449,12 @@ struct SortKey {
 SortKey sortKey(const QVariant& v) {
     SortKey k;
     if (v.isNull()) return k;
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Double:
-    case QMetaType::Float:
+    if (const auto n = numberOf(v)) {
         k.kind = SortKey::Number;
-        k.number = v.toDouble();
+        k.number = *n;
         return k;
+    }
+    switch (v.typeId()) {
     case QMetaType::QDate:
         k.kind = SortKey::Date;
         k.date = v.toDate().startOfDay();
@@ -446,13 +467,6 @@ SortKey sortKey(const QVariant& v) {
     }
     const QString s = v.toString().trimmed();
     if (s.isEmpty()) return k;
-    // numeric columns arrive as exact text
-    static const QRegularExpression num(QStringLiteral("^-?\\d+(\\.\\d+)?$"));
-    if (num.match(s).hasMatch()) {
-        k.kind = SortKey::Number;
-        k.number = s.toDouble();
-        return k;
-    }
     k.kind = SortKey::Text;
     k.text = s;
     return k;

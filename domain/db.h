@@ -9,6 +9,7 @@
 #include <QVariant>
 #include <QVector>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -185,3 +186,6 @@ long roundTrips();
 
 int toInt(const QVariant& v);
 double toDouble(const QVariant& v);
+// The number a value holds, if it is one: a finite number, or the exact text numeric
+// columns arrive as ("-12.50"); anything else, empty values included, is none.
+std::optional<double> numberOf(const QVariant& v);
