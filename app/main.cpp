@@ -1,10 +1,12 @@
 #include "core/application.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "core/startup.h"
 #include "domain/session.h"
 #include "journal/tform1.h"
 
 #include <QLoggingCategory>
+
+using namespace mirn;
 
 int main(int argc, char** argv) {
     // --help and --version work without a display: read the command line first.

@@ -3,9 +3,9 @@
 #include "domain/auxwork.h"
 #include "auxwork/tform25.h"
 #include "core/datamodule.h"
-#include "core/dbgrid.h"
-#include "core/forms.h"
-#include "core/ui.h"
+#include "gui/dbgrid.h"
+#include "gui/forms.h"
+#include "gui/ui.h"
 #include "refbooks/crosslinks.h"
 #include "domain/refcheck.h"
 #include "refbooks/tform26.h"
@@ -16,6 +16,8 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 #include <stdexcept>
+
+namespace mirn {
 
 TForm24::TForm24() {
     setWindowTitle(QStringLiteral("Хоз. работы/среднесдельная (24)"));
@@ -161,3 +163,5 @@ void TForm24::Button1Click() {
     if (rec > 0) reg.fatigue.setRecNo(rec);
     accept();
 }
+
+}  // namespace mirn

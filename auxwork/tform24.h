@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace mirn {
+
 class TForm24 : public QDialog {
     Q_OBJECT
 public:
@@ -40,3 +42,5 @@ public:
 private:
     void showRate();
 };
+
+}  // namespace mirn

@@ -3,14 +3,16 @@
 #include "domain/auxwork.h"
 #include "auxwork/tform24.h"
 #include "core/datamodule.h"
-#include "core/forms.h"
-#include "core/ui.h"
-#include "core/historywindow.h"
-#include "core/monthlock.h"
+#include "gui/forms.h"
+#include "gui/ui.h"
+#include "gui/historywindow.h"
+#include "gui/monthlock.h"
 #include "domain/period.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+
+namespace mirn {
 
 TForm25::TForm25() {
     setWindowTitle(QStringLiteral("Хоз. работы (25)"));
@@ -170,3 +172,5 @@ void TForm25::Button7Click() {
     // Past the end (the last row was deleted) this stands on the new last row.
     if (!fatigue.isEmpty()) fatigue.setRecNo(rec);
 }
+
+}  // namespace mirn

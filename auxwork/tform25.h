@@ -1,12 +1,14 @@
 #pragma once
 // The auxiliary work register: the entries of one date and one shift.
-#include "core/dbgrid.h"
+#include "gui/dbgrid.h"
 
 #include <QDateEdit>
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+
+namespace mirn {
 
 class TForm25 : public QDialog {
     Q_OBJECT
@@ -44,3 +46,5 @@ private:
     void showShift(int shift);
     bool activating_ = false;
 };
+
+}  // namespace mirn

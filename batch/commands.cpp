@@ -27,6 +27,8 @@
 #include <memory>
 #include <optional>
 
+namespace mirn {
+
 namespace batch {
 
 namespace {
@@ -226,7 +228,7 @@ std::function<void(const ReportRequest&)> productionReport(const QString& titleP
         Query& q = layout.query();
         q.setParam(QStringLiteral("data1"), r.from);
         q.setParam(QStringLiteral("data2"), r.to);
-        reports::filterKind(q, r.kind);
+        papers::filterKind(q, r.kind);
         q.open();
         const QString title = titlePrefix + period(r.from, r.to);
         layout.QuickRep1.setCaption(QStringLiteral("QRLabel1"), title);
@@ -246,13 +248,13 @@ struct ReportKind {
 const QList<ReportKind>& reportKinds() {
     static const QList<ReportKind> kinds = {
         {QStringLiteral("workers"), QStringLiteral("отчет по рабочим"),
-         productionReport<TForm16>(QStringLiteral("   Отчет по рабочим за период с "))},
+         productionReport<papers::TForm16>(QStringLiteral("   Отчет по рабочим за период с "))},
         {QStringLiteral("products"), QStringLiteral("отчет по продукции"),
-         productionReport<TForm17>(QStringLiteral("   Отчет по продукции за период с "))},
+         productionReport<papers::TForm17>(QStringLiteral("   Отчет по продукции за период с "))},
         {QStringLiteral("detail-workers"), QStringLiteral("детальный отчет по рабочим"),
-         productionReport<TForm20>(QStringLiteral("   Детальный отчет по рабочим за период с "))},
+         productionReport<papers::TForm20>(QStringLiteral("   Детальный отчет по рабочим за период с "))},
         {QStringLiteral("detail-products"), QStringLiteral("детальный отчет по продукции"),
-         productionReport<TForm21>(QStringLiteral("   Детальный отчет по продукции за период с "))},
+         productionReport<papers::TForm21>(QStringLiteral("   Детальный отчет по продукции за период с "))},
         {QStringLiteral("earnings"), QStringLiteral("расчётные листки (--worker НОМЕР — одного работника)"),
          [](const ReportRequest& r) {
              savePdf(papers::earningsStatement(r.from, r.to, r.worker), r.pdf,
@@ -312,7 +314,7 @@ int cmdTimesheet(const Args& a) {
     const QString file = a.file(pdf ? QStringLiteral("pdf") : QStringLiteral("xlsx"));
     const QString monthYear = timesheet::monthNames().at(month - 1) + QLatin1Char(' ') + QString::number(year);
     connect(a);
-    TForm15 layout;
+    papers::TForm15 layout;
     if (pdf) {
         // As the timesheet window's "Печать" heads it.
         Query& q = layout.H_Tabel;
@@ -325,7 +327,7 @@ int cmdTimesheet(const Args& a) {
         savePdf(layout.prepared, file, QStringLiteral("Табель по времени: ") + layout.QRLabel33().text);
     } else {
         writeWorkbook(file, [&] {
-            return xls::exportTimesheet(layout.H_Tabel, month, year, monthYear, [](const QString&) {});
+            return papers::exportTimesheet(layout.H_Tabel, month, year, monthYear, [](const QString&) {});
         });
     }
     return kDone;
@@ -341,16 +343,16 @@ int cmdExport(const Args& a) {
         const QString file = a.file(QStringLiteral("xlsx"));
         connect(a);
         Query xlsRep;
-        xlsRep.SQL = xls::productionReportText();
-        reports::filterKind(xlsRep, kind);
-        writeWorkbook(file, [&] { return xls::exportProductionReport(xlsRep, from, to, [](const QString&) {}); });
+        xlsRep.SQL = papers::productionReportText();
+        papers::filterKind(xlsRep, kind);
+        writeWorkbook(file, [&] { return papers::exportProductionReport(xlsRep, from, to, [](const QString&) {}); });
         return kDone;
     }
     if (what == QLatin1String("prices")) {
         a.allow(QStringLiteral("export prices"), {QStringLiteral("xlsx")}, {});
         const QString file = a.file(QStringLiteral("xlsx"));
         connect(a);
-        writeWorkbook(file, [] { return xls::exportPriceListWorkbook(); });
+        writeWorkbook(file, [] { return papers::exportPriceListWorkbook(); });
         return kDone;
     }
     throw UsageError{QStringLiteral("после «export» укажите report или prices")};
@@ -526,3 +528,5 @@ int run(const QStringList& arguments) {
 }
 
 }  // namespace batch
+
+}  // namespace mirn

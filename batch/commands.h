@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace mirn {
+
 namespace batch {
 
 enum Exit { kDone = 0, kRefused = 1, kUsage = 2, kNoConnection = 3 };
@@ -15,3 +17,5 @@ QString helpText();
 int run(const QStringList& arguments);
 
 }  // namespace batch
+
+}  // namespace mirn

@@ -4,6 +4,8 @@
 
 #include <csv.h>
 
+namespace mirn {
+
 namespace batch {
 
 namespace {
@@ -85,3 +87,5 @@ bool readCsv(const QByteArray& input, QList<CsvRow>* rows, QString* error) {
 }
 
 }  // namespace batch
+
+}  // namespace mirn

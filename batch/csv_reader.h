@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace mirn {
+
 namespace batch {
 
 struct CsvRow {
@@ -19,3 +21,5 @@ struct CsvRow {
 bool readCsv(const QByteArray& data, QList<CsvRow>* rows, QString* error);
 
 }  // namespace batch
+
+}  // namespace mirn

@@ -13,6 +13,8 @@
 
 #include <cstdio>
 
+using namespace mirn;
+
 namespace {
 
 // Warnings of the libraries go to stderr as they are; chatter does not.

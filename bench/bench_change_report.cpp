@@ -19,6 +19,8 @@
 #include <cstdlib>
 #include <vector>
 
+using namespace mirn;
+
 namespace {
 const QString kDb = QStringLiteral("b_change_report");
 

@@ -1,6 +1,6 @@
 // Time to lay out a detailed report by products of 5,000 rows.
 // Usage: bench_engine_prepare [rows] [runs]; prints the median in milliseconds.
-#include "reports/engine/engine.h"
+#include "engine/engine.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+
+using namespace mirn;
 
 using namespace rpt;
 

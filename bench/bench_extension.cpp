@@ -25,6 +25,8 @@
 #include <memory>
 #include <vector>
 
+using namespace mirn;
+
 namespace {
 const QString kPlain = QStringLiteral("b_extension_off");
 const QString kGuarded = QStringLiteral("b_extension_on");

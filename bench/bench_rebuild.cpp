@@ -17,6 +17,8 @@
 #include <cstring>
 #include <vector>
 
+using namespace mirn;
+
 namespace {
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());

@@ -5,7 +5,7 @@
 // show it, laying out the pages as it turns to them.
 // Usage: bench_report_preview [rows] [runs]  (needs the test server, see scripts/test.sh)
 #include "papers/layouts.h"
-#include "reports/engine/preview.h"
+#include "gui/preview.h"
 #include "support/testdb.h"
 
 #include <QApplication>
@@ -21,6 +21,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+
+using namespace mirn;
 
 namespace {
 double median(std::vector<double> v) {
@@ -70,7 +72,7 @@ int main(int argc, char** argv) {
                                 "1 + e % 3, 0, 8, 'ok' from accounts_dep.oper o, generate_series(1, 4) e"));
     testdb::exec(QStringLiteral("analyze accounts_dep.smena, accounts_dep.oper, accounts_dep.vid_oper, cmn_gds_and_srv.gds_and_srv, cmn_classifier.item"));
 
-    TForm21 layout;
+    papers::TForm21 layout;
     Query& q = layout.i_Report;
     q.setParam(QStringLiteral("data1"), QDate(2024, 3, 1));
     q.setParam(QStringLiteral("data2"), QDate(2024, 4, 1));
@@ -112,7 +114,7 @@ int main(int argc, char** argv) {
             QElapsedTimer t;
             t.start();
             {
-                const rpt::PreparedReport prepared = rpt::prepare(layout.QuickRep1, reports::QueryRows(q, {QStringLiteral("kolvo"), QStringLiteral("mass")}));
+                const rpt::PreparedReport prepared = rpt::prepare(layout.QuickRep1, papers::QueryRows(q, {QStringLiteral("kolvo"), QStringLiteral("mass")}));
                 rpt::PagedPreview dlg(prepared, layout.QRLabel1().text);
                 r.firstPageMs = t.nsecsElapsed() / 1e6;
                 if (dlg.pageImage().isNull() || dlg.paintedPages() != 1) std::printf("the first page was not painted\n");
@@ -129,8 +131,8 @@ int main(int argc, char** argv) {
             QElapsedTimer t;
             t.start();
             {
-                std::unique_ptr<rpt::LazyReport> pages = layout.PrepareLazily();
-                rpt::PagedPreview dlg(*pages, layout.QRLabel1().text);
+                std::unique_ptr<rpt::LazyReport> lazy = layout.PrepareLazily();
+                rpt::PagedPreview dlg(*lazy, layout.QRLabel1().text);
                 r.firstPageMs = t.nsecsElapsed() / 1e6;
                 if (dlg.pageImage().isNull() || dlg.paintedPages() != 1) std::printf("the first page was not painted\n");
                 dlg.setPage(dlg.pageCount() - 1);

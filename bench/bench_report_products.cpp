@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <vector>
 
+using namespace mirn;
+
 namespace {
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -42,7 +44,7 @@ int main(int argc, char** argv) {
                                 "1 + e % 3, 0, 8, 'ok' from accounts_dep.oper o, generate_series(1, 4) e"));
     testdb::exec(QStringLiteral("analyze accounts_dep.smena, accounts_dep.oper, accounts_dep.vid_oper, cmn_gds_and_srv.gds_and_srv, cmn_classifier.item, cmn_contractor.person"));
 
-    TForm21 layout;
+    papers::TForm21 layout;
     Query& q = layout.i_Report;
     q.setParam(QStringLiteral("data1"), QDate(2024, 3, 1));
     q.setParam(QStringLiteral("data2"), QDate(2024, 4, 1));

@@ -3,7 +3,7 @@
 // 2 MB of growth per window after the warm-up opening.
 // Usage: bench_window_memory [times]  (needs the test server, see scripts/test.sh)
 #include "core/datamodule.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "journal/tform1.h"
 #include "reports/tform18.h"
 #include "support/testdb.h"
@@ -15,6 +15,8 @@
 #include <functional>
 #include <malloc.h>
 #include <unistd.h>
+
+using namespace mirn;
 
 namespace {
 // Resident set size in KB.

@@ -9,6 +9,8 @@
 
 #include <cstdio>
 
+using namespace mirn;
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int rows = argc > 1 ? std::atoi(argv[1]) : 10000;

@@ -1,12 +1,14 @@
 #include "core/application.h"
 
-#include "core/layout.h"
-#include "core/ui.h"
+#include "gui/layout.h"
+#include "gui/ui.h"
 #include "export/excel.h"
 
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <clocale>
+
+namespace mirn {
 
 MirnApplication::MirnApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
@@ -38,3 +40,5 @@ void setupApplication(QApplication& app) {
     // Windows open where the user left them, never off the screen.
     layout::install();
 }
+
+}  // namespace mirn

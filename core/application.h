@@ -3,6 +3,8 @@
 // application goes on; Qt's own dialogs speak Russian.
 #include <QApplication>
 
+namespace mirn {
+
 class MirnApplication : public QApplication {
 public:
     MirnApplication(int& argc, char** argv);
@@ -11,3 +13,5 @@ public:
 
 // Translator, number locale for the workbook writer, application names.
 void setupApplication(QApplication& app);
+
+}  // namespace mirn

@@ -1,8 +1,10 @@
 #include "core/datamodule.h"
 
-#include "core/ui.h"
+#include "gui/ui.h"
 
 #include <QSqlDatabase>
+
+namespace mirn {
 
 TDataModule6* TDataModule6::instance_ = nullptr;
 
@@ -67,3 +69,5 @@ QString TDataModule6::NormalizeDecimal(const QString& text) const {
     s.replace(pos, 1, DecimalDelim);
     return s;
 }
+
+}  // namespace mirn

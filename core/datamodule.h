@@ -6,6 +6,8 @@
 
 #include <QString>
 
+namespace mirn {
+
 class TDataModule6 : public QObject {
     Q_OBJECT
 public:
@@ -40,3 +42,5 @@ private:
 
 // The data module created at start-up.
 inline TDataModule6& dm() { return *TDataModule6::instance(); }
+
+}  // namespace mirn

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <memory>
 
+namespace mirn {
+
 #ifndef MIRN_VERSION
 #define MIRN_VERSION "0"
 #endif
@@ -150,3 +152,5 @@ void flushLog() {
 }
 
 }  // namespace startup
+
+}  // namespace mirn

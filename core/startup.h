@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace mirn {
+
 namespace startup {
 
 // "1.0.0 (сборка 20240210.74079)"
@@ -26,3 +28,5 @@ void installLog(const QString& path = logFilePath());
 void flushLog();
 
 }  // namespace startup
+
+}  // namespace mirn

@@ -3,6 +3,8 @@
 #include "domain/db.h"
 #include "domain/limits.h"
 
+namespace mirn {
+
 namespace auxwork {
 
 QStringList registerSql() {
@@ -76,3 +78,5 @@ void AuxWorkStore::remove(int id) {
 }
 
 }  // namespace auxwork
+
+}  // namespace mirn

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QVariant>
 
+namespace mirn {
+
 namespace auxwork {
 
 // The register's query: the entries of every shift of one date (parameter d_date).
@@ -47,3 +49,5 @@ private:
 };
 
 }  // namespace auxwork
+
+}  // namespace mirn

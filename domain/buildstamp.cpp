@@ -1,6 +1,10 @@
 #include "domain/buildstamp.h"
 
+#include "domain/db.h"
+
 #include <cstring>
+
+namespace mirn {
 
 namespace buildstamp {
 namespace {
@@ -62,4 +66,35 @@ QString signInCaption(int buildDate, int buildTime) {
     return QStringLiteral("Авторизация (build: %1.%2)").arg(buildDate).arg(buildTime);
 }
 
+VersionRow recordBuild(int buildDate, int buildTime) {
+    Query ver;
+    ver.SQL = {QStringLiteral("select d, t, delim from accounts_dep.ver limit 1")};
+    ver.open();
+    if (ver.isEmpty()) {
+        Command ins;
+        ins.SQL = {QStringLiteral("insert into accounts_dep.ver(d, t, delim) values(:d, :t, '')")};
+        ins.setParam(QStringLiteral("d"), buildDate);
+        ins.setParam(QStringLiteral("t"), buildTime);
+        ins.exec();
+        ver.reopen();
+    }
+    VersionRow row;
+    row.delim = ver.asString(QStringLiteral("delim"));
+    if (isOlder(ver.asInt(QStringLiteral("d")), ver.asInt(QStringLiteral("t")), buildDate, buildTime)) {
+        Command upd;
+        upd.SQL = {QStringLiteral(
+            "update accounts_dep.ver set d=:d, t=:t where ctid=(select ctid from accounts_dep.ver limit 1)")};
+        upd.setParam(QStringLiteral("d"), buildDate);
+        upd.setParam(QStringLiteral("t"), buildTime);
+        upd.exec();
+        ver.reopen();
+    }
+    row.date = ver.asInt(QStringLiteral("d"));
+    row.time = ver.asInt(QStringLiteral("t"));
+    ver.close();
+    return row;
+}
+
 }  // namespace buildstamp
+
+}  // namespace mirn

@@ -3,6 +3,8 @@
 // order builds, and the version row that keeps older builds off a newer database.
 #include <QString>
 
+namespace mirn {
+
 namespace buildstamp {
 
 // "Mmm dd yyyy" (a blank before a one-digit day; "?" where the compiler had no date)
@@ -24,4 +26,17 @@ inline bool isOlder(int date, int time, int recDate, int recTime) {
     return date < recDate || (date == recDate && time < recTime);
 }
 
+// The version row every client reads at sign-in and every 30 s: the newest build
+// that signed in, and the decimal separator for numbers written into statements.
+struct VersionRow {
+    int date = 0;
+    int time = 0;
+    QString delim;
+};
+// Reads the version row, writes this build's stamp when there is no row yet or the
+// recorded build is older, and returns the row as it stands afterwards.
+VersionRow recordBuild(int buildDate, int buildTime);
+
 }  // namespace buildstamp
+
+}  // namespace mirn

@@ -11,6 +11,8 @@
 #include <QSqlQuery>
 #include <QTextStream>
 
+namespace mirn {
+
 Q_LOGGING_CATEGORY(lcConnection, "mirn.connection")
 
 namespace connection {
@@ -260,3 +262,5 @@ void closeShared(const QString& name) {
 }
 
 }  // namespace connection
+
+}  // namespace mirn

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace mirn {
+
 namespace connection {
 
 inline const QString kDefaultDatabase = QStringLiteral("mirn_erp");
@@ -75,3 +77,5 @@ const Params& current();
 void closeShared(const QString& name = {});
 
 }  // namespace connection
+
+}  // namespace mirn

@@ -18,6 +18,8 @@
 
 #include <atomic>
 
+namespace mirn {
+
 Q_LOGGING_CATEGORY(lcDb, "mirn.db")
 
 namespace {
@@ -600,3 +602,5 @@ void Transaction::commit() {
     }
     qCInfo(lcDb) << "transaction committed";
 }
+
+}  // namespace mirn

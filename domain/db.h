@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+namespace mirn {
+
 // The name of the one shared connection.
 inline const QString kConnectionName = QStringLiteral("ADO_DB");
 
@@ -189,3 +191,5 @@ double toDouble(const QVariant& v);
 // The number a value holds, if it is one: a finite number, or the exact text numeric
 // columns arrive as ("-12.50"); anything else, empty values included, is none.
 std::optional<double> numberOf(const QVariant& v);
+
+}  // namespace mirn

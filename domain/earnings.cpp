@@ -2,6 +2,8 @@
 
 #include "domain/db.h"
 
+namespace mirn {
+
 namespace earnings {
 
 QStringList statementSql() {
@@ -50,3 +52,5 @@ std::vector<Worker> workers(const QString& connection) {
 }
 
 }  // namespace earnings
+
+}  // namespace mirn

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+namespace mirn {
+
 namespace earnings {
 
 // One row per shift entry (section 1) and per auxiliary work entry (section 2) of the period
@@ -32,3 +34,5 @@ struct Worker {
 std::vector<Worker> workers(const QString& connection = {});
 
 }  // namespace earnings
+
+}  // namespace mirn

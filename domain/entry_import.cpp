@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+namespace mirn {
+
 namespace entry {
 
 namespace {
@@ -213,3 +215,5 @@ bool EntryImport::post() {
 }
 
 }  // namespace entry
+
+}  // namespace mirn

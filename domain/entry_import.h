@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace mirn {
+
 namespace entry {
 
 // The columns of an import file, in the order the example file lists them.
@@ -68,3 +70,5 @@ private:
 };
 
 }  // namespace entry
+
+}  // namespace mirn

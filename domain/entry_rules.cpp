@@ -4,6 +4,8 @@
 #include <cfloat>
 #include <cmath>
 
+namespace mirn {
+
 namespace entry {
 
 double finalPrice(double basePrice, bool dayOff, int shift) {
@@ -99,3 +101,5 @@ std::optional<QString> notANumber(const Fields& f) {
 }
 
 }  // namespace entry
+
+}  // namespace mirn

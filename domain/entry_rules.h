@@ -6,6 +6,8 @@
 #include <QString>
 #include <optional>
 
+namespace mirn {
+
 namespace entry {
 
 // The piece price for the day and shift the journal shows: a day off doubles it,
@@ -69,3 +71,5 @@ std::optional<QString> notANumber(const Fields& f);
 QString notANumberMessage(const QString& label, const QString& text);
 
 }  // namespace entry
+
+}  // namespace mirn

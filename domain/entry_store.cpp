@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+namespace mirn {
+
 namespace entry {
 
 namespace sql {
@@ -194,3 +196,5 @@ void EntryStore::setConfirmation(int id, const QString& ok) {
 }
 
 }  // namespace entry
+
+}  // namespace mirn

@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <functional>
 
+namespace mirn {
+
 namespace entry {
 
 using Day = locks::Day;
@@ -85,3 +87,5 @@ private:
 };
 
 }  // namespace entry
+
+}  // namespace mirn

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <vector>
 
+namespace mirn {
+
 namespace history {
 namespace {
 
@@ -189,3 +191,5 @@ std::vector<Change> periodChanges(const QDate& from, const QDate& to, const QStr
 }
 
 }  // namespace history
+
+}  // namespace mirn

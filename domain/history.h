@@ -9,6 +9,8 @@
 #include <QString>
 #include <vector>
 
+namespace mirn {
+
 namespace history {
 
 struct FieldChange {
@@ -54,3 +56,5 @@ QList<Change> rowHistory(const QString& table, qlonglong rowId, const QString& c
 std::vector<Change> periodChanges(const QDate& from, const QDate& to, const QString& connection = {});
 
 }  // namespace history
+
+}  // namespace mirn

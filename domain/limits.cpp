@@ -3,6 +3,8 @@
 #include <QLocale>
 #include <cmath>
 
+namespace mirn {
+
 namespace limits {
 
 namespace {
@@ -50,3 +52,5 @@ QString amountMessage(double amount) {
 }
 
 }  // namespace limits
+
+}  // namespace mirn

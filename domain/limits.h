@@ -7,6 +7,8 @@
 #include <QString>
 #include <optional>
 
+namespace mirn {
+
 namespace limits {
 
 struct Range {
@@ -43,3 +45,5 @@ std::optional<QString> check(const Range& r, const QString& text);
 QString amountMessage(double amount);
 
 }  // namespace limits
+
+}  // namespace mirn

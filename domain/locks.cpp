@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace mirn {
+
 namespace locks {
 
 namespace {
@@ -81,3 +83,5 @@ void takeBook(const QString& connection, Book book) {
 }
 
 }  // namespace locks
+
+}  // namespace mirn

@@ -21,6 +21,8 @@
 #include <QList>
 #include <QString>
 
+namespace mirn {
+
 namespace locks {
 
 // One worker's day in one shift: what the timesheet holds per day column.
@@ -53,3 +55,5 @@ void takeMonths(const QString& connection, const QList<QPair<int, int>>& months)
 void takeBook(const QString& connection, Book book);
 
 }  // namespace locks
+
+}  // namespace mirn

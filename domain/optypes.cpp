@@ -3,6 +3,8 @@
 #include "domain/db.h"
 #include "domain/locks.h"
 
+namespace mirn {
+
 namespace optypes {
 
 OpTypeStore::OpTypeStore(QString connection) : connection_(std::move(connection)) {}
@@ -43,3 +45,5 @@ void OpTypeStore::remove(int id) {
 }
 
 }  // namespace optypes
+
+}  // namespace mirn

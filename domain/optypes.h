@@ -5,6 +5,8 @@
 
 #include <QString>
 
+namespace mirn {
+
 namespace optypes {
 
 inline const QString kDuplicateName = QStringLiteral("Такая операция уже заведена!");
@@ -23,3 +25,5 @@ private:
 };
 
 }  // namespace optypes
+
+}  // namespace mirn

@@ -5,6 +5,8 @@
 
 #include <QSysInfo>
 
+namespace mirn {
+
 namespace period {
 namespace {
 bool g_installed = false;
@@ -115,3 +117,5 @@ Result PeriodStore::reopen(int month, int year, Role role) {
 }
 
 }  // namespace period
+
+}  // namespace mirn

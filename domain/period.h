@@ -8,6 +8,8 @@
 #include <QDate>
 #include <QString>
 
+namespace mirn {
+
 namespace period {
 
 // Looks for the extension on the connection and remembers the answer for installed().
@@ -58,3 +60,5 @@ private:
 };
 
 }  // namespace period
+
+}  // namespace mirn

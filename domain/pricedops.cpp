@@ -4,6 +4,8 @@
 #include "domain/limits.h"
 #include "domain/locks.h"
 
+namespace mirn {
+
 namespace pricedops {
 
 PricedOpStore::PricedOpStore(QString connection) : connection_(std::move(connection)) {}
@@ -91,3 +93,5 @@ void PricedOpStore::removeNorm(int id) {
 }
 
 }  // namespace pricedops
+
+}  // namespace mirn

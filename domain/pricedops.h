@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVariant>
 
+namespace mirn {
+
 namespace pricedops {
 
 inline const QString kDuplicate = QStringLiteral("Операция с такими параметрами уже заведена!");
@@ -46,3 +48,5 @@ private:
 };
 
 }  // namespace pricedops
+
+}  // namespace mirn

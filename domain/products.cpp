@@ -7,6 +7,8 @@
 
 #include <QSet>
 
+namespace mirn {
+
 namespace products {
 
 QChar massKey(QChar typed) {
@@ -142,3 +144,5 @@ void ProductStore::remove(qlonglong id, const DeletePlan& plan) {
 }
 
 }  // namespace products
+
+}  // namespace mirn

@@ -8,6 +8,8 @@
 #include <QDate>
 #include <QString>
 
+namespace mirn {
+
 namespace products {
 
 // The key rule of the mass field: digits and Backspace pass, "," and "." are entered
@@ -64,3 +66,5 @@ private:
 };
 
 }  // namespace products
+
+}  // namespace mirn

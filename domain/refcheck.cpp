@@ -1,5 +1,6 @@
 #include "domain/refcheck.h"
 
+namespace mirn {
 
 namespace refcheck {
 
@@ -15,3 +16,5 @@ qlonglong key(const QVariant& v) {
 }
 
 }  // namespace refcheck
+
+}  // namespace mirn

@@ -4,6 +4,8 @@
 #include <QString>
 #include <stdexcept>
 
+namespace mirn {
+
 enum class Status { Saved, Incomplete, Duplicate, Invalid };
 
 struct Result {
@@ -24,3 +26,5 @@ public:
 };
 
 inline const QString kFillAllFields = QStringLiteral("Все поля должны быть заполнены!");
+
+}  // namespace mirn

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+namespace mirn {
+
 Role roleForCode(const QString& typed) {
     const QString code = typed.trimmed();
     if (code == QLatin1String("pivrat")) return Role::Viewer;
@@ -36,3 +38,5 @@ void resetTerminated() {
 }
 }  // namespace testing
 }  // namespace app
+
+}  // namespace mirn

@@ -2,6 +2,8 @@
 // The signed-in role, kept for the windows that restrict by it, and ending the application.
 #include <QString>
 
+namespace mirn {
+
 enum class Role { None, Viewer, Foremen, FinishedGoods, Administrator };
 
 // The role a typed code selects (the code compared exactly after trimming).
@@ -23,3 +25,5 @@ namespace testing {
 void resetTerminated();
 }
 }  // namespace app
+
+}  // namespace mirn

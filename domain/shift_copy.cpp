@@ -2,6 +2,8 @@
 
 #include "domain/db.h"
 
+namespace mirn {
+
 namespace entry {
 
 QDate previousWorkingDay(const QDate& date) {
@@ -98,3 +100,5 @@ QString copySummary(const CopyResult& r) {
 }
 
 }  // namespace entry
+
+}  // namespace mirn

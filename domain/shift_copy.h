@@ -17,6 +17,8 @@
 #include <QList>
 #include <QString>
 
+namespace mirn {
+
 namespace entry {
 
 struct ShiftRef {
@@ -54,3 +56,5 @@ QString skippedLine(const CopiedEntry& e);
 QString copySummary(const CopyResult& r);
 
 }  // namespace entry
+
+}  // namespace mirn

@@ -1,5 +1,7 @@
 #include "domain/sqltext.h"
 
+namespace mirn {
+
 namespace sqltext {
 
 namespace {
@@ -99,3 +101,5 @@ QStringList hTabel(int shift) {
 }
 
 }  // namespace sqltext
+
+}  // namespace mirn

@@ -3,6 +3,8 @@
 // database is given them.
 #include <QStringList>
 
+namespace mirn {
+
 namespace sqltext {
 // The journal query of one shift (parameters data and ok).
 QStringList smena(int shift);
@@ -11,3 +13,5 @@ QStringList oper();
 // The month of one shift of the timesheet (parameters mnth, yea, date1, date2).
 QStringList hTabel(int shift);
 }  // namespace sqltext
+
+}  // namespace mirn

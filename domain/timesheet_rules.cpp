@@ -1,5 +1,7 @@
 #include "domain/timesheet_rules.h"
 
+namespace mirn {
+
 namespace timesheet {
 
 QStringList monthNames() {
@@ -47,3 +49,5 @@ std::array<DayKind, 31> dayKinds(int month, int year) {
 }
 
 }  // namespace timesheet
+
+}  // namespace mirn

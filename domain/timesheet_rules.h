@@ -6,6 +6,8 @@
 
 #include <array>
 
+namespace mirn {
+
 namespace timesheet {
 
 // The names of the months as the month list shows them, January first.
@@ -34,3 +36,5 @@ enum class DayKind { Workday, Weekend, Beyond };
 std::array<DayKind, 31> dayKinds(int month, int year);
 
 }  // namespace timesheet
+
+}  // namespace mirn

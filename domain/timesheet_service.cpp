@@ -2,6 +2,8 @@
 
 #include "domain/db.h"
 
+namespace mirn {
+
 namespace timesheet {
 
 namespace sql {
@@ -98,3 +100,5 @@ void Service::rebuildMonth(int month, int year, const std::function<void(int day
 }
 
 }  // namespace timesheet
+
+}  // namespace mirn

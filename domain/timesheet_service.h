@@ -8,6 +8,8 @@
 #include <QString>
 #include <functional>
 
+namespace mirn {
+
 namespace timesheet {
 
 using Day = locks::Day;
@@ -53,3 +55,5 @@ private:
 };
 
 }  // namespace timesheet
+
+}  // namespace mirn

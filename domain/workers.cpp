@@ -2,6 +2,8 @@
 
 #include "domain/db.h"
 
+namespace mirn {
+
 namespace workers {
 
 WorkerStore::WorkerStore(QString connection) : connection_(std::move(connection)) {}
@@ -29,3 +31,5 @@ void WorkerStore::remove(int id) {
 }
 
 }  // namespace workers
+
+}  // namespace mirn

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+namespace mirn {
+
 namespace workers {
 
 class WorkerStore {
@@ -19,3 +21,5 @@ private:
 };
 
 }  // namespace workers
+
+}  // namespace mirn

@@ -12,6 +12,8 @@
 
 #include <memory>
 
+namespace mirn {
+
 namespace workbook {
 namespace {
 
@@ -275,3 +277,5 @@ void ExcelSetTitle(const QString& subject) {
     // A workbook already being filled takes the name too; ExcelOpen would drop it anyway.
     if (s.book && s.book->path().isEmpty()) s.book->setTitle(s.pendingTitle);
 }
+
+}  // namespace mirn

@@ -14,6 +14,8 @@
 
 #include <functional>
 
+namespace mirn {
+
 // Starts a new, empty workbook when fileName is empty; an earlier workbook that was not
 // shown yet is dropped (one already shown stays in its file). Opening an existing file is
 // not supported: a non-empty name shows "Ошибка открытия файла Microsoft Excel." and
@@ -89,3 +91,5 @@ void reset();
 }  // namespace testing
 
 }  // namespace workbook
+
+}  // namespace mirn

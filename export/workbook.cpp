@@ -5,6 +5,8 @@
 #include <cmath>
 #include <string>
 
+namespace mirn {
+
 namespace workbook {
 
 std::optional<double> readAsNumber(QStringView text) {
@@ -185,3 +187,5 @@ std::optional<double> Workbook::columnWidth(int sheetIndex, int column) const {
 }
 
 }  // namespace workbook
+
+}  // namespace mirn

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+namespace mirn {
+
 namespace workbook {
 
 // Limits of an .xlsx worksheet; a spreadsheet refuses cells outside them.
@@ -113,3 +115,5 @@ private:
 };
 
 }  // namespace workbook
+
+}  // namespace mirn

@@ -8,6 +8,8 @@
 
 #include <xlsxwriter.h>
 
+namespace mirn {
+
 namespace workbook {
 
 void ensureCNumericLocale() { std::setlocale(LC_NUMERIC, "C"); }
@@ -107,3 +109,5 @@ bool saveXlsx(const Workbook& book, const QString& path, QString* error) {
 }
 
 }  // namespace workbook
+
+}  // namespace mirn

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace mirn {
+
 namespace workbook {
 
 // Sets LC_NUMERIC to "C". libxlsxwriter prints numbers and column widths with the C
@@ -16,3 +18,5 @@ void ensureCNumericLocale();
 bool saveXlsx(const Workbook& book, const QString& path, QString* error);
 
 }  // namespace workbook
+
+}  // namespace mirn

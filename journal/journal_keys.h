@@ -14,6 +14,9 @@ class QAction;
 class QLineEdit;
 class QMenu;
 class QWidget;
+
+namespace mirn {
+
 class Query;
 class TForm1;
 
@@ -53,3 +56,5 @@ private:
     TForm1* f_;
     QHash<QObject*, QList<QAction*>> followers_;
 };
+
+}  // namespace mirn

@@ -1,12 +1,14 @@
 // Opening the products list, the operation types list and the auxiliary work register.
 #include "auxwork/tform25.h"
 #include "core/datamodule.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "journal/tform1.h"
 #include "refbooks/tform3.h"
 #include "refbooks/tform8.h"
 
 #include <QSignalBlocker>
+
+namespace mirn {
 
 void TForm1::N3Click() {
     TForm3& f3 = forms::form<TForm3>();
@@ -38,3 +40,5 @@ void TForm1::Button5Click() {
     showChild(&f25);
     f25.fatigue.close();
 }
+
+}  // namespace mirn

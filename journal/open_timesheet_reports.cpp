@@ -1,11 +1,13 @@
 // Opening the hours timesheet and the summary reports from the journal menu.
 #include "core/datamodule.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "journal/tform1.h"
 
-#include "core/layout.h"
+#include "gui/layout.h"
 #include "reports/tform18.h"
 #include "timesheet/tform19.h"
+
+namespace mirn {
 
 namespace {
 // The timesheet and the reports window open centred on the journal window.
@@ -45,3 +47,5 @@ void TForm1::N10Click() {
     centreOn(&f, this);
     showChild(&f);
 }
+
+}  // namespace mirn

@@ -1,9 +1,11 @@
 // Opening the workers list and the priced operations list from the journal menu.
 #include "core/datamodule.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "journal/tform1.h"
 #include "refbooks/tform4.h"
 #include "refbooks/tform5.h"
+
+namespace mirn {
 
 void TForm1::N1Click() {
     TForm5& f5 = forms::form<TForm5>();
@@ -24,3 +26,5 @@ void TForm1::N4Click() {
     showChild(&f4);
     dm().Oper.close();
 }
+
+}  // namespace mirn

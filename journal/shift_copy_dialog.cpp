@@ -1,11 +1,13 @@
 #include "journal/shift_copy_dialog.h"
 
-#include "core/ui.h"
+#include "gui/ui.h"
 #include "domain/entry_rules.h"
 
 #include <QBoxLayout>
 #include <QFormLayout>
 #include <QGroupBox>
+
+namespace mirn {
 
 QString shiftCaption(int shift) {
     return shift == 4 ? QStringLiteral("Переработка") : QStringLiteral("Смена №%1").arg(shift);
@@ -51,3 +53,5 @@ void ShiftCopyDialog::Button1Click() {
     }
     accept();
 }
+
+}  // namespace mirn

@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+namespace mirn {
+
 class ShiftCopyDialog : public QDialog {
     Q_OBJECT
 public:
@@ -33,3 +35,5 @@ private:
 
 // "Смена №1", "Смена №2", "Смена №3", "Переработка".
 QString shiftCaption(int shift);
+
+}  // namespace mirn

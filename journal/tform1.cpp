@@ -1,16 +1,16 @@
 #include "journal/tform1.h"
 
-#include "domain/buildstamp.h"
+#include "core/buildguard.h"
 #include "domain/entry_store.h"
 #include "domain/connection.h"
 #include "core/datamodule.h"
-#include "core/layout.h"
-#include "core/forms.h"
+#include "gui/layout.h"
+#include "gui/forms.h"
 #include "domain/session.h"
-#include "journal/signin.h"
-#include "core/ui.h"
-#include "core/historywindow.h"
-#include "core/monthlock.h"
+#include "core/signin.h"
+#include "gui/ui.h"
+#include "gui/historywindow.h"
+#include "gui/monthlock.h"
 #include "domain/period.h"
 
 #include <QCalendarWidget>
@@ -22,6 +22,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+namespace mirn {
 
 namespace {
 const QColor kGreen(0, 128, 0);
@@ -216,49 +218,59 @@ bool TForm1::FormCreate(const QString& arg1, const QString& arg2) {
     QRadioButton* radios[] = {RadioButton1, RadioButton2, RadioButton3, RadioButton4};
     const int last = layout::recall(QStringLiteral("journal/shift"), 1).toInt();
     if (last >= 1 && last <= 4) radios[last - 1]->setChecked(true);
-    forms::form<TForm23>().show();
+    TForm23& signIn = forms::form<TForm23>();
+    signIn.setTarget(this);
+    signIn.show();
     return true;
 }
 
+void TForm1::signInAttempt(const QString& code) {
+    // The journal opens on the shift chosen there (the last one used, restored at start-up).
+    CurrentShift = RadioButton2->isChecked() ? 2 : RadioButton3->isChecked() ? 3 : RadioButton4->isChecked() ? 4 : 1;
+    SignInCode = code;
+}
+
+void TForm1::applyRole(Role role) {
+    // What each role may not use here; the administrator keeps everything.
+    struct Rule {
+        QWidget* widget;
+        QAction* action;
+        bool viewer, foremen, goods;  // switched off for that role
+    };
+    const Rule rules[] = {
+        {Button1, nullptr, true, false, true},       // "Добавить"
+        {Button2, nullptr, true, true, true},        // "Изменить"
+        {Button3, nullptr, true, true, true},        // "Удалить"
+        {RadioButton1, nullptr, true, false, false},
+        {RadioButton2, nullptr, true, false, false},
+        {RadioButton3, nullptr, true, false, false},
+        {RadioButton4, nullptr, true, false, false},
+        {CBox1, nullptr, true, false, false},         // "Выходной"
+        {Button8, nullptr, true, false, false},       // "Обновить"
+        {DBGrid2, nullptr, true, false, false},
+        {DateT, nullptr, true, false, false},
+        {N2, nullptr, true, true, true},              // "Справочники"
+        {nullptr, N11, true, true, true},             // "Табель по времени"
+    };
+    for (const Rule& r : rules) {
+        const bool off = (role == Role::Viewer && r.viewer) || (role == Role::Foremen && r.foremen) ||
+                         (role == Role::FinishedGoods && r.goods);
+        if (!off) continue;
+        if (r.widget) r.widget->setEnabled(false);
+        if (r.action) r.action->setEnabled(false);
+    }
+}
+
+void TForm1::openAfterSignIn() {
+    // The journal shows even when its first read fails; the error has been shown.
+    ui::guard([this] { FormActivate(); })();
+    ui::execModal(this);
+}
+
 void TForm1::CheckBuildStamp() {
-    BuildDate = buildstamp::dateFromText(buildstamp::compileDate());
-    BuildTime = buildstamp::timeFromText(buildstamp::compileTime());
-    Query ver;
-    ver.SQL = {QStringLiteral("select d, t, delim from accounts_dep.ver limit 1")};
-    ver.open();
-    if (ver.isEmpty()) {
-        Command ins;
-        ins.SQL = {QStringLiteral("insert into accounts_dep.ver(d, t, delim) values(:d, :t, '')")};
-        ins.setParam(QStringLiteral("d"), BuildDate);
-        ins.setParam(QStringLiteral("t"), BuildTime);
-        ins.exec();
-        ver.reopen();
-    }
-    dm().DecimalDelim = ver.asString(QStringLiteral("delim"));
-    if (buildstamp::isOlder(ver.asInt(QStringLiteral("d")), ver.asInt(QStringLiteral("t")), BuildDate,
-                            BuildTime)) {
-        Command upd;
-        upd.SQL = {QStringLiteral(
-            "update accounts_dep.ver set d=:d, t=:t where ctid=(select ctid from accounts_dep.ver limit 1)")};
-        upd.setParam(QStringLiteral("d"), BuildDate);
-        upd.setParam(QStringLiteral("t"), BuildTime);
-        upd.exec();
-        ver.reopen();
-    }
-    const int d = ver.asInt(QStringLiteral("d"));
-    const int t = ver.asInt(QStringLiteral("t"));
-    ver.close();
-    if (buildstamp::isOlder(BuildDate, BuildTime, d, t)) {
-        TForm23& f23 = forms::form<TForm23>();
-        // Nobody signs in with an older build: the sign-in window is switched off at
-        // once, and the application ends 5 s after the message appeared or when it is
-        // closed, whichever comes first (main() does not start its loop once ended).
-        f23.setEnabled(false);
-        f23.Timer1->setSingleShot(true);
-        f23.Timer1->start();
-        ui::error(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
-        app::terminate(3);
-    }
+    BuildDate = buildguard::buildDate();
+    BuildTime = buildguard::buildTime();
+    buildguard::check();
 }
 
 void TForm1::openShifts(const QDate& date) {
@@ -378,3 +390,5 @@ void TForm1::closeEvent(QCloseEvent* e) {
     Timer1->stop();
     QDialog::closeEvent(e);
 }
+
+}  // namespace mirn

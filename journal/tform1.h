@@ -1,7 +1,8 @@
 #pragma once
 // The journal window: the shift entries of one date and one shift.
+#include "core/signin.h"
 #include "domain/db.h"
-#include "core/dbgrid.h"
+#include "gui/dbgrid.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -13,10 +14,12 @@
 #include <QRadioButton>
 #include <QTimer>
 
+namespace mirn {
+
 class TDataModule6;
 class JournalKeys;
 
-class TForm1 : public QDialog {
+class TForm1 : public QDialog, public SignInTarget {
     Q_OBJECT
 public:
     TForm1();
@@ -98,6 +101,12 @@ public:
     void Button10Click(); // a new entry like the selected one
     void Button11Click(); // copy an earlier shift into the shown one
 
+    // The sign-in: every attempt takes the shift chosen last and the code; a right code
+    // switches off what its role may not use, then the journal opens.
+    void signInAttempt(const QString& code) override;
+    void applyRole(Role role) override;
+    void openAfterSignIn() override;
+
     // Marks the date's month when it is closed and switches off what would change it.
     void applyMonthState();
 
@@ -123,3 +132,5 @@ private:
 QString toggledOk(const QString& ok);
 // Confirmed entries read "ok" or "да".
 bool isConfirmed(const QString& ok);
+
+}  // namespace mirn

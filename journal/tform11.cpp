@@ -1,10 +1,10 @@
 #include "journal/tform11.h"
 
 #include "core/datamodule.h"
-#include "core/forms.h"
-#include "core/monthlock.h"
+#include "gui/forms.h"
+#include "gui/monthlock.h"
 #include "domain/period.h"
-#include "core/ui.h"
+#include "gui/ui.h"
 #include "domain/entry_rules.h"
 #include "domain/entry_store.h"
 #include "journal/tform1.h"
@@ -16,6 +16,8 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QVBoxLayout>
+
+namespace mirn {
 
 namespace {
 QLineEdit* display(QWidget* parent) {
@@ -298,3 +300,5 @@ void TForm11::Button1Click() {
     for (QLineEdit* e : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8, Edit9}) e->clear();
     accept();
 }
+
+}  // namespace mirn

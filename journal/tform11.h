@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace mirn {
+
 namespace entry {
 struct Record;
 }
@@ -73,3 +75,5 @@ protected:
 private:
     void setupKeys();
 };
+
+}  // namespace mirn

@@ -1,9 +1,11 @@
 // The entry dialog's keys: the fields in the order an entry is typed, and the pickers
 // opened from their fields by F4, Alt+Down or the first letters of the search.
-#include "core/ui.h"
+#include "gui/ui.h"
 #include "journal/tform11.h"
 
 #include <QKeyEvent>
+
+namespace mirn {
 
 namespace {
 // Watches the two picker fields (the worker's and the operation's "..." buttons).
@@ -53,3 +55,5 @@ void TForm11::setupKeys() {
     Button3->setToolTip(QStringLiteral("Выбрать рабочего (F4, Alt+↓ или первые буквы фамилии)"));
     Button4->setToolTip(QStringLiteral("Выбрать операцию (F4, Alt+↓ или часть марки)"));
 }
+
+}  // namespace mirn

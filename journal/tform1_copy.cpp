@@ -2,8 +2,8 @@
 // for a new entry like the selected one, "Копировать смену" copies an earlier shift
 // into the one shown.
 #include "core/datamodule.h"
-#include "core/forms.h"
-#include "core/ui.h"
+#include "gui/forms.h"
+#include "gui/ui.h"
 #include "domain/entry_rules.h"
 #include "domain/shift_copy.h"
 #include "journal/shift_copy_dialog.h"
@@ -14,6 +14,8 @@
 #include <QBoxLayout>
 #include <QEvent>
 #include <QKeySequence>
+
+namespace mirn {
 
 namespace {
 // Keeps buttons switched on and off together with a leader: whatever switches
@@ -116,3 +118,5 @@ void TForm1::Button11Click() {
     ui::message(entry::copySummary(result), QStringLiteral("Копировать смену"),
                 result.skipped.isEmpty() ? ui::Icon::Information : ui::Icon::Warning);
 }
+
+}  // namespace mirn

@@ -1,12 +1,14 @@
 // The journal's entry buttons: a new entry, a change of the selected entry, and
 // deleting it with its hours taken back from the timesheet.
 #include "core/datamodule.h"
-#include "core/forms.h"
-#include "core/ui.h"
+#include "gui/forms.h"
+#include "gui/ui.h"
 #include "domain/entry_rules.h"
 #include "domain/entry_store.h"
 #include "journal/tform1.h"
 #include "journal/tform11.h"
+
+namespace mirn {
 
 namespace {
 // An entry's date as the journal query holds it.
@@ -76,3 +78,5 @@ void TForm1::Button3Click() {
     entry::EntryStore().remove(q.asInt(QStringLiteral("id")), day);
     q.reopen();
 }
+
+}  // namespace mirn

@@ -2,7 +2,7 @@
 #include "journal/journal_keys.h"
 
 #include "core/datamodule.h"
-#include "core/ui.h"
+#include "gui/ui.h"
 #include "journal/tform1.h"
 
 #include <QAction>
@@ -12,6 +12,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+
+namespace mirn {
 
 namespace {
 // The box layout that holds the widget, searched from the window's layout down.
@@ -202,3 +204,5 @@ int JournalKeys::findEntry(const Query& q, const QString& text, int from, int st
     }
     return -1;
 }
+
+}  // namespace mirn

@@ -1,5 +1,7 @@
 #include "papers/change_report.h"
 
+namespace mirn {
+
 namespace papers {
 namespace {
 using rpt::Band;
@@ -89,3 +91,5 @@ rpt::PreparedReport changeReport(const QDate& from, const QDate& to, const QStri
 }
 
 }  // namespace papers
+
+}  // namespace mirn

@@ -3,11 +3,13 @@
 // day (db/extension.sql keeps the history). No widgets: the reports window previews and
 // prints it, a batch run writes it to PDF (rpt::writePdf).
 #include "domain/history.h"
-#include "reports/engine/engine.h"
+#include "engine/engine.h"
 
 #include <QDate>
 #include <QString>
 #include <vector>
+
+namespace mirn {
 
 namespace papers {
 
@@ -30,3 +32,5 @@ private:
 rpt::PreparedReport changeReport(const QDate& from, const QDate& to, const QString& connection = {});
 
 }  // namespace papers
+
+}  // namespace mirn

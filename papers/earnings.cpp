@@ -2,6 +2,8 @@
 
 #include "domain/earnings.h"
 
+namespace mirn {
+
 namespace papers {
 namespace {
 
@@ -171,10 +173,10 @@ EarningsLayout::EarningsLayout(const QString& connection) : Earnings(connection)
         .add(Element::field(cOper.rect(), QStringLiteral("vid")))
         .add(Element::computed(cKind.rect(),
                                [](const rpt::Row& r) {
-                                   return sectionOf(r) == 1 ? reports::productKindText(r) : QVariant();
+                                   return sectionOf(r) == 1 ? papers::productKindText(r) : QVariant();
                                }))
         .add(Element::computed(cColour.rect(),
-                               [](const rpt::Row& r) { return sectionOf(r) == 1 ? reports::colourText(r) : QVariant(); }))
+                               [](const rpt::Row& r) { return sectionOf(r) == 1 ? papers::colourText(r) : QVariant(); }))
         .add(figure(cQty.rect(), QStringLiteral("kolvo"), kCount))
         .add(figure(cBrk.rect(), QStringLiteral("brk"), kCount))
         .add(figure(cHours.rect(), QStringLiteral("hours"), kCount))
@@ -214,3 +216,5 @@ bool writeEarningsPdf(const QDate& from, const QDate& to, int workerId, const QS
 }
 
 }  // namespace papers
+
+}  // namespace mirn

@@ -5,12 +5,14 @@
 #include <QDate>
 #include <QString>
 
+namespace mirn {
+
 namespace papers {
 
 // The statement's layout over its query (earnings::statementSql). The caller sets the
 // parameters data1, data2 and worker (0 for all), puts the period into the label
 // "period", opens the query and prepares, as with the production reports.
-class EarningsLayout : public reports::ReportLayout {
+class EarningsLayout : public papers::ReportLayout {
 public:
     explicit EarningsLayout(const QString& connection = {});
     Query& query() override { return Earnings; }
@@ -31,3 +33,5 @@ bool writeEarningsPdf(const QDate& from, const QDate& to, int workerId, const QS
                       const QString& connection = {});
 
 }  // namespace papers
+
+}  // namespace mirn

@@ -2,7 +2,9 @@
 
 #include <QDate>
 
-namespace reports {
+namespace mirn {
+
+namespace papers {
 
 QueryRows::QueryRows(const Query& q, const QStringList& decimalFields) : q_(q) {
     for (const QString& f : decimalFields) {
@@ -54,7 +56,6 @@ std::unique_ptr<rpt::LazyReport> ReportLayout::PrepareLazily() {
 
 
 
-}  // namespace reports
 
 namespace {
 
@@ -170,8 +171,8 @@ rpt::ReportDef productionReport() {
     return d;
 }
 
-Element kindText(const Column& c) { return Element::computed(c.rect(kDetailHeight), reports::productKindText); }
-Element colourText(const Column& c) { return Element::computed(c.rect(kDetailHeight), reports::colourText); }
+Element kindText(const Column& c) { return Element::computed(c.rect(kDetailHeight), papers::productKindText); }
+Element colourText(const Column& c) { return Element::computed(c.rect(kDetailHeight), papers::colourText); }
 Element detailField(const Column& c, const QString& field, const QString& mask = {}) {
     return Element::field(c.rect(kDetailHeight), field, mask);
 }
@@ -400,3 +401,7 @@ TForm15::TForm15() {
     d.pageFooter = pageFooter(width);
     QuickRep1 = std::move(d);
 }
+
+}  // namespace papers
+
+}  // namespace mirn

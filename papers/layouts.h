@@ -4,7 +4,7 @@
 // calling window sets the query's parameters and the title, opens the query, prepares
 // the report, shows the preview and closes the query. Layouts are never shown as windows.
 #include "domain/db.h"
-#include "reports/engine/engine.h"
+#include "engine/engine.h"
 
 #include <QSet>
 #include <QString>
@@ -12,7 +12,9 @@
 
 #include <memory>
 
-namespace reports {
+namespace mirn {
+
+namespace papers {
 
 // The rows of an open query that pass its filter, as the report engine walks them.
 // Exact decimals arrive from the database as text; the fields named in decimalFields
@@ -65,10 +67,8 @@ public:
     rpt::Element& QRLabel1() { return QuickRep1.element(QStringLiteral("QRLabel1")); }
 };
 
-}  // namespace reports
-
 // Report by workers.
-class TForm16 : public reports::ProductionLayout {
+class TForm16 : public ProductionLayout {
 public:
     TForm16();
     Query& query() override { return t_Report; }
@@ -76,7 +76,7 @@ public:
 };
 
 // Report by products.
-class TForm17 : public reports::ProductionLayout {
+class TForm17 : public ProductionLayout {
 public:
     TForm17();
     Query& query() override { return t_Report; }
@@ -84,7 +84,7 @@ public:
 };
 
 // Detailed report by workers.
-class TForm20 : public reports::ProductionLayout {
+class TForm20 : public ProductionLayout {
 public:
     TForm20();
     Query& query() override { return w_Report; }
@@ -92,7 +92,7 @@ public:
 };
 
 // Detailed report by products.
-class TForm21 : public reports::ProductionLayout {
+class TForm21 : public ProductionLayout {
 public:
     TForm21();
     Query& query() override { return i_Report; }
@@ -100,7 +100,7 @@ public:
 };
 
 // The hours timesheet of a month: A4 landscape, all shifts of a worker added up.
-class TForm15 : public reports::ReportLayout {
+class TForm15 : public ReportLayout {
 public:
     TForm15();
     Query& query() override { return H_Tabel; }
@@ -110,3 +110,6 @@ public:
     rpt::Element& QRLabel33() { return QuickRep1.element(QStringLiteral("QRLabel33")); }
 };
 
+}  // namespace papers
+
+}  // namespace mirn

@@ -6,7 +6,9 @@
 
 #include <QGuiApplication>
 
-namespace xls {
+namespace mirn {
+
+namespace papers {
 
 QStringList priceListText() {
     return {
@@ -44,4 +46,6 @@ int exportPriceListWorkbook() {
     return n;
 }
 
-}  // namespace xls
+}  // namespace papers
+
+}  // namespace mirn

@@ -4,7 +4,9 @@
 
 #include <QGuiApplication>
 
-namespace xls {
+namespace mirn {
+
+namespace papers {
 
 int exportTimesheet(Query& hTabel, int month, int year, const QString& title, Progress progress) {
     hTabel.close();
@@ -43,4 +45,6 @@ int exportTimesheet(Query& hTabel, int month, int year, const QString& title, Pr
     return n;
 }
 
-}  // namespace xls
+}  // namespace papers
+
+}  // namespace mirn

@@ -3,7 +3,9 @@
 #include "domain/db.h"
 #include "papers/xls_export.h"
 
-namespace xls {
+namespace mirn {
+
+namespace papers {
 
 // Opens hTabel (the month totals query: fio, sd1..sd31) for month and year, fills
 // the workbook titled `title` (e.g. "Март 2024") and shows it. After each row the
@@ -11,4 +13,6 @@ namespace xls {
 // rows written, or -1 when the workbook could not be opened.
 int exportTimesheet(Query& hTabel, int month, int year, const QString& title, Progress progress);
 
-}  // namespace xls
+}  // namespace papers
+
+}  // namespace mirn

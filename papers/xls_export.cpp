@@ -5,7 +5,9 @@
 #include <QGuiApplication>
 #include <QLocale>
 
-namespace xls {
+namespace mirn {
+
+namespace papers {
 
 QString generalNumber(const QVariant& v) {
     if (v.isNull()) return QString();
@@ -81,4 +83,6 @@ int exportProductionReport(Query& xlsRep, const QDate& data1, const QDate& data2
     return n;
 }
 
-}  // namespace xls
+}  // namespace papers
+
+}  // namespace mirn

@@ -6,7 +6,9 @@
 #include <QString>
 #include <functional>
 
-namespace xls {
+namespace mirn {
+
+namespace papers {
 
 // A floating number in general number format: up to 15 significant digits, no
 // trailing zeros, the desktop's decimal separator.
@@ -30,4 +32,6 @@ QStringList productionReportText();
 // the workbook could not be opened.
 int exportProductionReport(Query& xlsRep, const QDate& data1, const QDate& data2, Progress progress);
 
-}  // namespace xls
+}  // namespace papers
+
+}  // namespace mirn

@@ -5,6 +5,10 @@
 
 #include <optional>
 
+class QLineEdit;
+
+namespace mirn {
+
 // A worker chosen in the workers list.
 struct WorkerPick {
     int id = 0;
@@ -16,7 +20,6 @@ struct WorkerPick {
 // none when the list was left without a choice. A search text starts the list's search.
 std::optional<WorkerPick> pickWorker(int tag, const QString& search = {});
 
-class QLineEdit;
 // Starts a picker's search with the text typed on the calling dialog's field; the
 // next letters go after it once the picker shows (its showing selects the field).
 void startSearch(QLineEdit* search, const QString& text);
@@ -28,3 +31,5 @@ void pricedOperationChange();
 
 // The priced operations list's "Excel": the price list workbook.
 void exportPriceList();
+
+}  // namespace mirn

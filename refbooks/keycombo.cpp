@@ -2,6 +2,8 @@
 
 #include "domain/refcheck.h"
 
+namespace mirn {
+
 namespace refkit {
 
 KeyCombo::KeyCombo(QWidget* parent) : QComboBox(parent) {
@@ -61,3 +63,5 @@ void KeyCombo::showKey() {
 }
 
 }  // namespace refkit
+
+}  // namespace mirn

@@ -8,6 +8,8 @@
 #include <QComboBox>
 #include <QVariant>
 
+namespace mirn {
+
 namespace refkit {
 
 class KeyCombo : public QComboBox {
@@ -38,3 +40,5 @@ private:
 };
 
 }  // namespace refkit
+
+}  // namespace mirn

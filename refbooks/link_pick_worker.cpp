@@ -1,12 +1,14 @@
 // Opening the workers list for picking, for the shift entry dialog (tag 1) and the
 // auxiliary work entry (tag 24), and the start of a picker's search typed on its field.
 #include "core/datamodule.h"
-#include "core/forms.h"
-#include "core/ui.h"
+#include "gui/forms.h"
+#include "gui/ui.h"
 #include "refbooks/crosslinks.h"
 #include "refbooks/tform5.h"
 
 #include <QLineEdit>
+
+namespace mirn {
 
 std::optional<WorkerPick> pickWorker(int tag, const QString& search) {
     TForm5& f5 = forms::form<TForm5>();
@@ -32,3 +34,5 @@ void startSearch(QLineEdit* search, const QString& text) {
         },
         Qt::QueuedConnection);
 }
+
+}  // namespace mirn

@@ -2,4 +2,8 @@
 #include "refbooks/crosslinks.h"
 #include "papers/price_list.h"
 
-void exportPriceList() { xls::exportPriceListWorkbook(); }
+namespace mirn {
+
+void exportPriceList() { papers::exportPriceListWorkbook(); }
+
+}  // namespace mirn

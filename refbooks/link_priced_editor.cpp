@@ -1,10 +1,12 @@
 // The priced operations list's "Добавить" and, in reference mode, "Изменить": the
 // priced operation editor on the list's current row of Oper.
 #include "core/datamodule.h"
-#include "core/forms.h"
-#include "core/ui.h"
+#include "gui/forms.h"
+#include "gui/ui.h"
 #include "refbooks/crosslinks.h"
 #include "refbooks/tform10.h"
+
+namespace mirn {
 
 void pricedOperationAdd() {
     TForm10& ed = forms::form<TForm10>();
@@ -33,3 +35,5 @@ void pricedOperationChange() {
     ed.FormActivate();
     ui::execModal(&ed);
 }
+
+}  // namespace mirn

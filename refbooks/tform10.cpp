@@ -1,8 +1,8 @@
 #include "refbooks/tform10.h"
 
 #include "core/datamodule.h"
-#include "core/forms.h"
-#include "core/ui.h"
+#include "gui/forms.h"
+#include "gui/ui.h"
 #include "domain/pricedops.h"
 #include "domain/refcheck.h"
 #include "refbooks/tform3.h"
@@ -12,6 +12,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+
+namespace mirn {
 
 TForm10::TForm10() {
     setWindowTitle(QStringLiteral("Цена за операцию"));
@@ -101,3 +103,5 @@ void TForm10::Button1Click() {
     oper.reopen();
     accept();
 }
+
+}  // namespace mirn

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace mirn {
+
 class TForm10 : public QDialog {
     Q_OBJECT
 public:
@@ -30,3 +32,5 @@ public:
     void Button4Click();
     void Button1Click();
 };
+
+}  // namespace mirn

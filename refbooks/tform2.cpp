@@ -1,6 +1,6 @@
 #include "refbooks/tform2.h"
 
-#include "core/ui.h"
+#include "gui/ui.h"
 #include "domain/workers.h"
 
 #include <QApplication>
@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+
+namespace mirn {
 
 // ---------------------------------------------------------------- Lookup
 
@@ -155,3 +157,5 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
     }
     return QDialog::eventFilter(watched, event);
 }
+
+}  // namespace mirn

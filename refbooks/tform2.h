@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace mirn {
 
 // A drop-down over a whole table: key field id, shown field s_caption. It keeps
 // its chosen key when the table is read again.
@@ -70,3 +71,5 @@ private:
     QString stored_;              // s_staffpos_hl of the worker being changed
     int departmentAtOpen_ = -1;   // the department entry shown when the change opened
 };
+
+}  // namespace mirn

@@ -1,7 +1,7 @@
 #include "refbooks/tform22.h"
 
 #include "core/datamodule.h"
-#include "core/ui.h"
+#include "gui/ui.h"
 #include "domain/pricedops.h"
 
 #include <QHBoxLayout>
@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QVBoxLayout>
+
+namespace mirn {
 
 // ---------------------------------------------------------------- NormTable
 
@@ -382,3 +384,5 @@ void TForm22::Button1Click() {
 void TForm22::reject() {
     ui::guard([this] { Button1Click(); })();
 }
+
+}  // namespace mirn

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QTableView>
 
+namespace mirn {
+
 // The table accounts_dep.norm, read whole and filtered on the client by o_id, with
 // one row at a time being edited or inserted (as a data-aware table works).
 class NormTable : public QObject {
@@ -134,3 +136,5 @@ public slots:
     // Esc stores and closes, like "Сохранить".
     void reject() override;
 };
+
+}  // namespace mirn

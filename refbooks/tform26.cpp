@@ -1,12 +1,14 @@
 #include "refbooks/tform26.h"
 
-#include "core/forms.h"
-#include "core/ui.h"
+#include "gui/forms.h"
+#include "gui/ui.h"
 #include "domain/refcheck.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QVBoxLayout>
+
+namespace mirn {
 
 TForm26::TForm26() {
     setWindowTitle(QStringLiteral("Номенклатура (26)"));
@@ -55,3 +57,5 @@ void TForm26::DBGrid1DblClick() {
     picked = Pick{int(refcheck::key(item.field(QStringLiteral("id")))), item.asString(QStringLiteral("s_caption"))};
     accept();
 }
+
+}  // namespace mirn

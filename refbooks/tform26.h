@@ -1,6 +1,6 @@
 #pragma once
 // The nomenclature picker: chooses a nomenclature group for an auxiliary work entry.
-#include "core/dbgrid.h"
+#include "gui/dbgrid.h"
 
 #include <QDialog>
 #include <QLineEdit>
@@ -8,6 +8,8 @@
 #include <optional>
 
 class QKeyEvent;
+
+namespace mirn {
 
 class TForm26 : public QDialog {
     Q_OBJECT
@@ -38,3 +40,5 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
+
+}  // namespace mirn

@@ -1,8 +1,8 @@
 #include "refbooks/tform3.h"
 
 #include "core/datamodule.h"
-#include "core/forms.h"
-#include "core/ui.h"
+#include "gui/forms.h"
+#include "gui/ui.h"
 #include "domain/refcheck.h"
 #include "refbooks/tform10.h"
 #include "refbooks/tform7.h"
@@ -10,6 +10,8 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QVBoxLayout>
+
+namespace mirn {
 
 TForm3::TForm3() {
     setWindowTitle(QStringLiteral("Изделия"));
@@ -151,3 +153,5 @@ void TForm3::Button3Click() {
     store.remove(id, plan);
     izdel.reopen();
 }
+
+}  // namespace mirn

@@ -1,12 +1,14 @@
 #pragma once
 // The products list: reference mode (add, change, delete) and the product picker of
 // the priced operation editor.
-#include "core/dbgrid.h"
+#include "gui/dbgrid.h"
 #include "domain/products.h"
 
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
+
+namespace mirn {
 
 class TForm3 : public QDialog {
     Q_OBJECT
@@ -36,3 +38,5 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
+
+}  // namespace mirn

@@ -1,9 +1,9 @@
 #include "refbooks/tform4.h"
 
-#include "core/busy.h"
+#include "gui/busy.h"
 #include "core/datamodule.h"
-#include "core/forms.h"
-#include "core/ui.h"
+#include "gui/forms.h"
+#include "gui/ui.h"
 #include "domain/entry_rules.h"
 #include "domain/pricedops.h"
 #include "refbooks/crosslinks.h"
@@ -12,6 +12,8 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QVBoxLayout>
+
+namespace mirn {
 
 namespace {
 QPushButton* button(const QString& caption, QWidget* parent) {
@@ -145,3 +147,5 @@ void TForm4::DBGrid1DblClick() {
     }
     Button2Click();
 }
+
+}  // namespace mirn

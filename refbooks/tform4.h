@@ -2,7 +2,7 @@
 // The priced operations list: reference mode (tag 0) deletes operations and opens
 // their norms; picking mode (tag 1) writes the chosen operation with its final
 // price into the shift entry dialog.
-#include "core/dbgrid.h"
+#include "gui/dbgrid.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -12,6 +12,8 @@
 #include <optional>
 
 class QKeyEvent;
+
+namespace mirn {
 
 class TForm4 : public QDialog {
     Q_OBJECT
@@ -53,3 +55,5 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
+
+}  // namespace mirn

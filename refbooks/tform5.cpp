@@ -1,8 +1,8 @@
 #include "refbooks/tform5.h"
 
 #include "core/datamodule.h"
-#include "core/forms.h"
-#include "core/ui.h"
+#include "gui/forms.h"
+#include "gui/ui.h"
 #include "refbooks/crosslinks.h"
 #include "domain/workers.h"
 #include "refbooks/tform2.h"
@@ -10,6 +10,8 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QVBoxLayout>
+
+namespace mirn {
 
 namespace {
 QPushButton* button(const QString& caption, QWidget* parent) {
@@ -146,3 +148,5 @@ void TForm5::Button3Click() {
     // Past the end (the last row was deleted) this lands on the new last row.
     if (!w.isEmpty()) w.setRecNo(rec);
 }
+
+}  // namespace mirn

@@ -2,7 +2,7 @@
 // The workers list: reference mode (tag 0) adds, changes and deletes workers;
 // picking mode (tag 1 the shift entry dialog, 24 the auxiliary work entry)
 // hands the chosen worker to the dialog that opened it.
-#include "core/dbgrid.h"
+#include "gui/dbgrid.h"
 #include "refbooks/crosslinks.h"
 
 #include <QDialog>
@@ -10,6 +10,8 @@
 #include <QPushButton>
 
 class QKeyEvent;
+
+namespace mirn {
 
 class TForm5 : public QDialog {
     Q_OBJECT
@@ -43,3 +45,5 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
+
+}  // namespace mirn

@@ -1,7 +1,7 @@
 #include "refbooks/tform7.h"
 
 #include "core/datamodule.h"
-#include "core/ui.h"
+#include "gui/ui.h"
 #include "domain/products.h"
 #include "domain/refcheck.h"
 
@@ -9,6 +9,8 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QVBoxLayout>
+
+namespace mirn {
 
 TForm7::TForm7() {
     setWindowTitle(QStringLiteral("Изделие"));
@@ -70,3 +72,5 @@ void TForm7::Button1Click() {
     dm().Izdel.reopen();
     accept();
 }
+
+}  // namespace mirn

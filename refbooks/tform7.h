@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace mirn {
+
 class TForm7 : public QDialog {
     Q_OBJECT
 public:
@@ -32,3 +34,5 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
+
+}  // namespace mirn

@@ -1,8 +1,8 @@
 #include "refbooks/tform8.h"
 
 #include "core/datamodule.h"
-#include "core/forms.h"
-#include "core/ui.h"
+#include "gui/forms.h"
+#include "gui/ui.h"
 #include "domain/optypes.h"
 #include "refbooks/tform10.h"
 #include "refbooks/tform9.h"
@@ -10,6 +10,8 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QVBoxLayout>
+
+namespace mirn {
 
 TForm8::TForm8() {
     setWindowTitle(QStringLiteral("Виды операций (8)"));
@@ -110,3 +112,5 @@ void TForm8::Button3Click() {
     optypes::OpTypeStore().remove(vid.asInt(QStringLiteral("id")));
     vid.reopen();
 }
+
+}  // namespace mirn

@@ -1,13 +1,15 @@
 #pragma once
 // The operation types list: reference mode (add, rename, delete) and the operation
 // type picker of the priced operation editor.
-#include "core/dbgrid.h"
+#include "gui/dbgrid.h"
 
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
 
 class QKeyEvent;
+
+namespace mirn {
 
 class TForm8 : public QDialog {
     Q_OBJECT
@@ -38,3 +40,5 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
+
+}  // namespace mirn

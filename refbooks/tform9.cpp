@@ -1,12 +1,14 @@
 #include "refbooks/tform9.h"
 
 #include "core/datamodule.h"
-#include "core/ui.h"
+#include "gui/ui.h"
 #include "domain/optypes.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+
+namespace mirn {
 
 TForm9::TForm9() {
     setWindowTitle(QStringLiteral("Вид операции"));
@@ -36,3 +38,5 @@ void TForm9::Button1Click() {
     vid.reopen();
     accept();
 }
+
+}  // namespace mirn

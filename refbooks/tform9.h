@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+namespace mirn {
+
 class TForm9 : public QDialog {
     Q_OBJECT
 public:
@@ -20,3 +22,5 @@ public:
     void FormActivate();
     void Button1Click();
 };
+
+}  // namespace mirn

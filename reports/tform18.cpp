@@ -2,12 +2,12 @@
 #include "papers/change_report.h"
 #include "reports/tform18.h"
 
-#include "reports/engine/preview.h"
+#include "gui/preview.h"
 #include "papers/xls_export.h"
 
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "domain/session.h"
-#include "core/ui.h"
+#include "gui/ui.h"
 #include "papers/earnings.h"
 #include "papers/layouts.h"
 #include "domain/earnings.h"
@@ -17,6 +17,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+namespace mirn {
 
 namespace reports {
 
@@ -43,7 +45,7 @@ ReportPeriod previousMonth(const QDate& today) {
 }
 
 void applyKindFilter(Query& q, int kindIndex) {
-    filterKind(q, kindIndex == 1 ? 0 : kindIndex == 2 ? 1 : -1);
+    papers::filterKind(q, kindIndex == 1 ? 0 : kindIndex == 2 ? 1 : -1);
 }
 
 }  // namespace reports
@@ -69,7 +71,7 @@ private:
 }  // namespace
 
 TForm18::TForm18() {
-    XLS_Rep.SQL = xls::productionReportText();
+    XLS_Rep.SQL = papers::productionReportText();
     setWindowTitle(QStringLiteral("Отчеты (8)"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
@@ -144,7 +146,7 @@ void TForm18::ApplyRoleRestrictions() {
     }
 }
 
-void TForm18::runReport(reports::ReportLayout& layout, bool closeFirst, const QString& titlePrefix) {
+void TForm18::runReport(papers::ReportLayout& layout, bool closeFirst, const QString& titlePrefix) {
     Query& q = layout.query();
     if (closeFirst) q.close();
     const QDate d1 = DTPicker1->date(), d2 = DTPicker2->date();
@@ -166,19 +168,19 @@ void TForm18::runReport(reports::ReportLayout& layout, bool closeFirst, const QS
 }
 
 void TForm18::Button4Click() {
-    runReport(forms::form<TForm16>(), false, QStringLiteral("   Отчет по рабочим за период с "));
+    runReport(forms::form<papers::TForm16>(), false, QStringLiteral("   Отчет по рабочим за период с "));
 }
 
 void TForm18::Button2Click() {
-    runReport(forms::form<TForm17>(), false, QStringLiteral("   Отчет по продукции за период с "));
+    runReport(forms::form<papers::TForm17>(), false, QStringLiteral("   Отчет по продукции за период с "));
 }
 
 void TForm18::Button1Click() {
-    runReport(forms::form<TForm20>(), true, QStringLiteral("   Детальный отчет по рабочим за период с "));
+    runReport(forms::form<papers::TForm20>(), true, QStringLiteral("   Детальный отчет по рабочим за период с "));
 }
 
 void TForm18::Button3Click() {
-    runReport(forms::form<TForm21>(), false, QStringLiteral("   Детальный отчет по продукции за период с "));
+    runReport(forms::form<papers::TForm21>(), false, QStringLiteral("   Детальный отчет по продукции за период с "));
 }
 
 void TForm18::showEvent(QShowEvent* e) {
@@ -223,3 +225,5 @@ void TForm18::ChangesButtonClick() {
     }
     rpt::showPreview(report, this, QStringLiteral("Журнал изменений"));
 }
+
+}  // namespace mirn

@@ -2,7 +2,7 @@
 // The summary reports window: a period and a product kind, and the four printed
 // production reports (and the spreadsheet report) for them.
 #include "domain/db.h"
-#include "reports/engine/engine.h"
+#include "engine/engine.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -13,8 +13,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-namespace reports {
+namespace mirn {
+
+namespace papers {
 class ReportLayout;
+}
+
+namespace reports {
 
 // A framed group of options of which one is chosen, addressed by its index.
 class RadioGroup : public QGroupBox {
@@ -84,5 +89,7 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    void runReport(reports::ReportLayout& layout, bool closeFirst, const QString& titlePrefix);
+    void runReport(papers::ReportLayout& layout, bool closeFirst, const QString& titlePrefix);
 };
+
+}  // namespace mirn

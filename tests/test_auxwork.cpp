@@ -6,7 +6,7 @@
 #include "auxwork/tform24.h"
 #include "auxwork/tform25.h"
 #include "core/datamodule.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "journal/tform1.h"
 #include "refbooks/crosslinks.h"
 #include "refbooks/tform26.h"
@@ -14,6 +14,8 @@
 #include "support/testdb.h"
 
 #include <QtTest>
+
+using namespace mirn;
 
 namespace {
 const QDate kDay(2024, 3, 5);

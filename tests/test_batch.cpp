@@ -10,6 +10,8 @@
 
 #include <cmath>
 
+using namespace mirn;
+
 namespace {
 
 const QString kDb = QStringLiteral("mirn_batch");

@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+using namespace mirn;
+
 class TestBuildStamp : public QObject {
     Q_OBJECT
 private slots:

@@ -1,10 +1,10 @@
 // Where the client connects (settings files, PG* variables, command line), TLS, and
 // what happens when the server goes away and comes back. A cluster of its own, so
 // that it can be stopped, restarted and switched to TLS without touching the others.
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "core/startup.h"
-#include "journal/signin.h"
-#include "core/ui.h"
+#include "core/signin.h"
+#include "gui/ui.h"
 #include "domain/connection.h"
 #include "domain/db.h"
 #include "domain/session.h"
@@ -16,6 +16,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <unistd.h>
+
+using namespace mirn;
 
 namespace {
 const QString kDb = QStringLiteral("t_conn");

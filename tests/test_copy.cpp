@@ -3,18 +3,20 @@
 // entries skipped and listed, one transaction with the day postings; and the journal's
 // "Повторить" (Ctrl+D) and "Копировать смену" driven by keys and clicks.
 #include "core/datamodule.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "domain/entry_rules.h"
 #include "domain/entry_store.h"
 #include "domain/shift_copy.h"
 #include "journal/shift_copy_dialog.h"
-#include "journal/signin.h"
+#include "core/signin.h"
 #include "journal/tform1.h"
 #include "journal/tform11.h"
 #include "support/testdb.h"
 
 #include <QProcess>
 #include <QtTest>
+
+using namespace mirn;
 
 namespace {
 const QString kDb = QStringLiteral("t_copy");

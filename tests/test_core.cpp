@@ -2,15 +2,17 @@
 #include "domain/buildstamp.h"
 #include "domain/connection.h"
 #include "core/datamodule.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "domain/session.h"
-#include "journal/signin.h"
-#include "core/ui.h"
+#include "core/signin.h"
+#include "gui/ui.h"
 #include "journal/tform1.h"
 #include "support/testdb.h"
 
 #include <QProcess>
 #include <QtTest>
+
+using namespace mirn;
 
 class TestCore : public QObject {
     Q_OBJECT

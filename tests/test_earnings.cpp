@@ -1,6 +1,6 @@
 // The worker's earnings statement: its pages, its totals against the production
 // reports and the database, the window's button and chooser, and its PDF.
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "domain/session.h"
 #include "papers/earnings.h"
 #include "papers/layouts.h"
@@ -15,6 +15,8 @@
 #include <QtTest>
 
 #include <cmath>
+
+using namespace mirn;
 
 namespace {
 

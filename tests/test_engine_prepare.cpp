@@ -1,9 +1,11 @@
 // Layout of reports into pages: group breaks, totals, pagination, masks.
-#include "reports/engine/engine.h"
+#include "engine/engine.h"
 
 #include <QtTest>
 
 #include <stdexcept>
+
+using namespace mirn;
 
 using namespace rpt;
 

@@ -1,7 +1,7 @@
 // Painting prepared pages: PDF files, printers, images and the preview window.
-#include "core/ui.h"
-#include "reports/engine/engine.h"
-#include "reports/engine/preview.h"
+#include "gui/ui.h"
+#include "engine/engine.h"
+#include "gui/preview.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -12,6 +12,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+using namespace mirn;
 
 using namespace rpt;
 

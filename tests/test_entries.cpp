@@ -2,8 +2,8 @@
 // posting, the delete with its recount, and the rules behind them.
 #include "domain/connection.h"
 #include "core/datamodule.h"
-#include "core/forms.h"
-#include "journal/signin.h"
+#include "gui/forms.h"
+#include "core/signin.h"
 #include "domain/entry_rules.h"
 #include "domain/entry_store.h"
 #include "journal/tform1.h"
@@ -20,6 +20,8 @@
 #include <QtTest>
 #include <atomic>
 #include <thread>
+
+using namespace mirn;
 
 namespace {
 const QDate kDay(2024, 3, 5);  // a Tuesday

@@ -1,8 +1,8 @@
 // The spreadsheet exports against a small fixture: the production report and the price
 // list (the timesheet export is tested with its window), read back from the real file.
 #include "core/datamodule.h"
-#include "core/dbgrid.h"
-#include "core/forms.h"
+#include "gui/dbgrid.h"
+#include "gui/forms.h"
 #include "export/excel.h"
 #include "refbooks/crosslinks.h"
 #include "papers/price_list.h"
@@ -15,6 +15,8 @@
 #include "support/testdb.h"
 
 #include <QtTest>
+
+using namespace mirn;
 
 namespace {
 void loadFixture() {
@@ -80,9 +82,9 @@ private slots:
 
     void productionReport() {
         Query rep;
-        rep.SQL = xls::productionReportText();
+        rep.SQL = papers::productionReportText();
         QStringList captions;
-        const int n = xls::exportProductionReport(rep, QDate(2024, 3, 1), QDate(2024, 4, 1),
+        const int n = papers::exportProductionReport(rep, QDate(2024, 3, 1), QDate(2024, 4, 1),
                                                   [&](const QString& c) { captions << c; });
         QCOMPARE(n, 4);
         QCOMPARE(captions.first(), QStringLiteral("Excel (0 из 4)"));
@@ -119,10 +121,10 @@ private slots:
 
     void productionReportKeepsOnlyTheChosenKind() {
         Query rep;
-        rep.SQL = xls::productionReportText();
+        rep.SQL = papers::productionReportText();
         rep.setFilter([](const Query& q, const Query::Row& r) { return toInt(r[q.fieldIndex("naimen")]) == 0; });
         QStringList captions;
-        const int n = xls::exportProductionReport(rep, QDate(2024, 3, 1), QDate(2024, 4, 1),
+        const int n = papers::exportProductionReport(rep, QDate(2024, 3, 1), QDate(2024, 4, 1),
                                                   [&](const QString& c) { captions << c; });
         QCOMPARE(n, 1);
         QCOMPARE(captions, (QStringList{"Excel (0 из 1)", "Excel (1 из 1)"}));
@@ -132,9 +134,9 @@ private slots:
 
     void productionReportOfEmptyPeriod() {
         Query rep;
-        rep.SQL = xls::productionReportText();
+        rep.SQL = papers::productionReportText();
         QStringList captions;
-        QCOMPARE(xls::exportProductionReport(rep, QDate(2024, 3, 5), QDate(2024, 3, 5),
+        QCOMPARE(papers::exportProductionReport(rep, QDate(2024, 3, 5), QDate(2024, 3, 5),
                                              [&](const QString& c) { captions << c; }),
                  0);
         QCOMPARE(captions, QStringList{"Excel (0 из 0)"});
@@ -180,7 +182,7 @@ private slots:
         QCOMPARE(f19.Button2->text(), QStringLiteral("Excel (2 из 2)"));
         QVERIFY(f19.ComboBox1->isEnabled());
         QVERIFY(f19.Button6->isEnabled());
-        QVERIFY(!forms::form<TForm15>().H_Tabel.active());
+        QVERIFY(!forms::form<papers::TForm15>().H_Tabel.active());
         QCOMPARE(opened_.size(), 1);
         const workbook::Workbook* wb = workbook::current();
         QCOMPARE(wb->cell(1, 1, 1).text, f19.ComboBox1->itemText(2) + QStringLiteral(" 2024"));
@@ -404,22 +406,22 @@ private slots:
         QFETCH(QString, vid);
         QFETCH(int, color);
         QFETCH(QString, expected);
-        QCOMPARE(xls::operationWithColour(vid, color), expected);
+        QCOMPARE(papers::operationWithColour(vid, color), expected);
     }
 
     void numbersOfTheCells() {
-        QCOMPARE(xls::generalNumber(QStringLiteral("225.000000")), QStringLiteral("225"));
-        QCOMPARE(xls::generalNumber(QStringLiteral("1.250000")), QStringLiteral("1.25"));
-        QCOMPARE(xls::generalNumber(0.1 + 0.2), QStringLiteral("0.3"));
-        QCOMPARE(xls::generalNumber(QVariant()), QString());
-        QCOMPARE(xls::wholeNumber(QStringLiteral("150")), QStringLiteral("150"));
-        QCOMPARE(xls::wholeNumber(QVariant(qulonglong(7))), QStringLiteral("7"));
-        QCOMPARE(xls::kindText(0), QStringLiteral("Готовая продукция"));
-        QCOMPARE(xls::kindText(1), QStringLiteral("Заготовки"));
-        QCOMPARE(xls::kindText(5), QStringLiteral("Заготовки"));
+        QCOMPARE(papers::generalNumber(QStringLiteral("225.000000")), QStringLiteral("225"));
+        QCOMPARE(papers::generalNumber(QStringLiteral("1.250000")), QStringLiteral("1.25"));
+        QCOMPARE(papers::generalNumber(0.1 + 0.2), QStringLiteral("0.3"));
+        QCOMPARE(papers::generalNumber(QVariant()), QString());
+        QCOMPARE(papers::wholeNumber(QStringLiteral("150")), QStringLiteral("150"));
+        QCOMPARE(papers::wholeNumber(QVariant(qulonglong(7))), QStringLiteral("7"));
+        QCOMPARE(papers::kindText(0), QStringLiteral("Готовая продукция"));
+        QCOMPARE(papers::kindText(1), QStringLiteral("Заготовки"));
+        QCOMPARE(papers::kindText(5), QStringLiteral("Заготовки"));
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-        QCOMPARE(xls::generalNumber(QStringLiteral("1.250000")), QStringLiteral("1,25"));
-        QCOMPARE(xls::generalNumber(QStringLiteral("12345.5")), QStringLiteral("12345,5"));  // no grouping
+        QCOMPARE(papers::generalNumber(QStringLiteral("1.250000")), QStringLiteral("1,25"));
+        QCOMPARE(papers::generalNumber(QStringLiteral("12345.5")), QStringLiteral("12345,5"));  // no grouping
         QCOMPARE(displayText(1200.0), QStringLiteral("1200"));
         QLocale::setDefault(QLocale::c());
     }

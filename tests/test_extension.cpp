@@ -16,6 +16,8 @@
 
 #include <optional>
 
+using namespace mirn;
+
 namespace {
 const QString kDb = QStringLiteral("t_extension");
 const QString kDropDb = QStringLiteral("t_extension_drop");

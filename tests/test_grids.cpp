@@ -3,8 +3,8 @@
 // timesheet, and how numbers read. Driven with real mouse and key events on shown windows.
 #include "auxwork/tform25.h"
 #include "core/datamodule.h"
-#include "core/dbgrid.h"
-#include "core/forms.h"
+#include "gui/dbgrid.h"
+#include "gui/forms.h"
 #include "export/excel.h"
 #include "journal/tform1.h"
 #include "journal/tform11.h"
@@ -24,6 +24,8 @@
 #include <QtTest>
 
 #include <functional>
+
+using namespace mirn;
 
 namespace {
 

@@ -1,14 +1,16 @@
 // The journal window and the sign-in roles against a small fixture.
 #include "core/datamodule.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "domain/session.h"
-#include "journal/signin.h"
+#include "core/signin.h"
 #include "journal/tform1.h"
 #include "support/testdb.h"
 
 #include <QCalendarWidget>
 #include <QTableView>
 #include <QtTest>
+
+using namespace mirn;
 
 namespace {
 const QDate kDay(2024, 3, 5);  // a Tuesday

@@ -2,7 +2,7 @@
 // the widget that has the focus, as the user's keyboard would send it, and the windows
 // the keys open are run by a stand-in for their modal loop that goes on typing into them.
 #include "core/datamodule.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "journal/journal_keys.h"
 #include "journal/tform1.h"
 #include "journal/tform11.h"
@@ -16,6 +16,8 @@
 #include <QtTest>
 #include <algorithm>
 #include <functional>
+
+using namespace mirn;
 
 namespace {
 const QString kDb = QStringLiteral("t_keyboard");
@@ -545,7 +547,8 @@ private slots:
         kb.key(Qt::Key_Escape);
         QVERIFY2(kb.run(), qPrintable(kb.problems.join('\n')));
         QCOMPARE(kb.shown.size(), 2);
-        QCOMPARE(kb.shown[1]->metaObject()->className(), operation ? "TForm4" : "TForm5");
+        QCOMPARE(kb.shown[1]->metaObject()->className(),
+                 operation ? TForm4::staticMetaObject.className() : TForm5::staticMetaObject.className());
         QCOMPARE(searchAtOpen, openedWith);
         QCOMPARE(valueAfter, value);
         QCOMPARE(focusAfter, focus);

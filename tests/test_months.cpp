@@ -6,8 +6,8 @@
 // elsewhere meanwhile; a row's history window; the change report's pages.
 #include "auxwork/tform25.h"
 #include "core/datamodule.h"
-#include "core/forms.h"
-#include "core/historywindow.h"
+#include "gui/forms.h"
+#include "gui/historywindow.h"
 #include "domain/auxwork.h"
 #include "domain/entry_store.h"
 #include "domain/history.h"
@@ -15,7 +15,7 @@
 #include "journal/tform1.h"
 #include "journal/tform11.h"
 #include "papers/change_report.h"
-#include "reports/engine/preview.h"
+#include "gui/preview.h"
 #include "reports/tform18.h"
 #include "support/testdb.h"
 #include "timesheet/tform19.h"
@@ -23,6 +23,8 @@
 #include <QProcess>
 #include <QSysInfo>
 #include <QtTest>
+
+using namespace mirn;
 
 namespace {
 const QString kDb = QStringLiteral("t_months");

@@ -1,8 +1,8 @@
 // The priced operations list and the norms window.
 #include "core/datamodule.h"
-#include "core/dbgrid.h"
-#include "core/forms.h"
-#include "journal/signin.h"
+#include "gui/dbgrid.h"
+#include "gui/forms.h"
+#include "core/signin.h"
 #include "journal/tform1.h"
 #include "journal/tform11.h"
 #include "refbooks/tform22.h"
@@ -10,6 +10,8 @@
 #include "support/testdb.h"
 
 #include <QtTest>
+
+using namespace mirn;
 
 namespace {
 // Listed by mark, type and kind: 1 КР-100 Резка, 2 ПР-1000 Гибка, 3 ПР-1000 Резка, 4 ХМ-40 Гибка,

@@ -2,7 +2,7 @@
 // case-insensitive duplicate check, names with quotes, the delete the database refuses,
 // and the list as the priced operation editor's operation type picker.
 #include "core/datamodule.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "journal/tform1.h"
 #include "domain/optypes.h"
 #include "refbooks/tform10.h"
@@ -11,6 +11,8 @@
 #include "support/testdb.h"
 
 #include <QtTest>
+
+using namespace mirn;
 
 namespace {
 const QString kAllFields = QStringLiteral("Все поля должны быть заполнены!");

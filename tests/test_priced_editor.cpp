@@ -2,7 +2,7 @@
 // product and operation type pickers, changing the list's current operation, and the
 // duplicate check on product, operation type and kind.
 #include "core/datamodule.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "refbooks/crosslinks.h"
 #include "refbooks/tform10.h"
 #include "refbooks/tform3.h"
@@ -11,6 +11,8 @@
 #include "support/testdb.h"
 
 #include <QtTest>
+
+using namespace mirn;
 
 namespace {
 const QString kAllFields = QStringLiteral("Все поля должны быть заполнены!");

@@ -3,7 +3,7 @@
 // questions (one transaction, in an order the foreign keys accept, timesheet recounted)
 // and the list as the priced operation editor's product picker.
 #include "core/datamodule.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "journal/tform1.h"
 #include "domain/products.h"
 #include "refbooks/tform10.h"
@@ -12,6 +12,8 @@
 #include "support/testdb.h"
 
 #include <QtTest>
+
+using namespace mirn;
 
 namespace {
 const QString kAllFields = QStringLiteral("Все поля должны быть заполнены!");

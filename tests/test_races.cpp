@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+using namespace mirn;
+
 namespace {
 const QString kDb = QStringLiteral("t_races");
 const int kWorkers = 4;

@@ -1,8 +1,8 @@
 // The summary reports window and the four production reports against a small fixture.
 #include "core/datamodule.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "domain/session.h"
-#include "journal/signin.h"
+#include "core/signin.h"
 #include "journal/tform1.h"
 #include "papers/layouts.h"
 #include "reports/tform18.h"
@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <cmath>
+
+using namespace mirn;
 
 namespace {
 
@@ -94,14 +96,14 @@ QString run(const QString& program, const QStringList& args) {
 
 enum Report { ByWorkers, ByProducts, DetailedByWorkers, DetailedByProducts };
 
-reports::ProductionLayout& layoutOf(Report r) {
+papers::ProductionLayout& layoutOf(Report r) {
     switch (r) {
-    case ByWorkers: return forms::form<TForm16>();
-    case ByProducts: return forms::form<TForm17>();
-    case DetailedByWorkers: return forms::form<TForm20>();
+    case ByWorkers: return forms::form<papers::TForm16>();
+    case ByProducts: return forms::form<papers::TForm17>();
+    case DetailedByWorkers: return forms::form<papers::TForm20>();
     case DetailedByProducts: break;
     }
-    return forms::form<TForm21>();
+    return forms::form<papers::TForm21>();
 }
 
 // Runs a report from the window as the user would: period, kind, button; the preview
@@ -524,7 +526,7 @@ private slots:
         testdb::startApp(QStringLiteral("t_reports"));
         loadFixture();
         session().role = Role::Administrator;
-        TForm16& layout = forms::form<TForm16>();
+        papers::TForm16& layout = forms::form<papers::TForm16>();
         const QStringList sql = layout.t_Report.SQL;
         layout.t_Report.SQL = QStringList{QStringLiteral("select * from accounts_dep.no_such_table where :data1 < :data2")};
         MessageLog log;

@@ -10,6 +10,8 @@
 #include <QtTest>
 #include <limits>
 
+using namespace mirn;
+
 class TestRules : public QObject {
     Q_OBJECT
 

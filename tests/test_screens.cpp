@@ -5,9 +5,9 @@
 // MIRN_SHOTS set (the Xvfb run) each grid window is photographed there.
 #include "auxwork/tform24.h"
 #include "auxwork/tform25.h"
-#include "core/forms.h"
-#include "core/layout.h"
-#include "journal/signin.h"
+#include "gui/forms.h"
+#include "gui/layout.h"
+#include "core/signin.h"
 #include "journal/tform1.h"
 #include "journal/tform11.h"
 #include "refbooks/tform10.h"
@@ -27,6 +27,8 @@
 #include <QHeaderView>
 #include <QScreen>
 #include <QtTest>
+
+using namespace mirn;
 
 namespace {
 // The runs at other scales and on X run beside this one: each needs a database of its own.

@@ -1,8 +1,8 @@
 // The hours timesheet window: month rules, colouring, rebuild from the journal and print.
 #include "core/datamodule.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "domain/session.h"
-#include "journal/signin.h"
+#include "core/signin.h"
 #include "journal/tform1.h"
 #include "papers/layouts.h"
 #include "domain/timesheet_service.h"
@@ -16,6 +16,8 @@
 #include <QtTest>
 
 #include <cmath>
+
+using namespace mirn;
 
 using timesheet::DayKind;
 
@@ -353,7 +355,7 @@ private slots:
                               printedRow(QStringLiteral("Борисов Б.Б."), {{1, 0}, {31, 12}}),
                               QStringLiteral("pageFooter: Дата печати: %1|стр. 1 из 1")
                                   .arg(QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")))}));
-        QVERIFY(!forms::form<TForm15>().H_Tabel.active());
+        QVERIFY(!forms::form<papers::TForm15>().H_Tabel.active());
         QCOMPARE(f.Button2->text(), QStringLiteral("Excel"));  // active again after the preview
     }
 

@@ -1,7 +1,7 @@
 // The four spreadsheet operations over the in-memory workbook and the .xlsx file it becomes.
-#include "core/ui.h"
+#include "gui/ui.h"
 #include "export/excel.h"
-#include "tests/support/sheet_readback.h"
+#include "support/sheet_readback.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -14,6 +14,8 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+
+using namespace mirn;
 
 using workbook::CellType;
 

@@ -1,7 +1,7 @@
 // The workers list and the worker editor: search, keys, picking, add, change, delete.
 #include "core/datamodule.h"
-#include "core/forms.h"
-#include "journal/signin.h"
+#include "gui/forms.h"
+#include "core/signin.h"
 #include "journal/tform1.h"
 #include "journal/tform11.h"
 #include "refbooks/crosslinks.h"
@@ -10,6 +10,8 @@
 #include "support/testdb.h"
 
 #include <QtTest>
+
+using namespace mirn;
 
 namespace {
 void loadFixture() {

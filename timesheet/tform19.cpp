@@ -1,15 +1,15 @@
 #include "timesheet/tform19.h"
 
-#include "core/layout.h"
+#include "gui/layout.h"
 
 #include "domain/timesheet_service.h"
-#include "reports/engine/preview.h"
+#include "gui/preview.h"
 
-#include "core/busy.h"
+#include "gui/busy.h"
 #include "core/datamodule.h"
-#include "core/forms.h"
-#include "core/ui.h"
-#include "core/monthlock.h"
+#include "gui/forms.h"
+#include "gui/ui.h"
+#include "gui/monthlock.h"
 #include "domain/period.h"
 #include "domain/session.h"
 #include "papers/layouts.h"
@@ -20,6 +20,8 @@
 #include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
+
+namespace mirn {
 
 namespace timesheet {
 
@@ -307,7 +309,7 @@ void TForm19::Button6Click() {
         ui::error(QStringLiteral("Не выбран год."));
         return;
     }
-    TForm15& layout = forms::form<TForm15>();
+    papers::TForm15& layout = forms::form<papers::TForm15>();
     Query& q = layout.H_Tabel;
     q.close();
     q.setParam(QStringLiteral("mnth"), month());
@@ -339,3 +341,5 @@ void TForm19::changeEvent(QEvent* e) {
     if (e->type() == QEvent::ActivationChange && isActiveWindow() && !ui::WindowBusy::isBusy(this))
         FormActivate();
 }
+
+}  // namespace mirn

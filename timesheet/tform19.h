@@ -2,7 +2,7 @@
 // The hours timesheet window: a month's hours per worker and day for shifts 1 to 3,
 // coloured by day and value, rebuilt from the shift entries, printed and exported.
 #include "domain/db.h"
-#include "core/dbgrid.h"
+#include "gui/dbgrid.h"
 #include "timesheet/timesheet.h"
 
 #include <QComboBox>
@@ -16,6 +16,8 @@
 #include <QTabWidget>
 
 #include <array>
+
+namespace mirn {
 
 namespace timesheet {
 // A grid title row whose day titles take their colour from the day columns.
@@ -96,3 +98,5 @@ private:
     std::array<DBGrid*, 3> grids() const { return {DBGrid1, DBGrid2, DBGrid3}; }
     std::array<Query*, 3> shiftQueries() const { return {DataSource1, DataSource2, DataSource3}; }
 };
+
+}  // namespace mirn

@@ -1,5 +1,7 @@
 #include "timesheet/timesheet.h"
 
+namespace mirn {
+
 namespace timesheet {
 
 DayColumn dayColumn(DayKind kind, const QPalette& pal) {
@@ -31,3 +33,5 @@ CellStyle dayCellStyle(const DayColumn& column, const QVariant& value, const QPa
 }
 
 }  // namespace timesheet
+
+}  // namespace mirn

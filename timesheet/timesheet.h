@@ -1,7 +1,7 @@
 #pragma once
 // How the hours timesheet paints its day columns and cells.
 #include "domain/timesheet_rules.h"
-#include "core/dbgrid.h"
+#include "gui/dbgrid.h"
 
 #include <QColor>
 #include <QDate>
@@ -11,6 +11,8 @@
 
 #include <array>
 #include <functional>
+
+namespace mirn {
 
 namespace timesheet {
 
@@ -36,3 +38,5 @@ CellStyle dayCellStyle(const DayColumn& column, const QVariant& value, const QPa
                        const QFont& font);
 
 }  // namespace timesheet
+
+}  // namespace mirn

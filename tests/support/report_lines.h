@@ -1,12 +1,14 @@
 #pragma once
 // Prepared report pages as text, for comparing with what a layout should print.
-#include "reports/engine/engine.h"
-#include "reports/engine/preview.h"
+#include "engine/engine.h"
+#include "gui/preview.h"
 
 #include <QDebug>
 
 #include <QStringList>
 #include <cmath>
+
+namespace mirn {
 
 // The printed rows of a prepared page, one per row of a band (items less than 1 mm
 // apart in height make one row): "band: text|text|…".
@@ -48,3 +50,5 @@ inline rpt::PreparedReport shownPages(QDialog* d) {
     }
     return preview->report();
 }
+
+}  // namespace mirn

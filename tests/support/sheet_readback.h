@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+namespace mirn {
+
 namespace sheet_readback {
 
 // The LibreOffice program, or an empty string if none is installed.
@@ -159,3 +161,5 @@ inline QByteArray zipEntry(const QString& zip, const QString& entry) {
 }
 
 }  // namespace sheet_readback
+
+}  // namespace mirn

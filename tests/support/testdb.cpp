@@ -2,9 +2,9 @@
 
 #include "domain/connection.h"
 #include "core/datamodule.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "domain/session.h"
-#include "journal/signin.h"
+#include "core/signin.h"
 #include "journal/tform1.h"
 
 #include <QApplication>
@@ -15,6 +15,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+
+namespace mirn {
 
 namespace testdb {
 namespace {
@@ -153,3 +155,5 @@ void typeText(QWidget* w, const QString& text) {
         QApplication::sendEvent(w, &release);
     }
 }
+
+}  // namespace mirn

@@ -3,12 +3,16 @@
 // the test command prepared (schema only, or schema with the demo data), and the
 // application started on it the way the client starts.
 #include "domain/db.h"
-#include "core/ui.h"
+#include "gui/ui.h"
 
 #include <QList>
 #include <QString>
 #include <QVariant>
 #include <functional>
+
+class QWidget;
+
+namespace mirn {
 
 namespace testdb {
 
@@ -40,7 +44,6 @@ int advisoryLocks(bool waitingOnly = false);
 }  // namespace testdb
 
 class TForm1;
-class QWidget;
 
 // Signs in with a code (the administrator's by default); the journal's modal
 // showing returns at once, leaving the journal open on today.
@@ -82,3 +85,5 @@ public:
 private:
     Handler handler_;
 };
+
+}  // namespace mirn

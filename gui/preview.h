@@ -1,6 +1,6 @@
 #pragma once
 // The report engine's ways out that need widgets: the print preview and the printer.
-#include "reports/engine/engine.h"
+#include "engine/engine.h"
 
 #include <QDialog>
 #include <QImage>
@@ -9,6 +9,8 @@ class QLabel;
 class QPrinter;
 class QScrollArea;
 class QWidget;
+
+namespace mirn {
 
 namespace rpt {
 
@@ -60,3 +62,5 @@ private:
 };
 
 }  // namespace rpt
+
+}  // namespace mirn

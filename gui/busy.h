@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QWidget>
 
+namespace mirn {
+
 namespace ui {
 
 class WindowBusy : public QObject {
@@ -30,3 +32,5 @@ private:
 };
 
 }  // namespace ui
+
+}  // namespace mirn

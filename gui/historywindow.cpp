@@ -1,10 +1,12 @@
-#include "core/historywindow.h"
+#include "gui/historywindow.h"
 
-#include "core/ui.h"
+#include "gui/ui.h"
 
 #include <QHeaderView>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace mirn {
 
 HistoryWindow::HistoryWindow(const QString& title, const QList<history::Change>& changes, QWidget* parent)
     : QDialog(parent) {
@@ -45,3 +47,5 @@ void HistoryWindow::show(const QString& table, qlonglong rowId, const QString& t
     HistoryWindow w(title, history::rowHistory(table, rowId), parent);
     ui::execModal(&w);
 }
+
+}  // namespace mirn

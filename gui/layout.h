@@ -11,6 +11,8 @@
 
 class QWidget;
 
+namespace mirn {
+
 namespace layout {
 
 // Opens ~/.config/mirn/layout.conf and installs the filter on the application: windows are placed when shown (remembered
@@ -32,3 +34,5 @@ void place(QWidget* window);
 void save(QWidget* window);
 
 }  // namespace layout
+
+}  // namespace mirn

@@ -12,6 +12,8 @@
 #include <type_traits>
 #include <utility>
 
+namespace mirn {
+
 namespace ui {
 
 enum class Icon { None, Information, Warning, Error, Question };
@@ -105,3 +107,5 @@ void setModalHook(ModalHook hook);      // empty hook restores exec()
 }  // namespace testing
 
 }  // namespace ui
+
+}  // namespace mirn

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QWidget>
 
+namespace mirn {
+
 namespace monthlock {
 
 // The banner, hidden until a closed month is shown.
@@ -20,3 +22,5 @@ void apply(QLabel* banner, const QList<QWidget*>& controls, bool closed, const Q
 bool offForClosedMonth(const QWidget* w);
 
 }  // namespace monthlock
+
+}  // namespace mirn

@@ -1,4 +1,4 @@
-#include "core/busy.h"
+#include "gui/busy.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QTabBar>
+
+namespace mirn {
 
 namespace ui {
 namespace {
@@ -70,3 +72,5 @@ bool WindowBusy::eventFilter(QObject* watched, QEvent* event) {
 }
 
 }  // namespace ui
+
+}  // namespace mirn

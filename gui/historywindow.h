@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QTableWidget>
 
+namespace mirn {
+
 class HistoryWindow : public QDialog {
     Q_OBJECT
 public:
@@ -17,3 +19,5 @@ public:
     // Shows the history of a logged table's row (smena, fatigue) modally.
     static void show(const QString& table, qlonglong rowId, const QString& title, QWidget* parent);
 };
+
+}  // namespace mirn

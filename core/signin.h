@@ -5,6 +5,22 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "domain/session.h"
+
+namespace mirn {
+
+// The window a sign-in opens (the journal). It is told of every attempt, switches off
+// by itself what a right code's role may not use, and then shows itself modally.
+class SignInTarget {
+public:
+    virtual ~SignInTarget() = default;
+    // Every attempt, right or wrong, with the trimmed code.
+    virtual void signInAttempt(const QString& code) = 0;
+    virtual void applyRole(Role role) = 0;
+    // Shows the window modally and returns when it has closed.
+    virtual void openAfterSignIn() = 0;
+};
+
 class TForm23 : public QDialog {
     Q_OBJECT
 public:
@@ -20,6 +36,8 @@ public:
     void Button2Click() { close(); }
     void Timer1Timer();
 
+    void setTarget(SignInTarget* target) { target_ = target; }
+
 protected:
     void showEvent(QShowEvent* e) override;
     void changeEvent(QEvent* e) override;
@@ -31,4 +49,7 @@ private:
     // The check ran when the window was shown; the activation that follows the showing
     // does not run it a second time.
     bool checkedOnShow_ = false;
+    SignInTarget* target_ = nullptr;
 };
+
+}  // namespace mirn

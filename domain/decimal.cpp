@@ -1,4 +1,4 @@
-#include "reports/engine/decimal.h"
+#include "domain/decimal.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -7,7 +7,8 @@
 #include <limits>
 #include <stdexcept>
 
-namespace rpt {
+namespace mirn {
+
 namespace {
 
 constexpr qint64 kMax = std::numeric_limits<qint64>::max();
@@ -192,4 +193,4 @@ QString Mask::format(Decimal value, const QString& decimalSeparator) const {
     return s;
 }
 
-}  // namespace rpt
+}  // namespace mirn

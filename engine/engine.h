@@ -30,7 +30,7 @@
 // Sums add up the detail rows as exact decimals (see decimal.h), each sum element on its
 // own: a detail row counts once it has found its place, so a row pushed to the next page
 // counts in that page's footer.
-#include "reports/engine/decimal.h"
+#include "domain/decimal.h"
 
 #include <QColor>
 #include <QHash>
@@ -47,6 +47,14 @@
 #include <vector>
 
 class QPainter;
+
+namespace mirn {
+
+namespace rpt {
+// The exact decimal numbers of the domain, under the engine's own name too.
+using mirn::Decimal;
+using mirn::Mask;
+}  // namespace rpt
 
 namespace rpt {
 
@@ -156,7 +164,7 @@ struct Band {
     bool bold = false;       // default for its elements
 
     Band() = default;
-    Band(const QString& name, double height) : name(name), height(height) {}
+    Band(const QString& bandName, double bandHeight) : name(bandName), height(bandHeight) {}
     Band& add(Element e) { elements.push_back(std::move(e)); return *this; }
     Band& addChild(Band b) { children.push_back(std::move(b)); return *this; }
     Band& setFrame(int sides) { frame = sides; return *this; }
@@ -279,3 +287,5 @@ void render(const PreparedReport& report, int pageIndex, QPainter& painter);
 bool writePdf(const PreparedReport& report, const QString& path, const QString& title = {});
 
 }  // namespace rpt
+
+}  // namespace mirn

@@ -1,12 +1,12 @@
-#include "journal/signin.h"
+#include "core/signin.h"
 
+#include "core/buildguard.h"
 #include "domain/buildstamp.h"
 #include "core/datamodule.h"
-#include "core/forms.h"
+#include "gui/forms.h"
 #include "domain/session.h"
-#include "core/ui.h"
+#include "gui/ui.h"
 #include "domain/period.h"
-#include "journal/tform1.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -16,6 +16,8 @@
 #include <QVBoxLayout>
 
 #include <utility>
+
+namespace mirn {
 
 TForm23::TForm23() {
     setWindowTitle(QStringLiteral("Авторизация"));
@@ -68,52 +70,27 @@ void TForm23::changeEvent(QEvent* e) {
 void TForm23::FormActivate() {
     // An application already ending (an older build found) checks nothing more.
     if (app::terminated()) return;
-    TForm1& f1 = forms::form<TForm1>();
-    f1.CheckBuildStamp();
-    setWindowTitle(buildstamp::signInCaption(f1.BuildDate, f1.BuildTime));
+    buildguard::check();
+    setWindowTitle(buildstamp::signInCaption(buildguard::buildDate(), buildguard::buildTime()));
 }
 
 void TForm23::Timer1Timer() { app::terminate(3); }
 
 void TForm23::Button1Click() {
-    TForm1& f1 = forms::form<TForm1>();
-    // The journal opens on the shift chosen there (the last one used, restored at start-up).
-    f1.CurrentShift = f1.RadioButton2->isChecked() ? 2 : f1.RadioButton3->isChecked() ? 3 : f1.RadioButton4->isChecked() ? 4 : 1;
-    f1.SignInCode = Edit1->text().trimmed();
-    const Role role = roleForCode(f1.SignInCode);
+    const QString code = Edit1->text().trimmed();
+    if (target_) target_->signInAttempt(code);
+    const Role role = roleForCode(code);
     auto setOk = [] {
         for (Query* q : {&dm().Smena1, &dm().Smena2, &dm().Smena3, &dm().Smena4})
             q->setParam(QStringLiteral("ok"), QStringLiteral("ta"));
     };
-    switch (role) {
-    case Role::Viewer:
-        for (QWidget* w : std::initializer_list<QWidget*>{
-                 f1.Button1, f1.Button2, f1.Button3, f1.RadioButton1, f1.RadioButton2, f1.RadioButton3,
-                 f1.RadioButton4, f1.CBox1, f1.Button8, f1.DBGrid2, f1.DateT})
-            w->setEnabled(false);
-        f1.N2->setEnabled(false);
-        f1.N11->setEnabled(false);
-        break;
-    case Role::Foremen:
-        f1.Button2->setEnabled(false);
-        f1.Button3->setEnabled(false);
-        f1.N2->setEnabled(false);
-        f1.N11->setEnabled(false);
-        break;
-    case Role::FinishedGoods:
-        f1.Button1->setEnabled(false);
-        f1.Button2->setEnabled(false);
-        f1.Button3->setEnabled(false);
-        f1.N2->setEnabled(false);
-        f1.N11->setEnabled(false);
-        break;
-    case Role::Administrator: break;
-    case Role::None:
+    if (role == Role::None) {
         qInfo() << "sign-in refused: wrong code";
         setOk();
         ui::error(QStringLiteral("Введены неверные данные."));
         return;
     }
+    if (target_) target_->applyRole(role);
     // The summary reports window applies the role's restrictions from here on.
     session().role = role;
     static const char* const names[] = {"none", "viewer", "foremen", "finished goods", "administrator"};
@@ -125,11 +102,8 @@ void TForm23::Button1Click() {
 }
 
 void TForm23::openJournal() {
-    TForm1& f1 = forms::form<TForm1>();
     hide();
-    // The journal shows even when its first read fails; the error has been shown.
-    ui::guard([&f1] { f1.FormActivate(); })();
-    ui::execModal(&f1);
+    if (target_) target_->openAfterSignIn();
     close();
 }
 
@@ -138,3 +112,5 @@ void TForm23::closeEvent(QCloseEvent* e) {
     // The sign-in window is the main window: closing it ends the application.
     QCoreApplication::quit();
 }
+
+}  // namespace mirn

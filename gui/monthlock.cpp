@@ -1,8 +1,10 @@
-#include "core/monthlock.h"
+#include "gui/monthlock.h"
 
 #include "domain/period.h"
 
 #include <QVariant>
+
+namespace mirn {
 
 namespace monthlock {
 namespace {
@@ -37,3 +39,5 @@ void apply(QLabel* banner, const QList<QWidget*>& controls, bool closed, const Q
 bool offForClosedMonth(const QWidget* w) { return w->property(kOff).toBool(); }
 
 }  // namespace monthlock
+
+}  // namespace mirn

@@ -1,9 +1,11 @@
-#include "core/ui.h"
+#include "gui/ui.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+
+namespace mirn {
 
 namespace ui {
 namespace {
@@ -92,3 +94,5 @@ void setModalHook(ModalHook hook) { g_modalHook = std::move(hook); }
 }  // namespace testing
 
 }  // namespace ui
+
+}  // namespace mirn

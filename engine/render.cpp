@@ -1,9 +1,11 @@
 // The one painter of prepared pages, and the PDF writer.
-#include "reports/engine/engine.h"
+#include "engine/engine.h"
 
 #include <QFont>
 #include <QPainter>
 #include <QPdfWriter>
+
+namespace mirn {
 
 namespace rpt {
 namespace {
@@ -66,3 +68,5 @@ bool writePdf(const PreparedReport& report, const QString& path, const QString& 
 }
 
 }  // namespace rpt
+
+}  // namespace mirn

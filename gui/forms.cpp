@@ -1,4 +1,6 @@
-#include "core/forms.h"
+#include "gui/forms.h"
+
+namespace mirn {
 
 namespace forms {
 namespace detail {
@@ -17,3 +19,5 @@ void destroyAll() {
     }
 }
 }  // namespace forms
+
+}  // namespace mirn

@@ -17,7 +17,8 @@
 
 #include <optional>
 
-namespace rpt {
+namespace mirn {
+
 
 class Decimal {
 public:
@@ -76,6 +77,6 @@ struct Mask {
     QString format(Decimal value, const QString& decimalSeparator) const;
 };
 
-}  // namespace rpt
+}  // namespace mirn
 
-Q_DECLARE_METATYPE(rpt::Decimal)
+Q_DECLARE_METATYPE(mirn::Decimal)

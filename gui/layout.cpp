@@ -1,6 +1,6 @@
-#include "core/layout.h"
+#include "gui/layout.h"
 
-#include "core/dbgrid.h"
+#include "gui/dbgrid.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -14,6 +14,8 @@
 #include <QVBoxLayout>
 #include <QSettings>
 #include <QWidget>
+
+namespace mirn {
 
 namespace layout {
 namespace {
@@ -29,10 +31,13 @@ QSettings& store() {
     return *g_store;
 }
 
-// Windows are singletons named by their class: the key of their layout.
+// Windows are singletons named by their class: the key of their layout. The key is the
+// bare class name ("TForm1"), as remembered layouts already have it.
 QString keyOf(const QWidget* w) {
     const QString name = w->objectName();
-    return name.isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : name;
+    if (!name.isEmpty()) return name;
+    const QString cls = QString::fromLatin1(w->metaObject()->className());
+    return cls.mid(cls.lastIndexOf(u':') + 1);
 }
 
 bool managed(const QWidget* w) {
@@ -162,3 +167,5 @@ void install() {
 }
 
 }  // namespace layout
+
+}  // namespace mirn

@@ -5,6 +5,8 @@
 #include <functional>
 #include <vector>
 
+namespace mirn {
+
 namespace forms {
 namespace detail {
 std::vector<std::function<void()>>& destroyers();
@@ -36,3 +38,5 @@ bool exists() {
 // Destroys the windows in the reverse order of their creation.
 void destroyAll();
 }  // namespace forms
+
+}  // namespace mirn

@@ -1,6 +1,6 @@
-#include "core/dbgrid.h"
+#include "gui/dbgrid.h"
 
-#include "core/ui.h"
+#include "gui/ui.h"
 #include "export/excel.h"
 
 #include <QClipboard>
@@ -17,6 +17,8 @@
 
 #include <cmath>
 #include <set>
+
+namespace mirn {
 
 QString displayText(const QVariant& v) {
     if (v.isNull()) return {};
@@ -553,3 +555,5 @@ bool searchFieldKeyDown(Query& q, QKeyEvent* e) {
     const bool typed = !t.isEmpty() && t.at(0).isPrint() && !(e->modifiers() & Qt::ControlModifier);
     return !typed;
 }
+
+}  // namespace mirn

@@ -1,5 +1,5 @@
 // Layout of a report into pages: pure data in, pure data out.
-#include "reports/engine/engine.h"
+#include "engine/engine.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -10,6 +10,8 @@
 #include <optional>
 #include <stdexcept>
 #include <utility>
+
+namespace mirn {
 
 namespace rpt {
 namespace {
@@ -572,3 +574,5 @@ int LazyReport::laidOutPages() const {
 }
 
 }  // namespace rpt
+
+}  // namespace mirn

@@ -22,6 +22,8 @@
 class QHeaderView;
 class QKeyEvent;
 
+namespace mirn {
+
 // A list window's search field: Up and Down move the query's current row; keys
 // that would move the caret or delete forward are swallowed; typing, Backspace,
 // Enter, Esc and Tab go through. Returns true when the key is consumed.
@@ -172,3 +174,5 @@ private:
     std::function<QString()> exportTitle_;
     bool placingTotals_ = false;
 };
+
+}  // namespace mirn

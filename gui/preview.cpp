@@ -1,6 +1,6 @@
 // The ways out that need a screen: the preview, the print dialog and "Save as PDF".
-#include "core/ui.h"
-#include "reports/engine/preview.h"
+#include "gui/ui.h"
+#include "gui/preview.h"
 
 #include <QAction>
 #include <QDir>
@@ -19,6 +19,8 @@
 #include <QToolBar>
 
 #include <algorithm>
+
+namespace mirn {
 
 namespace rpt {
 namespace {
@@ -205,3 +207,5 @@ void PagedPreview::paintPage() {
 }
 
 }  // namespace rpt
+
+}  // namespace mirn

@@ -1,0 +1,36 @@
+#include "core/buildguard.h"
+
+#include "core/datamodule.h"
+#include "core/signin.h"
+#include "domain/buildstamp.h"
+#include "domain/session.h"
+#include "gui/forms.h"
+#include "gui/ui.h"
+
+namespace mirn {
+
+namespace buildguard {
+
+int buildDate() { return buildstamp::dateFromText(buildstamp::compileDate()); }
+int buildTime() { return buildstamp::timeFromText(buildstamp::compileTime()); }
+
+void check() {
+    const int date = buildDate();
+    const int time = buildTime();
+    const buildstamp::VersionRow row = buildstamp::recordBuild(date, time);
+    dm().DecimalDelim = row.delim;
+    if (!buildstamp::isOlder(date, time, row.date, row.time)) return;
+    TForm23& f23 = forms::form<TForm23>();
+    // Nobody signs in with an older build: the sign-in window is switched off at
+    // once, and the application ends 5 s after the message appeared or when it is
+    // closed, whichever comes first (main() does not start its loop once ended).
+    f23.setEnabled(false);
+    f23.Timer1->setSingleShot(true);
+    f23.Timer1->start();
+    ui::error(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
+    app::terminate(3);
+}
+
+}  // namespace buildguard
+
+}  // namespace mirn
