@@ -7,6 +7,7 @@
 #include "domain/session.h"
 #include "gui/ui.h"
 #include "domain/period.h"
+#include "domain/schemaversion.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -97,8 +98,18 @@ void TForm23::Button1Click() {
     qInfo() << "signed in as" << names[int(role)];
     // Closed months and history, when the database has them; their controls show from here on.
     period::signIn(role);
+    checkSchemaVersion(role);
     setOk();
     openJournal();
+}
+
+void TForm23::checkSchemaVersion(Role role) {
+    const auto mismatches = schemaversion::check();
+    if (mismatches.empty()) return;
+    const QString text = schemaversion::message(mismatches);
+    qWarning().noquote() << "database scripts differ from this build:" << text;
+    // Only the administrator can run the scripts; the others work on as before.
+    if (role == Role::Administrator) ui::error(text, QStringLiteral("Версия базы данных"));
 }
 
 void TForm23::openJournal() {

@@ -46,6 +46,8 @@ protected:
 
 private:
     void openJournal();
+    // Tells the administrator when the database's opt-in scripts are of another version.
+    void checkSchemaVersion(Role role);
     // The check ran when the window was shown; the activation that follows the showing
     // does not run it a second time.
     bool checkedOnShow_ = false;

@@ -5,6 +5,7 @@
 // month while a save into it is under way; the client's own entry save refused.
 #include "domain/connection.h"
 #include "domain/entry_store.h"
+#include "domain/schemaversion.h"
 #include "support/testdb.h"
 
 #include <QProcess>
@@ -200,6 +201,42 @@ private slots:
                                     "(2026, 11, 'Администратор'), (2025, 2, 'Администратор')"));
     }
     void cleanupTestCase() { testdb::stopApp(); }
+
+    // The sign-in's check of the scripts' versions: an older or newer component is named
+    // with what to do; the same version, an unknown component or no version table at
+    // all (installed before versions) says nothing.
+    void schemaVersionChecked_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("expected");  // the message's first words, or empty
+        QTest::newRow("no version table") << "drop table if exists accounts_dep.schema_version" << "";
+        QTest::newRow("same version") << "update accounts_dep.schema_version set version = 1 where component = 'extension'"
+                                      << "";
+        QTest::newRow("older extension") << "update accounts_dep.schema_version set version = 0 where component = 'extension'"
+                                         << "Компонент базы данных «extension» версии 0, программа ждёт версию 1";
+        QTest::newRow("newer extension") << "update accounts_dep.schema_version set version = 7 where component = 'extension'"
+                                         << "Компонент базы данных «extension» версии 7 новее программы (версия 1)";
+        QTest::newRow("unknown component") << "insert into accounts_dep.schema_version(component, version) values ('other', 3)"
+                                           << "";
+    }
+    void schemaVersionChecked() {
+        QFETCH(QString, setup);
+        QFETCH(QString, expected);
+        testdb::exec(QStringLiteral("create table if not exists accounts_dep.schema_version (component text primary key, "
+                                    "version integer not null, applied_at timestamptz not null default now())"));
+        testdb::exec(QStringLiteral("delete from accounts_dep.schema_version"));
+        testdb::exec(QStringLiteral("insert into accounts_dep.schema_version(component, version) values ('extension', 1)"));
+        testdb::exec(setup);
+        const QString text = schemaversion::message(schemaversion::check());
+        if (expected.isEmpty())
+            QCOMPARE(text, QString());
+        else
+            QVERIFY2(text.startsWith(expected), qPrintable(text));
+        // Back to what the script itself leaves.
+        testdb::exec(QStringLiteral("create table if not exists accounts_dep.schema_version (component text primary key, "
+                                    "version integer not null, applied_at timestamptz not null default now())"));
+        testdb::exec(QStringLiteral("delete from accounts_dep.schema_version"));
+        testdb::exec(QStringLiteral("insert into accounts_dep.schema_version(component, version) values ('extension', 1)"));
+    }
 
     void closedMonthWrites_data() {
         QTest::addColumn<bool>("fromPsql");
