@@ -4,6 +4,7 @@
 #include "domain/connection.h"
 #include "domain/db.h"
 #include "domain/entry_import.h"
+#include "domain/month_check.h"
 #include "domain/timesheet_rules.h"
 #include "domain/timesheet_service.h"
 #include "export/excel.h"
@@ -285,6 +286,22 @@ int cmdRebuild(const Args& a) {
     return kDone;
 }
 
+// The month's problems before its close, grouped by kind: exit 0 clean, 1 problems listed.
+int cmdCheck(const Args& a) {
+    a.allow(QStringLiteral("check"), {QStringLiteral("month"), QStringLiteral("year")}, {});
+    const int month = a.month(), year = a.year();
+    connect(a);
+    const auto problems = monthcheck::check(month, year);
+    const QString caption = QStringLiteral("%1 %2").arg(timesheet::monthNames().at(month - 1)).arg(year);
+    if (problems.empty()) {
+        out(QStringLiteral("Проверка месяца %1: замечаний нет").arg(caption));
+        return kDone;
+    }
+    out(QStringLiteral("Проверка месяца %1: замечаний %2").arg(caption).arg(problems.size()));
+    out(monthcheck::report(problems));
+    return kRefused;
+}
+
 int cmdReport(const Args& a) {
     if (a.words().size() != 2)
         throw UsageError{QStringLiteral("укажите вид отчета: %1").arg(reportKindNames().join(QStringLiteral(", ")))};
@@ -402,7 +419,7 @@ struct CommandDef {
 
 const QList<CommandDef>& commands() {
     static const QList<CommandDef> list = {
-        {QStringLiteral("rebuild"), cmdRebuild}, {QStringLiteral("report"), cmdReport},
+        {QStringLiteral("rebuild"), cmdRebuild}, {QStringLiteral("check"), cmdCheck}, {QStringLiteral("report"), cmdReport},
         {QStringLiteral("timesheet"), cmdTimesheet}, {QStringLiteral("export"), cmdExport},
         {QStringLiteral("import"), cmdImport},
     };
@@ -427,6 +444,11 @@ QString helpText() {
                "Команды:\n"
                "  rebuild --month М --year Г\n"
                "      перестроить табель по времени за месяц по сменным записям.\n"
+               "  check --month М --year Г\n"
+               "      проверка месяца перед закрытием: неподтвержденные записи, записи без цены,\n"
+               "      расхождения табеля с записями, рабочие, которых не видят табель и отчеты,\n"
+               "      часы 0 или больше 24 за день, хоз. работы без часов или расценки.\n"
+               "      Код выхода 0 — замечаний нет, 1 — замечания перечислены.\n"
                "  report ВИД --from ДД.ММ.ГГГГ --to ДД.ММ.ГГГГ [--kind 0|1] --pdf ФАЙЛ\n"
                "      отчет за период в PDF (те же макеты, что в окне «Отчеты»). ВИД:\n") +
            reportsList +

@@ -316,6 +316,22 @@ private slots:
                  2);
     }
 
+    // The month check: problems listed by kind with exit 1, a clean month exit 0, a
+    // missing option exit 2. The demo books Богданов К.Е. by the register's row number.
+    void monthCheck() {
+        const QStringList month = {QStringLiteral("--month"), QString::number(from_.month()), QStringLiteral("--year"),
+                                   QString::number(from_.year())};
+        const Run r = batch(withDb(QStringList{QStringLiteral("check")} + month));
+        QVERIFY2(r.code == 1, qPrintable(describe(r)));
+        QVERIFY2(r.out.contains(QStringLiteral("Рабочие, которых не видят табель и отчеты: 1\n")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("Богданов К.Е. (20)")), qPrintable(r.out));
+        const Run clean = batch(withDb({QStringLiteral("check"), QStringLiteral("--month"), QStringLiteral("1"),
+                                        QStringLiteral("--year"), QStringLiteral("2000")}));
+        QVERIFY2(clean.code == 0, qPrintable(describe(clean)));
+        QVERIFY2(clean.out.contains(QStringLiteral("замечаний нет")), qPrintable(clean.out));
+        QCOMPARE(batch(withDb({QStringLiteral("check"), QStringLiteral("--month"), QStringLiteral("1")})).code, 2);
+    }
+
     // ---------------------------------------------------------------- timesheet
 
     void timesheet_data() {
