@@ -272,12 +272,13 @@ ALTER FUNCTION accounts_dep.change_log_digest(bytea) OWNER TO mirn_owner;
 
 -- A row's link: sha256 over the previous row's hash and the row's own content,
 -- written as one jsonb array text (jsonb prints the same value the same way; the
--- time as epoch seconds, whatever the session's time zone).
+-- time in UTC to the microsecond, whatever the session's time zone).
 CREATE OR REPLACE FUNCTION accounts_dep.change_log_hash(prev bytea, r accounts_dep.change_log) RETURNS bytea
 LANGUAGE sql STABLE SET search_path = pg_catalog, pg_temp AS $$
     SELECT accounts_dep.change_log_digest(
         coalesce(prev, '\x'::bytea) ||
-        convert_to(jsonb_build_array(r.id, r.prev_id, extract(epoch FROM r.at), r.table_name, r.row_id, r.action,
+        convert_to(jsonb_build_array(r.id, r.prev_id, to_char(r.at AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS.US'),
+                                     r.table_name, r.row_id, r.action,
                                      r.old_row, r.new_row, r.db_user, r.client_role, r.client_host,
                                      r.app_version)::text, 'UTF8'))
 $$;
