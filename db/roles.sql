@@ -51,7 +51,7 @@ BEGIN
         RAISE EXCEPTION 'accounts_dep.schema_version has no extension row: run db/extension.sql once more';
     END IF;
     SELECT version INTO v FROM accounts_dep.schema_version WHERE component = 'roles';
-    IF v IS DISTINCT FROM NULL AND v <> 1 THEN
+    IF v <> 1 THEN
         RAISE EXCEPTION 'accounts_dep.schema_version has roles version %, this script is version 1', v;
     END IF;
 END
@@ -492,6 +492,20 @@ SELECT a.login::text AS login,
   LEFT JOIN pg_catalog.pg_roles r ON r.rolname = a.login;
 ALTER VIEW accounts_dep.account_list OWNER TO mirn_owner;
 
+-- Who manages accounts: an administrator signed in with their own login. The shared
+-- user of the code sign-in is refused, since its password is in every old client
+-- and an account made with it would outlive a change of that password.
+CREATE OR REPLACE FUNCTION accounts_dep.person_caller() RETURNS name
+LANGUAGE plpgsql STABLE SET search_path = pg_catalog, pg_temp AS $$
+BEGIN
+    IF session_user = 'sys' THEN
+        RAISE EXCEPTION USING ERRCODE = '42501',
+            MESSAGE = 'Учётными записями распоряжается администратор под своим именем, не sys.';
+    END IF;
+    RETURN session_user;
+END
+$$;
+
 -- The four groups a person may be put in; anything else is refused.
 CREATE OR REPLACE FUNCTION accounts_dep.person_group(grp text) RETURNS name
 LANGUAGE plpgsql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
@@ -539,6 +553,7 @@ RETURNS void
 LANGUAGE plpgsql SECURITY DEFINER
 SET search_path = pg_catalog, pg_temp SET password_encryption = 'scram-sha-256' AS $$
 DECLARE
+    me name := accounts_dep.person_caller();
     g name := accounts_dep.person_group(grp);
     p text := accounts_dep.person_password(password);
     n text := nullif(btrim(full_name), '');
@@ -567,11 +582,12 @@ $$;
 CREATE OR REPLACE FUNCTION accounts_dep.person_set_group(login text, grp text) RETURNS void
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
 DECLARE
+    me name := accounts_dep.person_caller();
     l name := accounts_dep.person_login(login);
     g name := accounts_dep.person_group(grp);
     other name;
 BEGIN
-    IF l = session_user THEN
+    IF l = me THEN
         RAISE EXCEPTION USING ERRCODE = '22023', MESSAGE = 'Свою группу изменить нельзя.';
     END IF;
     FOREACH other IN ARRAY ARRAY['mirn_viewer', 'mirn_foremen', 'mirn_goods', 'mirn_admin']::name[] LOOP
@@ -588,9 +604,10 @@ $$;
 CREATE OR REPLACE FUNCTION accounts_dep.person_disable(login text) RETURNS void
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
 DECLARE
+    me name := accounts_dep.person_caller();
     l name := accounts_dep.person_login(login);
 BEGIN
-    IF l = session_user THEN
+    IF l = me THEN
         RAISE EXCEPTION USING ERRCODE = '22023', MESSAGE = 'Свою учётную запись отключить нельзя.';
     END IF;
     EXECUTE format('ALTER ROLE %I NOLOGIN', l);
@@ -602,6 +619,7 @@ $$;
 CREATE OR REPLACE FUNCTION accounts_dep.person_enable(login text) RETURNS void
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
 DECLARE
+    me name := accounts_dep.person_caller();
     l name := accounts_dep.person_login(login);
 BEGIN
     EXECUTE format('ALTER ROLE %I LOGIN', l);
@@ -613,6 +631,7 @@ CREATE OR REPLACE FUNCTION accounts_dep.person_set_password(login text, password
 LANGUAGE plpgsql SECURITY DEFINER
 SET search_path = pg_catalog, pg_temp SET password_encryption = 'scram-sha-256' AS $$
 DECLARE
+    me name := accounts_dep.person_caller();
     l name := accounts_dep.person_login(login);
     p text := accounts_dep.person_password(password);
 BEGIN
@@ -621,6 +640,7 @@ BEGIN
 END
 $$;
 
+ALTER FUNCTION accounts_dep.person_caller() OWNER TO mirn_accounts;
 ALTER FUNCTION accounts_dep.person_group(text) OWNER TO mirn_accounts;
 ALTER FUNCTION accounts_dep.person_login(text) OWNER TO mirn_accounts;
 ALTER FUNCTION accounts_dep.person_password(text) OWNER TO mirn_accounts;
@@ -674,8 +694,8 @@ $$;
 REVOKE ALL ON FUNCTION accounts_dep.close_month(integer, integer, text), accounts_dep.reopen_month(integer, integer, text),
     accounts_dep.verify_change_log(), accounts_dep.change_log_digest(bytea),
     accounts_dep.change_log_hash(bytea, accounts_dep.change_log),
-    accounts_dep.person_group(text), accounts_dep.person_login(text), accounts_dep.person_password(text),
-    accounts_dep.person_create(text, text, text, text), accounts_dep.person_set_group(text, text),
+    accounts_dep.person_caller(), accounts_dep.person_group(text), accounts_dep.person_login(text),
+    accounts_dep.person_password(text), accounts_dep.person_create(text, text, text, text), accounts_dep.person_set_group(text, text),
     accounts_dep.person_disable(text), accounts_dep.person_enable(text), accounts_dep.person_set_password(text, text)
     FROM PUBLIC;
 

@@ -60,6 +60,7 @@ DROP FUNCTION IF EXISTS accounts_dep.person_set_group(text, text);
 DROP FUNCTION IF EXISTS accounts_dep.person_disable(text);
 DROP FUNCTION IF EXISTS accounts_dep.person_enable(text);
 DROP FUNCTION IF EXISTS accounts_dep.person_set_password(text, text);
+DROP FUNCTION IF EXISTS accounts_dep.person_caller();
 DROP FUNCTION IF EXISTS accounts_dep.person_group(text);
 DROP FUNCTION IF EXISTS accounts_dep.person_login(text);
 DROP FUNCTION IF EXISTS accounts_dep.person_password(text);
