@@ -47,10 +47,40 @@
 --     from accounts_dep.change_log
 --    where at >= :from and at < :to and table_name in ('smena','norm','oper')
 --    order by at, id
+--
+-- Version: accounts_dep.schema_version holds one row per script, here
+-- ('extension', 1). This script installs version 1; on a database that has it
+-- already it changes nothing, on any other version it stops before changing
+-- anything (db/README.md, "Versions and upgrades").
 
 \set ON_ERROR_STOP 1
 
 BEGIN;
+
+-- Another version of these definitions is left alone (db/upgrade/ holds the steps).
+DO $$
+BEGIN
+    IF to_regclass('accounts_dep.schema_version') IS NULL THEN
+        RETURN;
+    END IF;
+    IF EXISTS (SELECT 1 FROM accounts_dep.schema_version WHERE component = 'extension' AND version <> 1) THEN
+        RAISE EXCEPTION 'accounts_dep.schema_version has extension version %, this script is version 1',
+            (SELECT version FROM accounts_dep.schema_version WHERE component = 'extension');
+    END IF;
+END
+$$;
+
+CREATE TABLE IF NOT EXISTS accounts_dep.schema_version (
+    component  text PRIMARY KEY,
+    version    integer NOT NULL,
+    applied_at timestamptz NOT NULL DEFAULT now()
+);
+-- Every client may check the versions at sign-in.
+GRANT SELECT ON accounts_dep.schema_version TO PUBLIC;
+-- Installed before the version row existed counts as version 1: the definitions
+-- are the same.
+INSERT INTO accounts_dep.schema_version (component, version) VALUES ('extension', 1)
+ON CONFLICT (component) DO NOTHING;
 
 CREATE TABLE IF NOT EXISTS accounts_dep.period_lock (
     year      integer NOT NULL CHECK (year BETWEEN 1 AND 9999),
@@ -252,5 +282,15 @@ CREATE OR REPLACE TRIGGER change_log_record
 CREATE OR REPLACE TRIGGER change_log_record
     AFTER INSERT OR UPDATE OR DELETE ON accounts_dep.norm
     FOR EACH ROW EXECUTE FUNCTION accounts_dep.change_log_record();
+
+-- Replacing the guard functions above dropped the fixed search path db/roles.sql
+-- gives them.
+DO $$
+BEGIN
+    IF EXISTS (SELECT 1 FROM accounts_dep.schema_version WHERE component = 'roles') THEN
+        RAISE NOTICE 'db/roles.sql is installed: run it again now';
+    END IF;
+END
+$$;
 
 COMMIT;

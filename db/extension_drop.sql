@@ -1,6 +1,7 @@
 -- Removes what db/extension.sql added: the triggers on the department's tables,
--- their functions, the closed months (period_lock) and the change history
--- (change_log). The department's tables and their rows stay as they are.
+-- their functions, the closed months (period_lock), the change history
+-- (change_log) and its version row. The department's tables and their rows stay
+-- as they are.
 -- Save the history first if it is still needed, for example:
 --   pg_dump -d mirn_erp -t accounts_dep.change_log -t accounts_dep.period_lock -f history.sql
 --
@@ -10,6 +11,17 @@
 \set ON_ERROR_STOP 1
 
 BEGIN;
+
+DO $$
+BEGIN
+    IF to_regclass('accounts_dep.schema_version') IS NULL THEN
+        RETURN;
+    END IF;
+    IF EXISTS (SELECT 1 FROM accounts_dep.schema_version WHERE component = 'roles') THEN
+        RAISE EXCEPTION 'db/roles.sql is installed on top of the extension: run db/roles_drop.sql first';
+    END IF;
+END
+$$;
 
 DROP TRIGGER IF EXISTS period_lock_guard ON accounts_dep.smena;
 DROP TRIGGER IF EXISTS period_lock_guard ON accounts_dep.h_tabel;
@@ -36,5 +48,17 @@ DROP FUNCTION IF EXISTS accounts_dep.period_lock_refuse(integer);
 DROP FUNCTION IF EXISTS accounts_dep.period_key(date);
 DROP FUNCTION IF EXISTS accounts_dep.period_key(integer, integer);
 DROP FUNCTION IF EXISTS accounts_dep.month_name(integer);
+
+-- The version row goes; the table too once no script has a row in it.
+DO $$
+BEGIN
+    IF to_regclass('accounts_dep.schema_version') IS NOT NULL THEN
+        DELETE FROM accounts_dep.schema_version WHERE component = 'extension';
+        IF NOT EXISTS (SELECT 1 FROM accounts_dep.schema_version) THEN
+            DROP TABLE accounts_dep.schema_version;
+        END IF;
+    END IF;
+END
+$$;
 
 COMMIT;
