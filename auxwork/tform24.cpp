@@ -1,7 +1,6 @@
 #include "auxwork/tform24.h"
 
 #include "domain/auxwork.h"
-#include "auxwork/tform25.h"
 #include "core/datamodule.h"
 #include "gui/dbgrid.h"
 #include "gui/forms.h"
@@ -97,15 +96,45 @@ void TForm24::Button3Click() {
 }
 
 void TForm24::Button4Click() {
-    TForm26& f26 = forms::form<TForm26>();
-    f26.picked.reset();
-    f26.item.open();
-    ui::execModal(&f26);
-    f26.item.close();
-    if (f26.picked) {
-        id_nom = f26.picked->id;
-        Edit2->setText(f26.picked->caption);
+    if (const auto p = forms::form<TForm26>().pick()) {
+        id_nom = p->id;
+        Edit2->setText(p->caption);
     }
+}
+
+int TForm24::runNew(const QDate& date, int shift, Query& registerList) {
+    date_ = date;
+    shift_ = shift;
+    register_ = &registerList;
+    type_work.open();
+    Tag = 0;
+    Edit1->clear();
+    Edit2->clear();
+    Edit6->setText(QStringLiteral("0"));
+    id_nom = 0;
+    id_p = 0;
+    cb_type_work->setKeyValue(7777);
+    const int r = ui::execModal(this);
+    type_work.close();
+    return r;
+}
+
+int TForm24::runChange(const QDate& date, int shift, Query& registerList) {
+    date_ = date;
+    shift_ = shift;
+    register_ = &registerList;
+    const Query& row = registerList;
+    Tag = 1;
+    type_work.open();
+    Edit1->setText(row.asString(QStringLiteral("fio")));
+    Edit2->setText(row.asString(QStringLiteral("s_caption")));
+    Edit6->setText(QString::number(row.asInt(QStringLiteral("cnt"))));
+    id_nom = row.asInt(QStringLiteral("id_nom"));
+    id_p = row.asInt(QStringLiteral("id_p"));
+    cb_type_work->setKeyValue(row.asInt(QStringLiteral("id_o")));
+    const int r = ui::execModal(this);
+    type_work.close();
+    return r;
 }
 
 void TForm24::Edit6Exit() {
@@ -142,25 +171,26 @@ void TForm24::Button1Click() {
         ui::error(QStringLiteral("Все поля должны быть заполнены!"));
         return;
     }
-    TForm25& reg = forms::form<TForm25>();
+    if (!register_) return;  // opened by nobody
+    Query& reg = *register_;
     auxwork::Entry e;
     e.id_nom = id_nom;
     e.kind = kind;
     e.id_p = id_p;
     e.hours = hours;
     e.rate = rate;
-    e.date = reg.DTPcker1->date();
-    e.shift = reg.i_smena;
-    const int id = Tag == 0 ? 0 : reg.fatigue.asInt(QStringLiteral("id"));
+    e.date = date_;
+    e.shift = shift_;
+    const int id = Tag == 0 ? 0 : reg.asInt(QStringLiteral("id"));
     if (Tag != 0 && id == 0) return;
     const Result r = auxwork::AuxWorkStore().save(e, id);
     if (!r.saved()) {
         ui::error(r.message);
         return;
     }
-    const int rec = reg.fatigue.recNo();
-    reg.fatigue.reopen();
-    if (rec > 0) reg.fatigue.setRecNo(rec);
+    const int rec = reg.recNo();
+    reg.reopen();
+    if (rec > 0) reg.setRecNo(rec);
     accept();
 }
 

@@ -32,7 +32,13 @@ public:
     QPushButton* Button1;          // "Записать"
     QPushButton* Button6;          // "Выход"
 
-    Query type_work;  // opened and closed by the register
+    Query type_work;  // the kinds of work with their rates, open while the dialog is shown
+
+    // The register opens the dialog with its date, its shift and its entries
+    // `registerList`: for a new entry, or for the current entry of the list; both show
+    // it modally. A save reads the register's entries again on the same row.
+    int runNew(const QDate& date, int shift, Query& registerList);
+    int runChange(const QDate& date, int shift, Query& registerList);
 
     void Button3Click();
     void Button4Click();
@@ -41,6 +47,9 @@ public:
 
 private:
     void showRate();
+    QDate date_;                 // the register's
+    int shift_ = 1;              // the register's
+    Query* register_ = nullptr;  // the register's entries
 };
 
 }  // namespace mirn

@@ -10,6 +10,7 @@
 #include "domain/period.h"
 
 #include <QHBoxLayout>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace mirn {
@@ -96,6 +97,17 @@ void TForm25::showShift(int shift) {
     i_smena = shift;
 }
 
+void TForm25::openOn(const QDate& date) {
+    {
+        // Setting the date is the opener's preparation, not a date the user picked.
+        QSignalBlocker block(DTPcker1);
+        DTPcker1->setDate(date);
+    }
+    FormActivate();
+}
+
+void TForm25::FormClose() { fatigue.close(); }
+
 void TForm25::FormActivate() {
     // The date is the one the opener put into DTPcker1 (the journal's date).
     activating_ = true;
@@ -133,34 +145,12 @@ void TForm25::Button9Click() {
 
 void TForm25::RadioButtonClick(int shift) { showShift(shift); }
 
-void TForm25::Button1Click() {
-    TForm24& ed = forms::form<TForm24>();
-    ed.type_work.open();
-    ed.Tag = 0;
-    ed.Edit1->clear();
-    ed.Edit2->clear();
-    ed.Edit6->setText(QStringLiteral("0"));
-    ed.id_nom = 0;
-    ed.id_p = 0;
-    ed.cb_type_work->setKeyValue(7777);
-    ui::execModal(&ed);
-    ed.type_work.close();
-}
+void TForm25::Button1Click() { forms::form<TForm24>().runNew(DTPcker1->date(), i_smena, fatigue); }
 
 void TForm25::Button6Click() {
     // There is no entry to change in an empty list.
     if (fatigue.isEmpty()) return;
-    TForm24& ed = forms::form<TForm24>();
-    ed.Tag = 1;
-    ed.type_work.open();
-    ed.Edit1->setText(fatigue.asString(QStringLiteral("fio")));
-    ed.Edit2->setText(fatigue.asString(QStringLiteral("s_caption")));
-    ed.Edit6->setText(QString::number(fatigue.asInt(QStringLiteral("cnt"))));
-    ed.id_nom = fatigue.asInt(QStringLiteral("id_nom"));
-    ed.id_p = fatigue.asInt(QStringLiteral("id_p"));
-    ed.cb_type_work->setKeyValue(fatigue.asInt(QStringLiteral("id_o")));
-    ui::execModal(&ed);
-    ed.type_work.close();
+    forms::form<TForm24>().runChange(DTPcker1->date(), i_smena, fatigue);
 }
 
 void TForm25::Button7Click() {

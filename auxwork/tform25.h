@@ -31,6 +31,11 @@ public:
 
     Query fatigue;  // every shift of the date; the shift is a filter on the rows read
 
+    // The journal opens the register on its date (then shows it) and closes its list
+    // once it is closed.
+    void openOn(const QDate& date);
+    void FormClose();
+
     void FormActivate();
     void DTPcker1Change();
     void RadioButtonClick(int shift);  // RadioButton1Click … RadioButton3Click

@@ -6,8 +6,6 @@
 #include "refbooks/tform3.h"
 #include "refbooks/tform8.h"
 
-#include <QSignalBlocker>
-
 namespace mirn {
 
 void TForm1::N3Click() {
@@ -31,14 +29,9 @@ void TForm1::N6Click() {
 
 void TForm1::Button5Click() {
     TForm25& f25 = forms::form<TForm25>();
-    {
-        // Setting the date is the opener's preparation, not a date the user picked.
-        QSignalBlocker block(f25.DTPcker1);
-        f25.DTPcker1->setDate(DateT->date());
-    }
-    f25.FormActivate();
+    f25.openOn(DateT->date());
     showChild(&f25);
-    f25.fatigue.close();
+    f25.FormClose();
 }
 
 }  // namespace mirn

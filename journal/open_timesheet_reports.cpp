@@ -27,10 +27,7 @@ void TForm1::N11Click() {
             QStringLiteral("1.") + layout::recall(QStringLiteral("timesheet/month")).toString(), QStringLiteral("d.M.yyyy"));
         if (last.isValid()) d = last;
     }
-    f.ComboBox1->setCurrentIndex(d.month() - 1);
-    // A year missing from the list selects nothing: the timesheet then shows no month.
-    f.ComboBox2->setCurrentIndex(f.ComboBox2->findText(QString::number(d.year())));
-    f.ComboBox1Change();
+    f.showMonthOf(d);
     f.FormActivate();
     centreOn(&f, this);
     showChild(&f);
@@ -41,8 +38,7 @@ void TForm1::N10Click() {
     TForm18& f = forms::form<TForm18>();
     // The previous calendar month, from today's date (not the journal's).
     const reports::ReportPeriod p = reports::previousMonth(QDate::currentDate());
-    f.DTPicker1->setDate(p.start);
-    f.DTPicker2->setDate(p.end);
+    f.setPeriod(p.start, p.end);
     f.ApplyRoleRestrictions();
     centreOn(&f, this);
     showChild(&f);

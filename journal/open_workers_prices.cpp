@@ -9,7 +9,6 @@ namespace mirn {
 
 void TForm1::N1Click() {
     TForm5& f5 = forms::form<TForm5>();
-    f5.Tag = 0;
     dm().Workers.open();
     f5.prepareReference();
     f5.FormActivate();
@@ -19,7 +18,6 @@ void TForm1::N1Click() {
 
 void TForm1::N4Click() {
     TForm4& f4 = forms::form<TForm4>();
-    f4.Tag = 0;
     dm().Oper.open();
     f4.prepareReference();
     f4.FormActivate();

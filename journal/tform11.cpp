@@ -98,6 +98,60 @@ void TForm11::FormActivate() {
     Button3->setFocus();
 }
 
+void TForm11::startNew(const QDate& date) {
+    DTimeP->setDate(date);
+    for (QLineEdit* e : {Edit1, Edit2, Edit3, Edit5}) e->clear();
+    Edit4->setText(QStringLiteral("0"));
+    Edit6->setText(QStringLiteral("0"));
+    setWindowTitle(QStringLiteral("Заведение новой позиции"));
+    Tag = 1;
+    FormActivate();
+}
+
+void TForm11::startChange(const Query& q, const QDate& date) {
+    setWindowTitle(QStringLiteral("Изменение данных о позиции"));
+    Tag = 2;
+    cena = toDouble(q.field(QStringLiteral("cena")));
+    Edit7->setText(entry::displayNumber(cena));
+    Edit9->setText(entry::displayNumber(toDouble(q.field(QStringLiteral("kol_vo"))) * cena));
+    DTimeP->setDate(date);
+    Edit1->setText(q.asString(QStringLiteral("fio")).trimmed());
+    const QString vid = q.asString(QStringLiteral("vid"));
+    Edit2->setText(entry::operationDescription(q.asString(QStringLiteral("marka")), vid,
+                                               q.asInt(QStringLiteral("naimen"))));
+    Edit3->setText(entry::trimDecimal(q.asString(QStringLiteral("kol_vo"))));
+    Edit4->setText(q.asString(QStringLiteral("brak")).trimmed());
+    w_id = q.asInt(QStringLiteral("w_id"));
+    i_id = q.asInt(QStringLiteral("i_id"));
+    o_id = q.asInt(QStringLiteral("o_id"));
+    Edit6->setText(QString::number(q.asInt(QStringLiteral("time"))));
+    // Until an operation is picked again the base price reads 0.
+    dm().Oper.close();
+    dm().Oper.clearFilter();
+    applyPaintRule(vid.trimmed());
+    if (Edit5->isEnabled()) Edit5->setText(q.asString(QStringLiteral("color")));
+    FormActivate();
+}
+
+void TForm11::startCopy(const QDate& date, const Query& q, double basePrice) {
+    DTimeP->setDate(date);
+    Edit1->setText(q.asString(QStringLiteral("fio")).trimmed());
+    w_id = q.asInt(QStringLiteral("w_id"));
+    applyPaintRule(Edit2->text());
+    if (Edit5->isEnabled()) Edit5->setText(q.asString(QStringLiteral("color")));
+    Edit3->clear();
+    Edit4->setText(QStringLiteral("0"));
+    Edit6->setText(QStringLiteral("0"));
+    Edit7->setText(entry::displayNumber(cena));
+    Edit8->setText(entry::displayNumber(basePrice));
+    Edit9->clear();
+    setWindowTitle(QStringLiteral("Заведение новой позиции"));
+    Tag = 1;
+    FormActivate();
+    // Only the quantity is left to type.
+    Edit3->setFocus();
+}
+
 void TForm11::applyMonthState() {
     if (!period::installed()) return;
     const QDate d = DTimeP->date();
@@ -174,37 +228,23 @@ void TForm11::Button3Click(const QString& search) {
 }
 
 void TForm11::Button4Click(const QString& search) {
-    TForm1& f1 = forms::form<TForm1>();
-    TForm4& f4 = forms::form<TForm4>();
+    const TForm1& f1 = forms::form<TForm1>();
     Query& oper = dm().Oper;
-    f4.Tag = 1;
-    f4.picked.reset();
-    oper.open();
+    // A new entry starts the list on its first row, a change on the entry's operation.
+    TForm4::StartAt at = TForm4::StartAt::AsItStands;
+    int start = 0;
     if (Tag == 1) {
-        oper.first();
+        at = TForm4::StartAt::FirstRow;
     } else if (f1.CurrentShiftQuery && !f1.CurrentShiftQuery->isEmpty()) {
-        oper.locate(QStringLiteral("id"), f1.CurrentShiftQuery->asInt(QStringLiteral("o_id")));
+        at = TForm4::StartAt::Operation;
+        start = f1.CurrentShiftQuery->asInt(QStringLiteral("o_id"));
     }
-    f4.Button2->setText(QStringLiteral("Выбрать"));
-    f4.Button1->hide();
-    f4.Button3->hide();
-    f4.Button2->setDefault(true);
-    f4.Edit1->show();
-    f4.Edit1->clear();
-    startSearch(f4.Edit1, search);
-    f4.FormActivate();
-    ui::execModal(&f4);
-    if (f4.picked) takeOperation(*f4.picked);
-    const bool taken = f4.picked && !f4.picked->basePrice.isNull();
-    f4.Button2->setDefault(false);
-    f4.Edit1->hide();
-    // The pick's search goes with its filter: the list opened next (from the menu) shows
-    // an empty search over the whole list, never the old text over an unfiltered list.
-    f4.Edit1->clear();
-    dm().Oper.clearFilter();
+    const auto picked = forms::form<TForm4>().pick(1, at, start, search);
+    if (picked) takeOperation(*picked);
+    const bool taken = picked && !picked->basePrice.isNull();
     // The dialog's base price comes from the current row: a refused pick (an operation
     // without a norm) goes back to the dialog's operation.
-    if (f4.picked && f4.picked->basePrice.isNull() && o_id != 0 && !Edit2->text().isEmpty())
+    if (picked && picked->basePrice.isNull() && o_id != 0 && !Edit2->text().isEmpty())
         oper.locate(QStringLiteral("id"), o_id);
     applyPaintRule(Edit2->text());
     Edit6Exit();

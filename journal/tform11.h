@@ -51,6 +51,15 @@ public:
     void applyMonthState();
 
     void FormActivate();
+
+    // How the journal opens the dialog (and then shows it): a new entry on `date`; a
+    // change of the journal's current entry `row`, dated `date`; a new entry copied from
+    // `row` onto `date` with its operation already taken (takeOperation) at `basePrice`,
+    // only the quantity left to type.
+    void startNew(const QDate& date);
+    void startChange(const Query& row, const QDate& date);
+    void startCopy(const QDate& date, const Query& row, double basePrice);
+
     // The pickers; `search` starts the list's search with the text typed on the field.
     void Button3Click(const QString& search = {});  // worker picker
     void Button4Click(const QString& search = {});  // operation picker

@@ -82,22 +82,7 @@ void TForm1::Button10Click() {
     TForm11& f = forms::form<TForm11>();
     f.takeOperation(pick);
     if (pick.basePrice.isNull()) return;  // no price: takeOperation has said so
-    f.DTimeP->setDate(DateT->date());
-    f.Edit1->setText(q.asString(QStringLiteral("fio")).trimmed());
-    f.w_id = q.asInt(QStringLiteral("w_id"));
-    f.applyPaintRule(f.Edit2->text());
-    if (f.Edit5->isEnabled()) f.Edit5->setText(q.asString(QStringLiteral("color")));
-    f.Edit3->clear();
-    f.Edit4->setText(QStringLiteral("0"));
-    f.Edit6->setText(QStringLiteral("0"));
-    f.Edit7->setText(entry::displayNumber(f.cena));
-    f.Edit8->setText(entry::displayNumber(toDouble(pick.basePrice)));
-    f.Edit9->clear();
-    f.setWindowTitle(QStringLiteral("Заведение новой позиции"));
-    f.Tag = 1;
-    f.FormActivate();
-    // Only the quantity is left to type.
-    f.Edit3->setFocus();
+    f.startCopy(DateT->date(), q, toDouble(pick.basePrice));
     showChild(&f);
 }
 

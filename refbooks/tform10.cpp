@@ -55,39 +55,40 @@ TForm10::TForm10() {
 void TForm10::FormActivate() { Button3->setFocus(); }
 
 void TForm10::Button3Click() {
-    TForm3& f3 = forms::form<TForm3>();
-    f3.Tag = 1;
-    dm().Izdel.open();
-    f3.Button2->setText(QStringLiteral("Выбрать"));
-    f3.Button1->setVisible(false);
-    f3.Button3->setVisible(false);
-    f3.Button1->setDefault(false);
-    f3.Button2->setDefault(true);
-    f3.Edit1->setVisible(true);
-    f3.Edit1->clear();
-    f3.FormActivate();
-    ui::execModal(&f3);
-    f3.Button2->setDefault(false);
-    f3.Edit1->setVisible(false);
-    dm().Izdel.close();
+    if (const auto p = forms::form<TForm3>().pick()) {
+        Edit1->setText(p->marka);
+        i_id = p->id;
+    }
 }
 
 void TForm10::Button4Click() {
-    TForm8& f8 = forms::form<TForm8>();
-    f8.Tag = 1;
-    dm().Vid_oper.open();
-    f8.Button2->setText(QStringLiteral("Выбрать"));
-    f8.Button1->setVisible(false);
-    f8.Button3->setVisible(false);
-    f8.Button1->setDefault(false);
-    f8.Button2->setDefault(true);
-    f8.Edit1->setVisible(true);
-    f8.Edit1->clear();
-    f8.FormActivate();
-    ui::execModal(&f8);
-    f8.Button2->setDefault(false);
-    f8.Edit1->setVisible(false);
-    dm().Vid_oper.close();
+    if (const auto p = forms::form<TForm8>().pick()) {
+        Edit2->setText(p->vid);
+        oper_vid = p->id;
+    }
+}
+
+int TForm10::runNew() {
+    Edit1->clear();
+    Edit2->clear();
+    ComboBox1->setCurrentIndex(0);
+    setWindowTitle(QStringLiteral("Заведение новой цены за операцию"));
+    Tag = 1;
+    FormActivate();
+    return ui::execModal(this);
+}
+
+int TForm10::runChange(const QString& marka, const QString& vid, int naimen, int productId, int typeId) {
+    setWindowTitle(QStringLiteral("Изменение данных о цене за операцию"));
+    Tag = 2;
+    Edit1->setText(marka);
+    Edit2->setText(vid);
+    // Any kind other than 0 is a blank.
+    ComboBox1->setCurrentIndex(naimen == 0 ? 0 : 1);
+    i_id = productId;
+    oper_vid = typeId;
+    FormActivate();
+    return ui::execModal(this);
 }
 
 void TForm10::Button1Click() {

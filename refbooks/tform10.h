@@ -28,9 +28,15 @@ public:
     QPushButton* Button2;   // "Отмена"
 
     void FormActivate();
-    void Button3Click();
-    void Button4Click();
+    void Button3Click();  // the product, picked in the products list
+    void Button4Click();  // the operation type, picked in the operation types list
     void Button1Click();
+
+    // The priced operations list opens the editor for a new priced operation, or for
+    // the one of its current row (mark, type, kind 0 finished products or any other a
+    // blank, product and type ids); both show it modally.
+    int runNew();
+    int runChange(const QString& marka, const QString& vid, int naimen, int productId, int typeId);
 };
 
 }  // namespace mirn

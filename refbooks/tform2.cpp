@@ -95,6 +95,26 @@ TForm2::TForm2() {
 
 void TForm2::FormActivate() { Edit1->setFocus(); }
 
+int TForm2::runNew() {
+    Edit1->clear();
+    setWindowTitle(QStringLiteral("Заведение данных нового работника"));
+    Tag = 1;
+    reopenLookups();
+    FormActivate();
+    return ui::execModal(this);
+}
+
+int TForm2::runChange(int id, const QString& fio, const QString& staffposHl) {
+    setWindowTitle(QStringLiteral("Изменение данных работника"));
+    Tag = 2;
+    reopenLookups();
+    Edit1->setText(fio);
+    id_person = id;
+    showStored(staffposHl);
+    FormActivate();
+    return ui::execModal(this);
+}
+
 void TForm2::reopenLookups() {
     LCB_staffpos->reopen();
     LCB_roles->reopen();

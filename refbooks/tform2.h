@@ -62,6 +62,11 @@ public:
     // role (none is stored). A save that does not change the department keeps it.
     void showStored(const QString& staffposHl);
 
+    // The workers list opens the editor for a new worker, or for the worker `id` named
+    // `fio` with what is stored as the position; both show it modally.
+    int runNew();
+    int runChange(int id, const QString& fio, const QString& staffposHl);
+
 protected:
     void wheelEvent(QWheelEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

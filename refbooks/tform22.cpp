@@ -302,6 +302,13 @@ TForm22::TForm22() {
     connect(Button2, &QPushButton::clicked, this, ui::guard([this] { Button2Click(); }));
 }
 
+int TForm22::showNormsOf(int o_id) {
+    norm.close();
+    norm.setOidFilter(o_id);
+    norm.open();
+    return ui::execModal(this);
+}
+
 void TForm22::DBGrid1ColEnter() {
     if (norm.recNo() < 0) {
         norm.insert();

@@ -132,6 +132,10 @@ public:
     // A value typed into a cell; false (after a message) when it is not a number.
     bool typed(int row, const QString& field, const QString& text);
 
+    // The priced operations list opens the norms of its operation `o_id`: the table
+    // filtered to it and read again, the window shown modally.
+    int showNormsOf(int o_id);
+
 public slots:
     // Esc stores and closes, like "Сохранить".
     void reject() override;

@@ -1,44 +1,41 @@
 #pragma once
 // The nomenclature picker: chooses a nomenclature group for an auxiliary work entry.
-#include "gui/dbgrid.h"
+// It has no reference mode; its search is kept between openings.
+#include "gui/listwindow.h"
 
-#include <QDialog>
-#include <QLineEdit>
-#include <QPushButton>
 #include <optional>
-
-class QKeyEvent;
 
 namespace mirn {
 
-class TForm26 : public QDialog {
+class TForm26 : public ListWindow {
     Q_OBJECT
 public:
     TForm26();
 
-    // The group chosen, handed back to the dialog that opened the picker.
+    // The group chosen; from a list emptied by the search id 0 and an empty caption.
     struct Pick {
         int id = 0;
-        QString caption;
+        QString caption;  // as stored
     };
-    std::optional<Pick> picked;
 
-    DBGrid* DBGrid1;
-    QLineEdit* Edit1;      // search by the beginning of the group's name; kept between openings
+    // Edit1 searches by the beginning of the group's name.
     QPushButton* Button1;  // "Выбрать"
     QPushButton* Button4;  // "Выход"
 
-    Query item;  // the groups; opened and closed by the opener
+    Query item;  // the groups, open while the picker is shown
 
-    void Edit1Change();
-    // Up and Down move the list; every other key but typed text, Backspace, Enter and
-    // Esc is swallowed. True when the key was consumed.
-    bool Edit1KeyDown(QKeyEvent* e);
     void DBGrid1DblClick();  // the pick
     void Button4Click() { reject(); }
 
+    // Reads the groups, shows the picker modally and closes them again; none when the
+    // picker was left without a choice.
+    std::optional<Pick> pick();
+
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void gridDblClick() override { DBGrid1DblClick(); }
+
+private:
+    std::optional<Pick> picked_;
 };
 
 }  // namespace mirn

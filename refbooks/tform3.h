@@ -1,33 +1,24 @@
 #pragma once
 // The products list: reference mode (add, change, delete) and the product picker of
 // the priced operation editor.
-#include "gui/dbgrid.h"
-#include "domain/products.h"
+#include "gui/listwindow.h"
 
-#include <QDialog>
-#include <QLineEdit>
-#include <QPushButton>
+#include <optional>
 
 namespace mirn {
 
-class TForm3 : public QDialog {
+class TForm3 : public ListWindow {
     Q_OBJECT
 public:
     TForm3();
 
-    int Tag = 0;  // 0 reference mode, 1 picking for the priced operation editor
+    // Tag: 0 reference mode, 1 picking for the priced operation editor.
 
-    DBGrid* DBGrid1;
-    QLineEdit* Edit1;      // search by the beginning of the mark
     QPushButton* Button1;  // "Добавить"
     QPushButton* Button2;  // "Изменить" / "Выбрать"
     QPushButton* Button3;  // "Удалить"
     QPushButton* Button4;  // "Выход"
 
-    void FormActivate();
-    void Edit1Change();
-    // Up and Down move the list; true when the key was consumed.
-    bool Edit1KeyDown(int key);
     void Button1Click();
     void Button2Click();
     void Button3Click();
@@ -35,8 +26,21 @@ public:
     // Prepares the window for reference mode, as the journal's menu opens it.
     void prepareReference();
 
+    // The product chosen for the priced operation editor; from a list emptied by the
+    // search an empty mark and id 0.
+    struct Pick {
+        int id = 0;
+        QString marka;  // trimmed
+    };
+    // Opens Izdel, shows the list set up for the pick and closes Izdel again; none when
+    // the list was left without a choice.
+    std::optional<Pick> pick();
+
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void gridDblClick() override { Button2Click(); }
+
+private:
+    std::optional<Pick> picked_;
 };
 
 }  // namespace mirn

@@ -1,70 +1,44 @@
 #include "refbooks/tform4.h"
 
-#include "gui/busy.h"
 #include "core/datamodule.h"
+#include "domain/pricedops.h"
+#include "gui/busy.h"
 #include "gui/forms.h"
 #include "gui/ui.h"
-#include "domain/entry_rules.h"
-#include "domain/pricedops.h"
 #include "refbooks/crosslinks.h"
 #include "refbooks/tform22.h"
-
-#include <QHBoxLayout>
-#include <QKeyEvent>
-#include <QVBoxLayout>
 
 namespace mirn {
 
 namespace {
-QPushButton* button(const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setAutoDefault(false);
-    return b;
-}
+const auto left = Qt::AlignLeft | Qt::AlignVCenter;
+const auto right = Qt::AlignRight | Qt::AlignVCenter;
 }  // namespace
 
-TForm4::TForm4() {
-    setWindowTitle(QStringLiteral("Операции"));
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    const auto left = Qt::AlignLeft | Qt::AlignVCenter;
-    const auto right = Qt::AlignRight | Qt::AlignVCenter;
-    DBGrid1 = new DBGrid(this);
-    DBGrid1->setColumns({
-        {QStringLiteral("MARKA"), QStringLiteral("Марка"), left, 220},
-        {QStringLiteral("VID"), QStringLiteral("Опреция"), left, 200},
-        GridColumn(QStringLiteral("cena"), QStringLiteral("Цена (min)"), right, 90).as(ColumnKind::Price),
-        {QStringLiteral("nmn"), QStringLiteral("Вид"), left, 150},
-        GridColumn(QStringLiteral("norma"), QStringLiteral("Нормы (шт.)"), right, 90).as(ColumnKind::Count),
-        {QStringLiteral("id"), QStringLiteral("id"), right, 0, true},
-        {QStringLiteral("i_id"), QStringLiteral("i_id"), right, 0, true},
-        {QStringLiteral("oper_vid"), QStringLiteral("oper_vid"), right, 0, true},
-    });
-    DBGrid1->setQuery(&dm().Oper);
-    Edit1 = new QLineEdit(this);
-    Button1 = button(QStringLiteral("Добавить"), this);
-    Button1->setDefault(true);
-    Button2 = button(QStringLiteral("Изменить"), this);
-    Button3 = button(QStringLiteral("Удалить"), this);
-    Button5 = button(QStringLiteral("Excel"), this);
+TForm4::TForm4()
+    : ListWindow(QStringLiteral("Операции"),
+                 {
+                     {QStringLiteral("MARKA"), QStringLiteral("Марка"), left, 220},
+                     {QStringLiteral("VID"), QStringLiteral("Опреция"), left, 200},
+                     GridColumn(QStringLiteral("cena"), QStringLiteral("Цена (min)"), right, 90).as(ColumnKind::Price),
+                     {QStringLiteral("nmn"), QStringLiteral("Вид"), left, 150},
+                     GridColumn(QStringLiteral("norma"), QStringLiteral("Нормы (шт.)"), right, 90).as(ColumnKind::Count),
+                     {QStringLiteral("id"), QStringLiteral("id"), right, 0, true},
+                     {QStringLiteral("i_id"), QStringLiteral("i_id"), right, 0, true},
+                     {QStringLiteral("oper_vid"), QStringLiteral("oper_vid"), right, 0, true},
+                 },
+                 {QStringLiteral("marka"), true, true}) {
+    setList(dm().Oper);
+    Button1 = makeButton(QStringLiteral("Добавить"));
+    Button2 = makeButton(QStringLiteral("Изменить"));
+    Button3 = makeButton(QStringLiteral("Удалить"));
+    Button5 = makeButton(QStringLiteral("Excel"));
     CheckBox1 = new QCheckBox(QStringLiteral("Цены"), this);
-    Button4 = button(QStringLiteral("Выход"), this);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(Edit1, 1);
-    for (QWidget* w : std::initializer_list<QWidget*>{Button1, Button2, Button3, Button5, CheckBox1, Button4})
-        buttons->addWidget(w);
-    auto* lay = new QVBoxLayout(this);
-    lay->addWidget(DBGrid1, 1);
-    lay->addLayout(buttons);
+    Button4 = makeButton(QStringLiteral("Выход"));
+    setModeButtons(Button1, Button2, Button3);
+    layOutBeside({Button1, Button2, Button3, Button5, CheckBox1, Button4});
     resize(860, 560);
 
-    Edit1->installEventFilter(this);
-    connect(Edit1, &QLineEdit::textChanged, this, ui::guard([this] { Edit1Change(); }));
-    connect(DBGrid1, &DBGrid::dblClick, this, ui::guard([this] { DBGrid1DblClick(); }));
-    connect(DBGrid1, &DBGrid::enterPressed, this, [this] {
-        for (QPushButton* b : {Button1, Button2})
-            if (b->isDefault() && !b->isHidden()) b->click();
-    });
     // The editor and the price list come with their own windows.
     connect(Button1, &QPushButton::clicked, this, ui::guard([] { pricedOperationAdd(); }));
     connect(Button2, &QPushButton::clicked, this, ui::guard([this] { Button2Click(); }));
@@ -78,39 +52,30 @@ TForm4::TForm4() {
 }
 
 void TForm4::prepareReference() {
-    Tag = 0;
-    Button2->setDefault(false);
-    Button2->setText(QStringLiteral("Изменить"));
-    Button1->setDefault(true);
-    Button1->show();
-    Button3->show();
+    referenceMode();
     // A pick hides the search; the reference list always has it, and the list agrees
     // with the text it shows.
     Edit1->show();
     Edit1Change();
 }
 
-void TForm4::FormActivate() {
-    if (!Edit1->isHidden()) Edit1->setFocus();
-}
-
-void TForm4::Edit1Change() {
-    if (Edit1->text().trimmed().isEmpty()) {
-        dm().Oper.clearFilter();
-        return;
-    }
-    dm().Oper.setLikeFilter(QStringLiteral("marka"), Edit1->text(), true);
-}
-
-bool TForm4::Edit1KeyDown(QKeyEvent* e) { return searchFieldKeyDown(dm().Oper, e); }
-
-bool TForm4::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Edit1 && event->type() == QEvent::KeyPress) {
-        bool consumed = false;
-        ui::guard([&] { consumed = Edit1KeyDown(static_cast<QKeyEvent*>(event)); })();
-        return consumed;
-    }
-    return QDialog::eventFilter(watched, event);
+std::optional<TForm4::Pick> TForm4::pick(int tag, StartAt at, int o_id, const QString& search) {
+    Query& oper = dm().Oper;
+    Tag = tag;
+    picked_.reset();
+    oper.open();
+    if (at == StartAt::FirstRow) oper.first();
+    else if (at == StartAt::Operation) oper.locate(QStringLiteral("id"), o_id);
+    pickingMode(tag);
+    startSearch(Edit1, search);
+    FormActivate();
+    ui::execModal(this);
+    endPick();
+    // The pick's search goes with its filter: the list opened next (from the menu) shows
+    // an empty search over the whole list, never the old text over an unfiltered list.
+    Edit1->clear();
+    oper.clearFilter();
+    return picked_;
 }
 
 void TForm4::Button2Click() {
@@ -120,9 +85,9 @@ void TForm4::Button2Click() {
     }
     Query& oper = dm().Oper;
     if (!oper.isEmpty())
-        picked = Pick{oper.asInt(QStringLiteral("id")), oper.asInt(QStringLiteral("i_id")),
-                      oper.field(QStringLiteral("cena")), oper.asString(QStringLiteral("MARKA")),
-                      oper.asString(QStringLiteral("VID")), oper.asInt(QStringLiteral("NAIMEN"))};
+        picked_ = Pick{oper.asInt(QStringLiteral("id")), oper.asInt(QStringLiteral("i_id")),
+                       oper.field(QStringLiteral("cena")), oper.asString(QStringLiteral("MARKA")),
+                       oper.asString(QStringLiteral("VID")), oper.asInt(QStringLiteral("NAIMEN"))};
     accept();
 }
 
@@ -138,11 +103,7 @@ void TForm4::DBGrid1DblClick() {
     Query& oper = dm().Oper;
     if (CheckBox1->isChecked() && Tag == 0) {
         if (oper.isEmpty()) return;
-        TForm22& f22 = forms::form<TForm22>();
-        f22.norm.close();
-        f22.norm.setOidFilter(oper.asInt(QStringLiteral("id")));
-        f22.norm.open();
-        ui::execModal(&f22);
+        forms::form<TForm22>().showNormsOf(oper.asInt(QStringLiteral("id")));
         return;
     }
     Button2Click();

@@ -2,48 +2,39 @@
 // The workers list: reference mode (tag 0) adds, changes and deletes workers;
 // picking mode (tag 1 the shift entry dialog, 24 the auxiliary work entry)
 // hands the chosen worker to the dialog that opened it.
-#include "gui/dbgrid.h"
+#include "gui/listwindow.h"
 #include "refbooks/crosslinks.h"
 
-#include <QDialog>
-#include <QLineEdit>
-#include <QPushButton>
-
-class QKeyEvent;
+#include <optional>
 
 namespace mirn {
 
-class TForm5 : public QDialog {
+class TForm5 : public ListWindow {
     Q_OBJECT
 public:
     TForm5();
 
-    int Tag = 0;
-    // The worker chosen in picking mode, handed back to the dialog that opened the list.
-    std::optional<WorkerPick> picked;
-
-    DBGrid* DBGrid1;
-    QLineEdit* Edit1;      // search
     QPushButton* Button1;  // "Добавить"
     QPushButton* Button2;  // "Изменить" / "Выбрать"
     QPushButton* Button3;  // "Удалить"
     QPushButton* Button4;  // "Выход"
 
-    void FormActivate();
-    void Edit1Change();
-    // Up and Down move the list; true when the key is consumed (every key but
-    // typed characters, Backspace, Enter, Esc and Tab).
-    bool Edit1KeyDown(QKeyEvent* e);
     void Button1Click();  // add
     void Button2Click();  // change, or pick
     void Button3Click();  // delete
 
-    // How the openers set the window up (Workers is opened by them).
+    // The menu's opening (Workers is opened by the menu).
     void prepareReference();
-    void preparePick(int tag);
+    // Picking for the dialog named by tag: opens Workers, shows the list set up for the
+    // pick (a search text starts its search) and closes Workers again; the worker chosen,
+    // or none when the list was left without a choice.
+    std::optional<WorkerPick> pick(int tag, const QString& search = {});
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void gridDblClick() override { Button2Click(); }
+
+private:
+    std::optional<WorkerPick> picked_;
 };
 
 }  // namespace mirn

@@ -37,6 +37,32 @@ TForm7::TForm7() {
 
 void TForm7::FormActivate() { Edit1->setFocus(); }
 
+int TForm7::runNew() {
+    Edit1->clear();
+    Edit2->clear();
+    setWindowTitle(QStringLiteral("Заведение нового изделия"));
+    Tag = 1;
+    // The group is not reset: it shows the previous choice, if any.
+    item.open();
+    FormActivate();
+    const int r = ui::execModal(this);
+    item.close();
+    return r;
+}
+
+int TForm7::runChange(const QString& marka, const QString& massa, const QVariant& group) {
+    setWindowTitle(QStringLiteral("Изменение данных изделия"));
+    Tag = 2;
+    Edit1->setText(marka);
+    Edit2->setText(massa);
+    item.open();
+    cb_item->setKeyValue(group);
+    FormActivate();
+    const int r = ui::execModal(this);
+    item.close();
+    return r;
+}
+
 bool TForm7::Edit2KeyPress(QChar& key) {
     key = products::massKey(key);
     return !key.isNull();

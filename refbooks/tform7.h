@@ -31,6 +31,12 @@ public:
     bool Edit2KeyPress(QChar& key);
     void Button1Click();
 
+    // The products list opens the editor for a new product, or for the current product
+    // with its mark, its massa as shown and its group; both show it modally with the
+    // groups read for the time it is open.
+    int runNew();
+    int runChange(const QString& marka, const QString& massa, const QVariant& group);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };

@@ -26,6 +26,22 @@ TForm9::TForm9() {
 
 void TForm9::FormActivate() { Edit1->setFocus(); }
 
+int TForm9::runNew() {
+    Edit1->clear();
+    setWindowTitle(QStringLiteral("Заведение нового вида операций"));
+    Tag = 1;
+    FormActivate();
+    return ui::execModal(this);
+}
+
+int TForm9::runRename(const QString& vid) {
+    setWindowTitle(QStringLiteral("Изменение данных вида операции"));
+    Tag = 2;
+    Edit1->setText(vid);
+    FormActivate();
+    return ui::execModal(this);
+}
+
 void TForm9::Button1Click() {
     Query& vid = dm().Vid_oper;
     const int renaming = Tag == 1 ? 0 : vid.asInt(QStringLiteral("id"));

@@ -21,6 +21,11 @@ public:
 
     void FormActivate();
     void Button1Click();
+
+    // The operation types list opens the editor for a new type, or to rename the
+    // current one (its name given); both show it modally.
+    int runNew();
+    int runRename(const QString& vid);
 };
 
 }  // namespace mirn

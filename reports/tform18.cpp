@@ -132,6 +132,11 @@ TForm18::TForm18() {
     ApplyRoleRestrictions();
 }
 
+void TForm18::setPeriod(const QDate& first, const QDate& end) {
+    DTPicker1->setDate(first);
+    DTPicker2->setDate(end);
+}
+
 void TForm18::ApplyRoleRestrictions() {
     ChangesButton->setVisible(period::installed());
     const Role role = session().role;

@@ -85,6 +85,9 @@ public:
     // until the application ends.
     void ApplyRoleRestrictions();
 
+    // The journal opens the reports on a period: its first day and the day after its end.
+    void setPeriod(const QDate& first, const QDate& end);
+
 protected:
     void showEvent(QShowEvent* e) override;
 

@@ -221,6 +221,12 @@ void TForm19::recolourDays() {
     }
 }
 
+void TForm19::showMonthOf(const QDate& day) {
+    ComboBox1->setCurrentIndex(day.month() - 1);
+    ComboBox2->setCurrentIndex(ComboBox2->findText(QString::number(day.year())));
+    ComboBox1Change();
+}
+
 void TForm19::ComboBox1Change() {
     ui::BusyCursor busy;
     const int m = month(), y = year();

@@ -76,6 +76,10 @@ public:
     int month() const { return ComboBox1->currentIndex() + 1; }
     int year() const;
 
+    // The journal opens the timesheet on the month of `day`: a year missing from the list
+    // selects nothing, and the timesheet then shows no month.
+    void showMonthOf(const QDate& day);
+
     void ComboBox1Change();
     void Button1Click();
     void Button2Click();  // the spreadsheet export (tform19_excel.cpp)
