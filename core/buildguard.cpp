@@ -20,13 +20,10 @@ void check() {
     const buildstamp::VersionRow row = buildstamp::recordBuild(date, time);
     dm().DecimalDelim = row.delim;
     if (!buildstamp::isOlder(date, time, row.date, row.time)) return;
-    TForm23& f23 = forms::form<TForm23>();
-    // Nobody signs in with an older build: the sign-in window is switched off at
-    // once, and the application ends 5 s after the message appeared or when it is
-    // closed, whichever comes first (main() does not start its loop once ended).
-    f23.setEnabled(false);
-    f23.Timer1->setSingleShot(true);
-    f23.Timer1->start();
+    // Nobody signs in with an older build; the application ends 5 s after the message
+    // appeared or when it is closed, whichever comes first (main() does not start its
+    // loop once ended).
+    forms::form<TForm23>().lockOut();
     ui::error(QStringLiteral("Версия программы не соответсвует БД! Запустите программу через 5 мин."));
     app::terminate(3);
 }

@@ -77,6 +77,12 @@ void TForm23::FormActivate() {
 
 void TForm23::Timer1Timer() { app::terminate(3); }
 
+void TForm23::lockOut() {
+    setEnabled(false);
+    Timer1->setSingleShot(true);
+    Timer1->start();
+}
+
 void TForm23::Button1Click() {
     const QString code = Edit1->text().trimmed();
     if (target_) target_->signInAttempt(code);

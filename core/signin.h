@@ -37,6 +37,8 @@ public:
     void Timer1Timer();
 
     void setTarget(SignInTarget* target) { target_ = target; }
+    // An older build: switched off at once, and the 5 s timer that ends the application armed.
+    void lockOut();
 
 protected:
     void showEvent(QShowEvent* e) override;
