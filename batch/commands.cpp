@@ -5,6 +5,7 @@
 #include "domain/db.h"
 #include "domain/entry_import.h"
 #include "domain/month_check.h"
+#include "domain/period.h"
 #include "domain/timesheet_rules.h"
 #include "domain/timesheet_service.h"
 #include "export/excel.h"
@@ -17,10 +18,12 @@
 
 #include <QCommandLineParser>
 #include <QDate>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
+#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -47,6 +50,16 @@ struct UsageError {
 };
 // Input the program refuses, already explained on stderr: exit 1.
 struct RefusedInput {};
+// The database cannot do the work asked (for a reason already explained): exit 3.
+struct DatabaseCannot {};
+
+QString g_logPath;
+
+// What every database failure ends with: where support finds the technical text.
+QString seeLog() {
+    if (g_logPath.isEmpty()) return {};
+    return QStringLiteral("Подробности (текст сервера) — в журнале %1.").arg(QDir::toNativeSeparators(g_logPath));
+}
 
 const QString kProgram = QStringLiteral("mirn-batch");
 
@@ -135,6 +148,15 @@ public:
                                  .arg(value(QStringLiteral("worker")))};
         return id;
     }
+    // The period [from, to): --to lies after --from, or the paper would be empty.
+    std::pair<QDate, QDate> period() const {
+        const QDate from = date(QStringLiteral("from")), to = date(QStringLiteral("to"));
+        if (to <= from)
+            throw UsageError{QStringLiteral("период пуст: конец --to %1 должен быть позже начала --from %2 "
+                                            "(день --to в период не входит)")
+                                 .arg(value(QStringLiteral("to")), value(QStringLiteral("from")))};
+        return {from, to};
+    }
     QString file(const QString& name) const {
         const QString f = value(name);
         if (f.isEmpty()) throw UsageError{QStringLiteral("у параметра --%1 не указан файл").arg(name)};
@@ -162,16 +184,54 @@ connection::Params connectionParams(const Args& a) {
                                connection::systemSettingsFiles(env));
 }
 
+// The server's refusal to connect, said in Russian with what to check; the server's own
+// words go to the support log.
+QString connectFailure(const QString& why) {
+    const QString w = why.toLower();
+    if (w.contains(QLatin1String("password authentication failed")) || w.contains(QLatin1String("no password supplied")))
+        return QStringLiteral("сервер не принял пользователя или пароль. Проверьте PGUSER и PGPASSWORD или "
+                              "ключи user и password в mirn.conf");
+    if (w.contains(QLatin1String("does not exist")) && w.contains(QLatin1String("database")))
+        return QStringLiteral("на сервере нет такой базы данных. Проверьте имя базы (--db, PGDATABASE или ключ "
+                              "database в mirn.conf)");
+    if (w.contains(QLatin1String("could not translate host name")) || w.contains(QLatin1String("name or service not known")))
+        return QStringLiteral("адрес сервера не найден. Проверьте адрес (--server, PGHOST или ключ server в mirn.conf)");
+    if (w.contains(QLatin1String("connection refused")))
+        return QStringLiteral("сервер не принимает подключения по этому адресу и порту. Проверьте адрес и порт "
+                              "(--server, PGHOST, PGPORT) и что сервер PostgreSQL запущен");
+    if (w.contains(QLatin1String("timeout")) || w.contains(QLatin1String("timed out")))
+        return QStringLiteral("сервер не ответил. Проверьте сеть и адрес сервера");
+    if (w.contains(QLatin1String("pg_hba.conf")) || w.contains(QLatin1String("permission denied")))
+        return QStringLiteral("сервер не пускает этого пользователя с этого компьютера. Обратитесь к "
+                              "администратору базы данных");
+    if (w.contains(QLatin1String("ssl")))
+        return QStringLiteral("не удалось установить защищённое соединение. Проверьте sslmode и sslrootcert в mirn.conf");
+    return QStringLiteral("сервер отказал в подключении. Проверьте настройки подключения");
+}
+
+// The history of the database extension records who made each change: this program names
+// itself as the client does (role, workstation, program and build).
+const QString kBatchRole = QStringLiteral("Пакетный режим");
+
 void connect(const Args& a) {
     const connection::Params p = connectionParams(a);
     QString why;
     if (!connection::open(p, &why)) {
-        err(QStringLiteral("Не удалось подключиться к базе данных %1 на сервере %2:%3: %4")
-                .arg(p.database, p.host)
+        err(QStringLiteral("%1: не удалось подключиться к базе данных %2 на сервере %3:%4: %5.")
+                .arg(kProgram, p.database, p.host)
                 .arg(p.port)
-                .arg(why.trimmed()));
+                .arg(connectFailure(why)));
+        const QString more = seeLog();
+        if (!more.isEmpty()) err(more);
         throw kNoConnection;
     }
+    if (period::detect())
+        period::setClientFields(kBatchRole, QSysInfo::machineHostName(), kProgram + QLatin1Char(' ') + period::appVersion());
+}
+
+// "Месяц закрыт: март 2030", as the client says it.
+QString closedMonth(int month, int year) {
+    return period::kClosedBanner + QStringLiteral(": ") + period::monthCaption(month, year);
 }
 
 // ------------------------------------------------------------------ outputs
@@ -179,6 +239,7 @@ void connect(const Args& a) {
 void savePdf(const rpt::PreparedReport& report, const QString& path, const QString& title) {
     if (!rpt::writePdf(report, path, title.trimmed()))
         throw UsageError{QStringLiteral("не удалось записать файл %1").arg(QDir::toNativeSeparators(path))};
+    qInfo().noquote() << "export written:" << QFileInfo(path).absoluteFilePath();
     out(QStringLiteral("Записан файл %1").arg(QDir::toNativeSeparators(path)));
 }
 
@@ -204,6 +265,7 @@ void writeWorkbook(const QString& path, const std::function<int()>& fill) {
     QFile::remove(path);
     if (!QFile::rename(written, path))
         throw UsageError{QStringLiteral("не удалось записать файл %1").arg(QDir::toNativeSeparators(path))};
+    qInfo().noquote() << "export written:" << QFileInfo(path).absoluteFilePath() << "| data rows" << rows;
     out(QStringLiteral("Записан файл %1 (строк данных: %2)").arg(QDir::toNativeSeparators(path)).arg(rows));
 }
 
@@ -281,6 +343,12 @@ int cmdRebuild(const Args& a) {
     a.allow(QStringLiteral("rebuild"), {QStringLiteral("month"), QStringLiteral("year")}, {});
     const int month = a.month(), year = a.year();
     connect(a);
+    if (period::PeriodStore().isClosed(month, year)) {
+        err(QStringLiteral("%1: %2. Табель закрытого месяца не перестраивается; чтобы перестроить его, "
+                           "администратор сначала открывает месяц.")
+                .arg(kProgram, closedMonth(month, year)));
+        throw RefusedInput{};
+    }
     timesheet::Service(QString()).rebuildMonth(month, year);
     out(QStringLiteral("Табель за %1 %2 перестроен").arg(timesheet::monthNames().at(month - 1)).arg(year));
     return kDone;
@@ -302,6 +370,20 @@ int cmdCheck(const Args& a) {
     return kRefused;
 }
 
+// A worker the earnings statement can be asked for: a person by id or worker number, or
+// a worker number the entries or the auxiliary work name.
+bool workerKnown(int id) {
+    Query q;
+    q.setText(QStringLiteral(
+        "select exists(select 1 from cmn_contractor.person where id=:n or "
+        "(case when s_code ~ '^[[:space:]]*[0-9]{1,15}[[:space:]]*$' then s_code::t_id end)=:n) "
+        "or exists(select 1 from accounts_dep.smena where w_id=:n) "
+        "or exists(select 1 from accounts_dep.fatigue where id_p=:n)"));
+    q.setParam(QStringLiteral("n"), id);
+    q.open();
+    return !q.isEmpty() && q.value(0, 0).toBool();
+}
+
 int cmdReport(const Args& a) {
     if (a.words().size() != 2)
         throw UsageError{QStringLiteral("укажите вид отчета: %1").arg(reportKindNames().join(QStringLiteral(", ")))};
@@ -315,9 +397,21 @@ int cmdReport(const Args& a) {
     a.allow(QStringLiteral("report ") + name, {QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("pdf")},
             production ? QStringList{QStringLiteral("kind")}
                        : earnings ? QStringList{QStringLiteral("worker")} : QStringList{});
-    const ReportRequest r{a.date(QStringLiteral("from")), a.date(QStringLiteral("to")), a.kind(),
-                          a.file(QStringLiteral("pdf")), a.worker()};
+    const auto [from, to] = a.period();
+    const ReportRequest r{from, to, a.kind(), a.file(QStringLiteral("pdf")), a.worker()};
     connect(a);
+    if (name == QLatin1String("changes") && !period::installed()) {
+        err(QStringLiteral("%1: журнал изменений ведёт расширение базы данных «Закрытые месяцы и журнал "
+                           "изменений», а в этой базе оно не установлено. Его устанавливает администратор "
+                           "базы один раз: psql -v ON_ERROR_STOP=1 -d %2 -f /usr/share/mirn/extension.sql "
+                           "(описание — /usr/share/mirn/README.md).")
+                .arg(kProgram, connection::current().database));
+        throw DatabaseCannot{};
+    }
+    if (r.worker != 0 && !workerKnown(r.worker))
+        throw UsageError{QStringLiteral("работника с номером %1 нет: ни в реестре лиц (по коду или id), ни в "
+                                        "сменных записях и хозяйственных работах")
+                             .arg(r.worker)};
     kind->print(r);
     return kDone;
 }
@@ -355,7 +449,7 @@ int cmdExport(const Args& a) {
     if (what == QLatin1String("report")) {
         a.allow(QStringLiteral("export report"), {QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("xlsx")},
                 {QStringLiteral("kind")});
-        const QDate from = a.date(QStringLiteral("from")), to = a.date(QStringLiteral("to"));
+        const auto [from, to] = a.period();
         const int kind = a.kind();
         const QString file = a.file(QStringLiteral("xlsx"));
         connect(a);
@@ -387,7 +481,8 @@ int cmdImport(const Args& a) {
 
     QList<CsvRow> rows;
     QString why;
-    if (!readCsv(data, &rows, &why)) {
+    CsvFormat format;
+    if (!readCsv(data, &rows, &why, &format)) {
         err(QStringLiteral("%1: %2").arg(path, why));
         err(QStringLiteral("Файл не загружен, ничего не записано."));
         throw RefusedInput{};
@@ -401,8 +496,13 @@ int cmdImport(const Args& a) {
     if (import.setHeader(rows.front().line, rows.front().fields))
         for (int i = 1; i < rows.size(); ++i) import.addRow(rows[i].line, rows[i].fields);
     if (!import.post()) {
-        for (const entry::ImportRefusal& r : import.refusals())
+        for (const entry::ImportRefusal& r : import.refusals()) {
             err(QStringLiteral("%1: строка %2: %3").arg(path).arg(r.line).arg(r.reason));
+            // A header not understood may be a separator or encoding not guessed right.
+            if (r.line == rows.front().line)
+                err(QStringLiteral("%1: файл прочитан как %2, разделитель полей «%3»")
+                        .arg(path, format.encoding, QString(QLatin1Char(format.separator))));
+        }
         err(QStringLiteral("Файл не загружен: отвергнуто строк — %1 из %2; ничего не записано.")
                 .arg(import.refusals().size())
                 .arg(rows.size() - 1));
@@ -465,7 +565,8 @@ QString helpText() {
                "      ничего: при хотя бы одной отвергнутой строке не записывается ничего, а\n"
                "      все отвергнутые строки перечисляются с номерами строк файла.\n"
                "\n"
-               "Период --from … --to …: первый день входит, последний (--to) нет.\n"
+               "Период --from … --to …: первый день входит, последний (--to) нет; --to позже\n"
+               "--from. Каждый параметр указывается один раз.\n"
                "\n"
                "Параметры:\n") +
            options +
@@ -476,9 +577,12 @@ QString helpText() {
                "PGHOST (или localhost); PGPORT, PGUSER и PGPASSWORD заменяют порт, пользователя\n"
                "и пароль.\n"
                "\n"
-               "Файл CSV для import entries: UTF-8 (метка BOM допустима), разделитель — запятая,\n"
-               "поле с запятой, кавычкой или переводом строки берется в двойные кавычки\n"
-               "(кавычка внутри удваивается), строки оканчиваются LF или CRLF. Первая строка —\n"
+               "Файл CSV для import entries — как его сохраняет электронная таблица: UTF-8\n"
+               "(с меткой BOM или без) или Windows-1251, разделитель — запятая или точка с\n"
+               "запятой (какой стоит в заголовке); целое число может иметь нулевую дробную часть\n"
+               "(8,0). Поле с разделителем, кавычкой или переводом строки берется в двойные\n"
+               "кавычки (кавычка внутри удваивается), строки оканчиваются LF или CRLF. Файл со\n"
+               "смешанными кодировками или разделителями отвергается. Первая строка —\n"
                "заголовок, ровно эти столбцы (в любом порядке):\n"
                "  date,shift,worker,mark,operation,kind,quantity,rejects,hours,colour,dayoff\n"
                "    date      дата смены, ДД.ММ.ГГГГ\n"
@@ -503,10 +607,14 @@ QString helpText() {
                "  03.03.2024,4,10001,\"КР-200\",Гибка,0,15,1,3,0,1\n"
                "\n"
                "Код завершения: 0 — выполнено; 1 — входные данные отвергнуты (ничего не\n"
-               "записано); 2 — ошибка вызова (команда, параметры, файл не открыть или не\n"
-               "записать); 3 — нет подключения к базе данных или база не выполнила работу.\n"
-               "Сообщения об ошибках выводятся в stderr.\n");
+               "записано; в том числе запись в закрытый месяц); 2 — ошибка вызова (команда,\n"
+               "параметры, период, работник, файл не открыть или не записать); 3 — нет\n"
+               "подключения к базе данных или база не выполнила работу.\n"
+               "Сообщения об ошибках выводятся в stderr; технические подробности — в журнале\n"
+               "~/.local/state/mirn/mirn-batch.log.\n");
 }
+
+void setLogPath(const QString& path) { g_logPath = path; }
 
 int run(const QStringList& arguments) {
     QCommandLineParser p;
@@ -516,6 +624,15 @@ int run(const QStringList& arguments) {
     p.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("эта справка")));
     try {
         if (!p.parse(arguments)) throw UsageError{p.errorText()};
+        // A second value would silently win over the first: say which one is meant.
+        for (const OptionDef& o : kOptions) {
+            const QStringList given = p.values(o.name);
+            if (given.size() > 1)
+                throw UsageError{QStringLiteral("параметр --%1 указан %2 раза (%3); укажите его один раз")
+                                     .arg(o.name)
+                                     .arg(given.size())
+                                     .arg(given.join(QStringLiteral(", ")))};
+        }
         if (p.isSet(QStringLiteral("help"))) {
             out(helpText());
             return kDone;
@@ -539,11 +656,22 @@ int run(const QStringList& arguments) {
     } catch (const RefusedInput&) {
         connection::closeShared();
         return kRefused;
+    } catch (const DatabaseCannot&) {
+        connection::closeShared();
+        return kNoConnection;
     } catch (Exit code) {
         connection::closeShared();
         return code;
+    } catch (const ClosedMonthError& e) {
+        // The month lock refused a write: the input (its month), not the database, is at fault.
+        err(QStringLiteral("%1: %2. В закрытый месяц ничего не записывается; ничего не записано.")
+                .arg(kProgram, QString::fromStdString(e.what())));
+        connection::closeShared();
+        return kRefused;
     } catch (const DbError& e) {
-        err(QStringLiteral("%1: ошибка базы данных: %2").arg(kProgram, QString::fromStdString(e.what())));
+        err(QStringLiteral("%1: %2").arg(kProgram, e.userText()));
+        const QString more = seeLog();
+        if (!more.isEmpty()) err(more);
         connection::closeShared();
         return kNoConnection;
     }

@@ -13,6 +13,9 @@ enum Exit { kDone = 0, kRefused = 1, kUsage = 2, kNoConnection = 3 };
 // example file.
 QString helpText();
 
+// The support log the program writes (named in the messages of database failures).
+void setLogPath(const QString& path);
+
 // Runs the command line (arguments()[0] is the program); returns the exit status.
 int run(const QStringList& arguments);
 

@@ -1,7 +1,9 @@
 #pragma once
-// Reading a UTF-8 CSV file (comma separated, fields in double quotes may hold commas,
-// quotes doubled and line breaks; CRLF or LF; an optional byte order mark) into rows that
-// remember the file line they start on, so refusals can name it.
+// Reading a CSV file into rows that remember the file line they start on, so refusals
+// can name it. The file may be saved as a spreadsheet saves it in any locale: UTF-8
+// (with or without a byte order mark) or Windows-1251; comma or semicolon between
+// fields, taken from the header line; fields in double quotes may hold the separator,
+// quotes doubled and line breaks; CRLF or LF.
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -16,9 +18,16 @@ struct CsvRow {
     QStringList fields;
 };
 
+// What the reader found, for the messages.
+struct CsvFormat {
+    char separator = ',';
+    QString encoding;  // "UTF-8" or "Windows-1251"
+};
+
 // Blank lines are skipped. False with the reason (naming the line) in *error when the
-// text is not valid UTF-8 or not well-formed CSV (a stray or unclosed quote).
-bool readCsv(const QByteArray& data, QList<CsvRow>* rows, QString* error);
+// file mixes encodings or separators, or is not well-formed CSV (a stray or unclosed
+// quote).
+bool readCsv(const QByteArray& data, QList<CsvRow>* rows, QString* error, CsvFormat* format = nullptr);
 
 }  // namespace batch
 

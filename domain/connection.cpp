@@ -243,7 +243,9 @@ bool open(const Params& p, QString* error, const QString& name) {
     }
     if (ok) {
         if (shared) g_current = p;
-        qCInfo(lcConnection).noquote() << "connected to" << p.target();
+        // Which source gave each value (command line, PG*, which settings file): what
+        // support asks first when a workstation lands on the wrong database.
+        qCInfo(lcConnection).noquote() << "connected to" << p.target() << "| from:" << p.origins.join(QStringLiteral(", "));
     } else {
         QSqlDatabase::removeDatabase(connectionName);
         qCWarning(lcConnection).noquote() << "cannot connect to" << p.target() << ":" << why;

@@ -55,19 +55,53 @@ bool alive(const QSqlDatabase& db) {
     return !mayBeLost(q.lastError().nativeErrorCode());
 }
 
+// A statement as the support log keeps it: whole (an insert's values are what support
+// needs), on one line, with any password literal masked. Only a runaway text is cut.
+constexpr qsizetype kLogStatementMax = 20000;
+constexpr qsizetype kLogValueMax = 2000;
+
+QString maskSecrets(QString t) {
+    static const QRegularExpression secret(QStringLiteral("(password\\s*=?\\s*)'(?:[^']|'')*'"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return t.replace(secret, QStringLiteral("\\1'***'"));
+}
+
 QString firstLine(const QString& sql) {
-    QString t = sql.simplified();
-    return t.size() > 200 ? t.left(200) + QStringLiteral("…") : t;
+    const QString t = maskSecrets(sql.simplified());
+    return t.size() > kLogStatementMax ? t.left(kLogStatementMax) + QStringLiteral("…") : t;
+}
+
+// A parameter whose name says it is secret never reaches the log.
+bool secretName(const QString& name) {
+    const QString n = name.toLower();
+    return n.contains(QLatin1String("password")) || n.contains(QLatin1String("passwd"));
 }
 
 QString paramsText(const std::vector<std::pair<QString, QVariant>>& params) {
     QStringList out;
     for (const auto& p : params) {
         QString v = p.second.isNull() ? QStringLiteral("null") : p.second.toString();
-        if (v.size() > 40) v = v.left(40) + QStringLiteral("…");
+        if (secretName(p.first)) v = QStringLiteral("***");
+        if (v.size() > kLogValueMax) v = v.left(kLogValueMax) + QStringLiteral("…");
         out << p.first + QLatin1Char('=') + v;
     }
     return out.join(QStringLiteral(", "));
+}
+
+// The entry tables whose new rows the support log names by id: an insert that lets the
+// database assign the key (no "id" in its column list, no returning clause of its own).
+QString entryTableOf(const QString& sql) {
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*insert\\s+into\\s+accounts_dep\\.(smena|fatigue)\\s*\\(([^)]*)\\)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto m = re.match(sql);
+    if (!m.hasMatch()) return {};
+    static const QRegularExpression idColumn(QStringLiteral("(^|[\\s,])id\\s*(,|$)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    if (idColumn.match(m.captured(2).trimmed()).hasMatch()) return {};
+    static const QRegularExpression returning(QStringLiteral("\\breturning\\b"), QRegularExpression::CaseInsensitiveOption);
+    if (returning.match(sql).hasMatch()) return {};
+    return QStringLiteral("accounts_dep.") + m.captured(1).toLower();
 }
 
 bool isWrite(const QString& sql) {
@@ -304,7 +338,19 @@ QSqlQuery Statement::run(bool forwardOnly) const {
 
 int Command::exec() {
     QSqlQuery q = run(true);
-    return q.numRowsAffected();
+    const int rows = q.numRowsAffected();
+    q.finish();
+    const QString table = entryTableOf(text());
+    if (rows == 1 && !table.isEmpty()) {
+        // The key the sequence just gave this insert, for the support log: currval is
+        // this session's own value, safe inside the transaction, since the insert drew it.
+        QSqlQuery id(database());
+        ++roundTrips_;
+        if (id.exec(QStringLiteral("select currval(pg_get_serial_sequence('%1', 'id'))").arg(table)) && id.next() &&
+            !id.value(0).isNull())
+            qCInfo(lcDb).noquote() << "new entry id" << id.value(0).toString() << "in" << table;
+    }
+    return rows;
 }
 
 // ---------------------------------------------------------------- Query

@@ -2,6 +2,9 @@
 
 #include "domain/db.h"
 #include "domain/limits.h"
+#include "domain/period.h"
+
+#include <QRegularExpression>
 
 #include <cmath>
 
@@ -25,6 +28,22 @@ QString monthKey(int w_id, const QDate& d) {
 // Marks and type names are unique without regard to letter case; the database's own
 // upper() would leave Cyrillic alone under a C collation, so the match is made here.
 QString fold(const QString& s) { return s.trimmed().toUpper(); }
+
+// A spreadsheet may save a whole number with a zero fraction ("8,0" in a Russian
+// locale, "8.00"): that is still the whole number.
+QString wholeText(const QString& s) {
+    static const QRegularExpression zeroFraction(QStringLiteral("^(-?\\d+)[.,]0+$"));
+    const auto m = zeroFraction.match(s);
+    return m.hasMatch() ? m.captured(1) : s;
+}
+
+// A text as a refusal may quote it: a runaway field is cut, so that one line of the
+// report stays one line.
+constexpr qsizetype kEchoMax = 60;
+QString echo(const QString& s) {
+    if (s.size() <= kEchoMax) return s;
+    return s.left(kEchoMax) + QStringLiteral("… (всего %1 знаков)").arg(s.size());
+}
 }  // namespace
 
 EntryImport::EntryImport(QString connection) : connection_(std::move(connection)) {}
@@ -34,7 +53,7 @@ bool EntryImport::setHeader(int line, const QStringList& names) {
     QStringList unknown, twice;
     for (int i = 0; i < names.size(); ++i) {
         const QString n = names[i].trimmed().toLower();
-        if (!kImportColumns.contains(n)) unknown << names[i].trimmed();
+        if (!kImportColumns.contains(n)) unknown << echo(names[i].trimmed());
         else if (column_.contains(n)) twice << n;
         else column_.insert(n, i);
     }
@@ -58,6 +77,9 @@ void EntryImport::addRow(int line, const QStringList& fields) {
     if (!headerOk_) return;
     Record r;
     if (auto refusal = check(fields, &r)) {
+        // Whatever the refusal quotes of a runaway field is cut.
+        for (const QString& f : fields)
+            if (f.trimmed().size() > kEchoMax) refusal->replace(f.trimmed(), echo(f.trimmed()));
         refusals_ << ImportRefusal{line, *refusal};
         return;
     }
@@ -69,10 +91,11 @@ std::optional<QString> EntryImport::check(const QStringList& fields, Record* out
     if (fields.size() != kImportColumns.size())
         return QStringLiteral("в строке %1 полей, а в заголовке %2").arg(fields.size()).arg(kImportColumns.size());
     auto text = [&](const char* name) { return fields[column_.value(QLatin1String(name))].trimmed(); };
-    const QString date = text("date"), shift = text("shift"), worker = text("worker"), mark = text("mark"),
-                  type = text("operation"), kind = text("kind"), quantity = text("quantity"),
-                  rejects = text("rejects"), hours = text("hours"), colour = text("colour"),
-                  dayOff = text("dayoff");
+    auto number = [&](const char* name) { return wholeText(text(name)); };
+    const QString date = text("date"), shift = number("shift"), worker = number("worker"), mark = text("mark"),
+                  type = text("operation"), kind = number("kind"), quantity = number("quantity"),
+                  rejects = number("rejects"), hours = number("hours"), colour = number("colour"),
+                  dayOff = number("dayoff");
 
     // The dialog's own rule first: what a foreman must fill in before "Запись".
     const QString operation = mark.isEmpty() || type.isEmpty() ? QString() : mark + QStringLiteral("; ") + type;
@@ -105,6 +128,15 @@ std::optional<QString> EntryImport::check(const QStringList& fields, Record* out
         return QStringLiteral("цвет %1 указан для операции \"%2\", а цвет бывает только у операции покраски "
                               "(со словом \"КРАСКА\" в названии)")
             .arg(colour, type);
+
+    // The database refuses every write into a closed month (db/extension.sql): say so per
+    // row, in the words the client shows, before anything is written.
+    if (period::installed()) {
+        const QString month = day.toString(QStringLiteral("yyyy-MM"));
+        if (!closedMonth_.contains(month))
+            closedMonth_.insert(month, period::PeriodStore(connection_).isClosed(day));
+        if (closedMonth_.value(month)) return closedMonthText(day);
+    }
 
     Record& r = *out;
     if (auto refusal = findWorker(worker, &r.w_id)) return refusal;
@@ -204,12 +236,29 @@ double EntryImport::storedMonthAmount(int w_id, const QDate& date) {
     return q.isEmpty() ? 0.0 : toDouble(q.value(0, 0));
 }
 
+QString EntryImport::closedMonthText(const QDate& day) {
+    return period::kClosedBanner + QStringLiteral(": ") + period::monthCaption(day.month(), day.year());
+}
+
 bool EntryImport::post() {
     if (!headerOk_ || !refusals_.isEmpty()) return false;
     if (records_.isEmpty()) return true;
     EntryStore store(connection_);
     QStringList reasons;
-    const QList<int> refused = store.insertAll(records_, /*skipRefused=*/false, &reasons);
+    QList<int> refused;
+    try {
+        refused = store.insertAll(records_, /*skipRefused=*/false, &reasons);
+    } catch (const ClosedMonthError& e) {
+        // A month closed after the rows were checked: nothing is stored; the rows of the
+        // months now closed are named, or every row when none can be told.
+        const period::PeriodStore months(connection_);
+        for (int i = 0; i < records_.size(); ++i)
+            if (months.isClosed(records_[i].date))
+                refusals_ << ImportRefusal{lines_[i], closedMonthText(records_[i].date)};
+        if (refusals_.isEmpty())
+            for (int line : std::as_const(lines_)) refusals_ << ImportRefusal{line, QString::fromStdString(e.what())};
+        return false;
+    }
     for (int k = 0; k < refused.size(); ++k) refusals_ << ImportRefusal{lines_[refused[k]], reasons[k]};
     return refused.isEmpty();
 }

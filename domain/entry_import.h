@@ -58,6 +58,8 @@ private:
     std::optional<QString> findWorker(const QString& text, int* w_id);
     std::optional<QString> findOperation(const QString& mark, const QString& type, int kind, Operation* op);
     double storedMonthAmount(int w_id, const QDate& date);
+    // "Месяц закрыт: март 2030", as the database and the client say it.
+    static QString closedMonthText(const QDate& day);
 
     QString connection_;
     QHash<QString, int> column_;  // column name -> index in a row
@@ -66,6 +68,7 @@ private:
     QList<int> lines_;  // the line of each record
     QList<ImportRefusal> refusals_;
     QHash<QString, double> monthAmount_;
+    QHash<QString, bool> closedMonth_;  // "yyyy-MM" -> closed
     std::optional<QMultiHash<QString, Operation>> operations_;  // "MARK\nTYPE\nkind" -> operation  // "w_id/yyyy-MM" -> stored amount plus earlier rows
 };
 

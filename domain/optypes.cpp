@@ -1,6 +1,7 @@
 #include "domain/optypes.h"
 
 #include "domain/db.h"
+#include "domain/text_rules.h"
 #include "domain/locks.h"
 
 namespace mirn {
@@ -12,6 +13,7 @@ OpTypeStore::OpTypeStore(QString connection) : connection_(std::move(connection)
 Result OpTypeStore::save(const QString& typed, int renamingId) {
     const QString name = typed.trimmed();
     if (name.isEmpty()) return Result::refuse(Status::Incomplete, kFillAllFields);
+    if (auto refusal = text_rules::check({{QStringLiteral("Вид операции"), name, text_rules::kOpTypeMax}})) return Result::refuse(Status::Invalid, *refusal);
     const bool adding = renamingId == 0;
     Transaction tx(connection_);
     locks::takeBook(connection_, locks::Book::OperationTypes);

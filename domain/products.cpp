@@ -1,6 +1,7 @@
 #include "domain/products.h"
 
 #include "domain/db.h"
+#include "domain/text_rules.h"
 #include "domain/limits.h"
 #include "domain/locks.h"
 #include "domain/timesheet_service.h"
@@ -35,6 +36,7 @@ Result ProductStore::save(const Product& p, qlonglong changingId) {
     const QString mark = p.mark.trimmed();
     if (mark.isEmpty() || p.massa.trimmed().isEmpty() || p.group == 0)
         return Result::refuse(Status::Incomplete, kFillAllFields);
+    if (auto refusal = text_rules::check({{QStringLiteral("Марка"), mark, text_rules::kMarkMax}})) return Result::refuse(Status::Invalid, *refusal);
     const QString massa = massForDb(p.massa);
     if (auto refusal = limits::check(limits::kMass, massa)) return Result::refuse(Status::Invalid, *refusal);
 

@@ -1,6 +1,7 @@
 #include "domain/workers.h"
 
 #include "domain/db.h"
+#include "domain/text_rules.h"
 
 namespace mirn {
 
@@ -9,6 +10,7 @@ namespace workers {
 WorkerStore::WorkerStore(QString connection) : connection_(std::move(connection)) {}
 
 Result WorkerStore::save(int id, const QString& fio, const QString& staffpos) {
+    if (auto refusal = text_rules::check({{QStringLiteral("Фамилия И.О."), fio, text_rules::kWorkerNameMax}, {QStringLiteral("Должность"), staffpos, text_rules::kStaffPosMax}})) return Result::refuse(Status::Invalid, *refusal);
     Query cmd(connection_);
     if (id == 0) {
         cmd.setText(QStringLiteral(

@@ -3,6 +3,7 @@
 
 #include <QFont>
 #include <QPainter>
+#include <QDir>
 #include <QPdfWriter>
 
 namespace mirn {
@@ -64,7 +65,12 @@ bool writePdf(const PreparedReport& report, const QString& path, const QString& 
         if (p > 0) writer.newPage();
         render(report, int(p), painter);
     }
-    return painter.end();
+    const bool ok = painter.end();
+    if (ok)
+        qInfo("pdf written: %s (%d pages)", qUtf8Printable(QDir::toNativeSeparators(path)), int(report.pages.size()));
+    else
+        qWarning("pdf not written: %s", qUtf8Printable(QDir::toNativeSeparators(path)));
+    return ok;
 }
 
 }  // namespace rpt

@@ -240,10 +240,8 @@ int ExcelSetVisible(bool visible) {
     s.pendingTitle.clear();
 
     const QString shown = QDir::toNativeSeparators(path);
-    if (openingDisabled()) {
-        qInfo("workbook written: %s", qUtf8Printable(shown));
-        return 1;
-    }
+    qInfo("workbook written: %s", qUtf8Printable(shown));
+    if (openingDisabled()) return 1;
     const bool opened = s.opener ? s.opener(path) : openInSpreadsheetProgram(path);
     if (!opened) {
         tell(QStringLiteral("Книга сохранена в файл\n%1\n\nОткрыть её не удалось: не найдена "

@@ -7,9 +7,14 @@ set -euo pipefail
 src=${1:?source folder}; build=${2:?build folder}
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-deb=$(BUILD_DIR="$build" "$src/scripts/package.sh" | tail -n 1)
+progress=$(mktemp)
+deb=$(BUILD_DIR="$build" "$src/scripts/package.sh" 2> >(tee "$progress" >&2) | tail -n 1)
 [ -f "$deb" ] || fail "no package built"
 echo "package: $deb"
+# Minutes of building are not silent.
+grep -q '^package.sh: .* building mirn and mirn-batch' "$progress" || fail "package.sh says nothing while building"
+grep -q '^package.sh: .* making the Debian package' "$progress" || fail "package.sh says nothing while packaging"
+rm -f "$progress"
 
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = mirn ] || fail "Package: $(field Package)"
@@ -26,7 +31,9 @@ grep -q 'libreoffice-calc' <<<"$(field Recommends)" || fail "Recommends: $(field
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 echo "$contents"
 for f in ./usr/bin/mirn ./usr/share/applications/mirn.desktop ./usr/share/icons/hicolor/scalable/apps/mirn.svg \
-         ./etc/xdg/mirn/mirn.conf ./usr/share/man/man1/mirn.1.gz ./usr/share/doc/mirn/copyright; do
+         ./etc/xdg/mirn/mirn.conf ./usr/share/man/man1/mirn.1.gz ./usr/share/doc/mirn/copyright \
+         ./usr/bin/mirn-batch ./usr/share/man/man1/mirn-batch.1.gz ./usr/share/mirn/schema.sql ./usr/share/mirn/demo.sql \
+         ./usr/share/mirn/extension.sql ./usr/share/mirn/extension_drop.sql ./usr/share/mirn/README.md; do
   grep -qx -- "$f" <<<"$contents" || fail "package lacks $f"
 done
 ctl=$(mktemp -d); root=$(mktemp -d)
@@ -46,6 +53,24 @@ xmllint --noout "$src/packaging/mirn.svg" 2>/dev/null || python3 -c 'import sys,
 dpkg-deb -x "$deb" "$root"
 "$root/usr/bin/mirn" --version | grep -Eq '^mirn [0-9.]+ \(сборка [0-9]{8}\.[0-9]+\)$' || fail "--version"
 zcat "$root/usr/share/man/man1/mirn.1.gz" | grep -q 'mirn.conf' || fail "man page"
+# The file the client writes its window layout to (QSettings "mirn"/"layout", INI).
+zcat "$root/usr/share/man/man1/mirn.1.gz" | grep -q 'layout\.ini' || fail "man page does not name layout.ini"
+zcat "$root/usr/share/man/man1/mirn.1.gz" | grep -q 'layout\.conf' && fail "man page names layout.conf"
+grep -q 'layout\.ini' "$src/README.md" || fail "README does not name layout.ini"
+grep -q 'layout\.conf' "$src/README.md" && fail "README names layout.conf"
+grep -q 'apt install --no-install-recommends ./mirn_' "$src/README.md" || fail "README: no install line without the recommended packages"
+for f in schema.sql demo.sql extension.sql extension_drop.sql README.md; do
+  cmp -s "$src/db/$f" "$root/usr/share/mirn/$f" || fail "/usr/share/mirn/$f differs from db/$f"
+done
+man_batch=$(zcat "$root/usr/share/man/man1/mirn-batch.1.gz")
+for w in 'import entries' 'rebuild' 'КОДЫ ВОЗВРАТА' 'mirn-batch.log' '/usr/share/mirn/' 'Windows\\-1251'; do
+  grep -q -- "$w" <<<"$man_batch" || fail "mirn-batch man page lacks $w"
+done
+if command -v man >/dev/null; then
+  man -l "$root/usr/share/man/man1/mirn-batch.1.gz" 2>&1 >/dev/null | grep -q . && fail "man reports problems in mirn-batch.1"
+fi
+batch_help=$(XDG_STATE_HOME=$root/state QT_QPA_PLATFORM=offscreen "$root/usr/bin/mirn-batch" --help) || fail "mirn-batch --help"
+grep -q '^Вызов: mirn-batch' <<<"$batch_help" || fail "mirn-batch --help: $batch_help"
 grep -q '^\[connection\]' "$root/etc/xdg/mirn/mirn.conf" || fail "system settings file"
 # Every key of the shipped file is commented out: installing it changes nothing.
 grep -Ev '^\s*(#|\[|$)' "$root/etc/xdg/mirn/mirn.conf" && fail "the shipped settings set a value"
@@ -84,4 +109,12 @@ cat "$log"
 grep -q 'mirn [0-9.]* (сборка' "$log" || fail "log lacks the start-up line"
 grep -q "connected to $PGHOST:$PGPORT/$db" "$log" || fail "log lacks the connection target"
 grep -q "$PGPASSWORD" "$log" && fail "the log holds the password"
+
+# The installed scripts install the extension; the installed mirn-batch then prints the
+# change report (which needs it) from the same database.
+psql -X -q -v ON_ERROR_STOP=1 -d $db -f "$root/usr/share/mirn/extension.sql" >/dev/null || fail "installed extension.sql"
+HOME=$home XDG_STATE_HOME=$home/.local/state "$root/usr/bin/mirn-batch" report changes --from 01.01.2020 --to 01.01.2040 \
+  --pdf "$root/changes.pdf" --db $db --server "$PGHOST" || fail "installed mirn-batch"
+[ -s "$root/changes.pdf" ] || fail "installed mirn-batch wrote no change report"
+psql -X -q -v ON_ERROR_STOP=1 -d $db -f "$root/usr/share/mirn/extension_drop.sql" >/dev/null || fail "installed extension_drop.sql"
 echo "package ok"

@@ -15,6 +15,8 @@ using namespace mirn;
 namespace {
 
 const QString kDb = QStringLiteral("mirn_batch");
+// The demo data with db/extension.sql: closed months and the change history.
+const QString kExtDb = QStringLiteral("mirn_batch_ext");
 
 struct Run {
     int code = -1;
@@ -24,8 +26,20 @@ struct Run {
 
 QString program() { return QStringLiteral(MIRN_BINARY_DIR "/mirn-batch"); }
 
+// Where the runs keep their support log (XDG_STATE_HOME), away from the user's own.
+QString stateDir() {
+    static QTemporaryDir dir;
+    return dir.path();
+}
+QString logPath() { return stateDir() + QStringLiteral("/mirn/mirn-batch.log"); }
+QString logText() {
+    QFile f(logPath());
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
 QProcessEnvironment batchEnv() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_STATE_HOME"), stateDir());
     // As over SSH: no display at all.
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
@@ -33,8 +47,32 @@ QProcessEnvironment batchEnv() {
     return env;
 }
 
-QStringList withDb(QStringList args) {
-    return args << QStringLiteral("--db") << kDb << QStringLiteral("--server") << testdb::host();
+QStringList withDb(QStringList args, const QString& db = kDb) {
+    return args << QStringLiteral("--db") << db << QStringLiteral("--server") << testdb::host();
+}
+
+// psql on a database of this test (the shared connection stays on kDb); stdout, trimmed.
+QString psql(const QString& db, const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral("psql"), QStringList{QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-At"),
+                                                QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                                                QStringLiteral("-d"), db} +
+                                        args);
+    p.waitForFinished(120000);
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return QStringLiteral("psql failed: ") + QString::fromUtf8(p.readAllStandardError());
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+QString extSql(const QString& sql) { return psql(kExtDb, {QStringLiteral("-c"), sql}); }
+
+// What no Russian message carries: the support log's English lines and the server's text.
+const QStringList kTechnical = {QStringLiteral("cannot connect to"), QStringLiteral("statement failed"),
+                                QStringLiteral("slow statement"), QStringLiteral("relation"),
+                                QStringLiteral("does not exist"), QStringLiteral("connection to server")};
+QString technicalIn(const QString& text) {
+    for (const QString& t : kTechnical)
+        if (text.contains(t)) return t;
+    return {};
 }
 
 void start(QProcess& p, const QStringList& args, const QProcessEnvironment& env = batchEnv()) {
@@ -155,6 +193,8 @@ class TestBatch : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY2(QFileInfo::exists(program()), qPrintable(program()));
+        testdb::createDatabase(kExtDb, true);
+        QCOMPARE(psql(kExtDb, {QStringLiteral("-f"), QStringLiteral(MIRN_SOURCE_DIR "/db/extension.sql")}), QString());
         testdb::openFresh(kDb, true);
         const QDate last = testdb::scalar(QStringLiteral("select max(data) from accounts_dep.smena")).toDate();
         to_ = QDate(last.year(), last.month(), 1);
@@ -212,14 +252,32 @@ private slots:
         QTest::newRow("export what") << QStringList{"export", "--xlsx", "x.xlsx"} << QStringLiteral("report или prices");
         QTest::newRow("import missing file") << QStringList{"import", "entries", "/nonexistent/entries.csv"}
                                              << QStringLiteral("не удалось открыть файл");
+        QTest::newRow("reversed period") << QStringList{"report", "workers", "--from", "01.04.2024", "--to",
+                                                        "01.03.2024", "--pdf", "x.pdf"}
+                                         << QStringLiteral("период пуст: конец --to 01.03.2024 должен быть позже начала --from 01.04.2024");
+        QTest::newRow("empty period") << QStringList{"export", "report", "--from", "01.03.2024", "--to", "01.03.2024",
+                                                     "--xlsx", "x.xlsx"}
+                                      << QStringLiteral("период пуст");
+        QTest::newRow("repeated option") << QStringList{"rebuild", "--month", "3", "--month", "4", "--year", "2024"}
+                                         << QStringLiteral("параметр --month указан 2 раза (3, 4)");
+        QTest::newRow("repeated file") << QStringList{"report", "workers", "--from", "01.03.2024", "--to", "01.04.2024",
+                                                      "--pdf", "a.pdf", "--pdf", "b.pdf"}
+                                       << QStringLiteral("параметр --pdf указан 2 раза");
+        QTest::newRow("unknown worker") << QStringList{"report", "earnings", "--from", "01.03.2024", "--to",
+                                                       "01.04.2024", "--worker", "987654", "--pdf", "x.pdf"}
+                                        << QStringLiteral("работника с номером 987654 нет");
     }
     void usageErrors() {
         QFETCH(QStringList, args);
         QFETCH(QString, message);
+        for (const QString& f : {QStringLiteral("x.pdf"), QStringLiteral("a.pdf"), QStringLiteral("b.pdf"), QStringLiteral("x.xlsx")})
+            QFile::remove(f);
         const Run r = batch(withDb(args));
         QVERIFY2(r.code == 2, qPrintable(describe(r)));
         QVERIFY2(r.err.contains(message), qPrintable(describe(r)));
         QVERIFY2(r.err.contains(QStringLiteral("Справка: mirn-batch --help")), qPrintable(describe(r)));
+        for (const QString& f : {QStringLiteral("x.pdf"), QStringLiteral("a.pdf"), QStringLiteral("b.pdf"), QStringLiteral("x.xlsx")})
+            QVERIFY2(!QFileInfo::exists(f), qPrintable(QStringLiteral("a refused command wrote ") + f));
     }
 
     void unreachableServer() {
@@ -231,7 +289,32 @@ private slots:
                              QStringLiteral("--server"), QStringLiteral("127.0.0.1")},
                             env);
         QVERIFY2(r.code == 3, qPrintable(describe(r)));
-        QVERIFY2(r.err.contains(QStringLiteral("Не удалось подключиться к базе данных mirn_batch")), qPrintable(describe(r)));
+        QVERIFY2(r.err.contains(QStringLiteral("не удалось подключиться к базе данных mirn_batch на сервере 127.0.0.1:9")),
+                 qPrintable(describe(r)));
+        // What to do, in Russian; the libpq text only in the support log.
+        QVERIFY2(r.err.contains(QStringLiteral("Проверьте адрес и порт")), qPrintable(describe(r)));
+        QVERIFY2(r.err.contains(QStringLiteral("Подробности (текст сервера) — в журнале ") + logPath()), qPrintable(describe(r)));
+        QVERIFY2(technicalIn(r.err).isEmpty(), qPrintable(describe(r)));
+        QVERIFY2(logText().contains(QStringLiteral("cannot connect to 127.0.0.1:9/mirn_batch")), qPrintable(logText().right(2000)));
+    }
+
+    // The change report needs the extension: without it the administrator reads what is
+    // missing and how to install it, never the server's "relation ... does not exist".
+    void changeReportWithoutExtension() {
+        const QString pdf = dir_.filePath(QStringLiteral("changes.pdf"));
+        const Run r = batch(withDb({QStringLiteral("report"), QStringLiteral("changes"), QStringLiteral("--from"),
+                                    dmy(from_), QStringLiteral("--to"), dmy(to_), QStringLiteral("--pdf"), pdf}));
+        QVERIFY2(r.code == 3, qPrintable(describe(r)));
+        QVERIFY2(r.err.contains(QStringLiteral("в этой базе оно не установлено")), qPrintable(describe(r)));
+        QVERIFY2(r.err.contains(QStringLiteral("extension.sql")), qPrintable(describe(r)));
+        QVERIFY2(technicalIn(r.err).isEmpty(), qPrintable(describe(r)));
+        QVERIFY(!QFileInfo::exists(pdf));
+        // With the extension the same command writes the paper.
+        const Run ok = batch(withDb({QStringLiteral("report"), QStringLiteral("changes"), QStringLiteral("--from"),
+                                     dmy(from_), QStringLiteral("--to"), dmy(to_), QStringLiteral("--pdf"), pdf},
+                                    kExtDb));
+        QVERIFY2(ok.code == 0, qPrintable(describe(ok)));
+        QVERIFY(QFileInfo(pdf).size() > 0);
     }
 
     // ---------------------------------------------------------------- reports
@@ -566,6 +649,160 @@ private slots:
         QVERIFY2(r.err.contains(QStringLiteral("строка 1: неверный заголовок: нет столбцов colour; лишние столбцы color")),
                  qPrintable(describe(r)));
         QCOMPARE(entriesIn(1, 2031), 0);
+    }
+
+    // A file as a spreadsheet saves it in a Russian or another locale: the encoding and the
+    // separator come from the file itself; a whole number may carry a zero fraction.
+    void importSpreadsheetFormats_data() {
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<QString>("day");  // of the stored entry, 2032-01-DD
+        const QString row = QStringLiteral("%1.01.2032;1;10005;КР-100;Резка;0;12;0;8,0;;0\r\n");
+        auto cp1251 = [](const QString& text) {
+            QByteArray out;
+            for (const QChar c : text) {
+                const char16_t u = c.unicode();
+                out += u < 0x80 ? char(u) : char(0xC0 + (u - 0x0410));  // А..я only
+            }
+            return out;
+        };
+        const QString header = QString::fromUtf8(kHeader).replace(QLatin1Char(','), QLatin1Char(';')) + QStringLiteral("\r\n");
+        QTest::newRow("Windows-1251, semicolons, decimal comma") << cp1251(header + row.arg(QStringLiteral("11"))) << "11";
+        QTest::newRow("UTF-8 with BOM, semicolons") << QByteArray("\xEF\xBB\xBF" + (header + row.arg(QStringLiteral("12"))).toUtf8())
+                                                    << "12";
+        QTest::newRow("UTF-8, semicolons, quoted") << (header + QStringLiteral("13.01.2032;1;10005;\"КР-100\";\"Резка\";0;12;0;8;;0\n")).toUtf8()
+                                                   << "13";
+        QTest::newRow("Windows-1251, commas") << cp1251(QString::fromUtf8(kHeader) + QStringLiteral("\n14.01.2032,1,10005,КР-100,Резка,0,12,0,8,,0\n"))
+                                              << "14";
+    }
+    void importSpreadsheetFormats() {
+        QFETCH(QByteArray, csv);
+        QFETCH(QString, day);
+        const QString file = writeFile(dir_.filePath(QStringLiteral("sheet%1.csv").arg(day)), csv);
+        const Run r = batch(withDb({QStringLiteral("import"), QStringLiteral("entries"), file}));
+        QVERIFY2(r.code == 0, qPrintable(describe(r)));
+        const QList<QVariantList> got = testdb::rows(QStringLiteral(
+            "select s.time, s.kol_vo, i.marka from accounts_dep.smena s join accounts_dep.izdel i on i.id=s.i_id "
+            "where s.w_id=10005 and s.data='2032-01-%1'").arg(day));
+        QCOMPARE(got.size(), 1);
+        QCOMPARE(got[0][0].toInt(), 8);
+        QCOMPARE(got[0][1].toInt(), 12);
+        QCOMPARE(got[0][2].toString(), QStringLiteral("КР-100"));
+    }
+
+    // A file that mixes encodings or separators is refused, naming what was found; a
+    // runaway field is not echoed whole.
+    void importRefusesMixedFiles_data() {
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<QStringList>("expected");
+        const QByteArray utf8Row = QStringLiteral("15.01.2032,1,10005,КР-100,Резка,0,12,0,8,,0\n").toUtf8();
+        const QByteArray cp1251Row = "16.01.2032,1,10005,\xCA\xD0-100,\xD0\xE5\xE7\xEA\xE0,0,12,0,8,,0\n";
+        QTest::newRow("UTF-8 and Windows-1251 lines") << QByteArray(kHeader + "\n" + utf8Row + cp1251Row)
+                                                      << QStringList{"строка 3: текст не в кодировке UTF-8 (похоже на Windows-1251), а строка 2 — в UTF-8"};
+        QTest::newRow("BOM and a Windows-1251 line") << QByteArray("\xEF\xBB\xBF" + kHeader + "\n" + cp1251Row)
+                                                     << QStringList{"строка 2: текст не в кодировке UTF-8", "метка BOM"};
+        QTest::newRow("semicolon header, comma rows")
+            << QByteArray(QByteArray(kHeader).replace(',', ';') + "\n" + utf8Row)
+            << QStringList{"строка 2: поля разделены знаком «,», а в заголовке — знаком «;»"};
+        QTest::newRow("both separators in the header")
+            << QByteArray("date;shift,worker,mark,operation,kind,quantity,rejects,hours,colour,dayoff\n" + utf8Row)
+            << QStringList{"строка 1: в заголовке между столбцами стоят и «,», и «;»"};
+        QTest::newRow("a runaway mark") << QByteArray(kHeader + "\n15.01.2032,1,10005," + QByteArray(1000000, 'Z') + ",Резка,0,12,0,8,,0\n")
+                                        << QStringList{"строка 2: операция \"ZZZZ", "… (всего 1000000 знаков)"};
+    }
+    void importRefusesMixedFiles() {
+        QFETCH(QByteArray, csv);
+        QFETCH(QStringList, expected);
+        const QString file = writeFile(dir_.filePath(QStringLiteral("mixed.csv")), csv);
+        const Run r = batch(withDb({QStringLiteral("import"), QStringLiteral("entries"), file}));
+        QVERIFY2(r.code == 1, qPrintable(describe(r).left(3000)));
+        for (const QString& e : expected) QVERIFY2(r.err.contains(e), qPrintable(e + QStringLiteral("\n") + describe(r).left(3000)));
+        QVERIFY2(r.err.size() < 2000, qPrintable(QStringLiteral("stderr of %1 characters").arg(r.err.size())));
+        QCOMPARE(testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.smena where data in ('2032-01-15', '2032-01-16')")), 0);
+    }
+
+    // With the extension the history tells the batch's changes from psql's: role,
+    // workstation and program, as the client names itself.
+    void historyNamesTheBatch() {
+        const QString file = writeFile(dir_.filePath(QStringLiteral("history.csv")),
+                                       kHeader + "\n05.02.2032,1,10001,КР-100,Резка,0,10,0,8,,0\n");
+        const Run r = batch(withDb({QStringLiteral("import"), QStringLiteral("entries"), file}, kExtDb));
+        QVERIFY2(r.code == 0, qPrintable(describe(r)));
+        const QString got = extSql(QStringLiteral(
+            "select string_agg(distinct concat_ws('|', coalesce(client_role, ''), coalesce(client_host, ''), "
+            "coalesce(app_version, '')), ';') from accounts_dep.change_log where table_name like '%smena' "
+            "and (new_row->>'data')::date = '2032-02-05'"));
+        const QStringList fields = got.split(QLatin1Char('|'));
+        QVERIFY2(fields.size() == 3, qPrintable(got));
+        QCOMPARE(fields[0], QStringLiteral("Пакетный режим"));
+        QCOMPARE(fields[1], QSysInfo::machineHostName());
+        QVERIFY2(QRegularExpression(QStringLiteral("^mirn-batch \\d{8} \\d+$")).match(fields[2]).hasMatch(), qPrintable(fields[2]));
+    }
+
+    // The month lock's refusal is a refusal of the input: exit 1, the rows named by their
+    // lines and the month as the client names it; nothing is stored.
+    void closedMonthRefusesInput() {
+        QCOMPARE(extSql(QStringLiteral("insert into accounts_dep.period_lock(year, month, closed_by) values (2032, 3, 'test')")),
+                 QString());
+        const QString file = writeFile(dir_.filePath(QStringLiteral("closed.csv")),
+                                       kHeader + "\n"
+                                                 "02.03.2032,1,10001,КР-100,Резка,0,10,0,8,,0\n"
+                                                 "02.04.2032,1,10001,КР-100,Резка,0,10,0,8,,0\n"
+                                                 "03.03.2032,2,10002,КР-200,Гибка,0,10,0,8,,0\n");
+        const Run r = batch(withDb({QStringLiteral("import"), QStringLiteral("entries"), file}, kExtDb));
+        QVERIFY2(r.code == 1, qPrintable(describe(r)));
+        QVERIFY2(r.err.contains(QStringLiteral("строка 2: Месяц закрыт: март 2032")), qPrintable(describe(r)));
+        QVERIFY2(r.err.contains(QStringLiteral("строка 4: Месяц закрыт: март 2032")), qPrintable(describe(r)));
+        QVERIFY2(!r.err.contains(QStringLiteral("строка 3:")), qPrintable(describe(r)));
+        QCOMPARE(extSql(QStringLiteral("select count(*) from accounts_dep.smena where data >= '2032-03-01' and data < '2032-05-01'")),
+                 QStringLiteral("0"));
+
+        const Run rebuild = batch(withDb({QStringLiteral("rebuild"), QStringLiteral("--month"), QStringLiteral("3"),
+                                          QStringLiteral("--year"), QStringLiteral("2032")},
+                                         kExtDb));
+        QVERIFY2(rebuild.code == 1, qPrintable(describe(rebuild)));
+        QVERIFY2(rebuild.err.contains(QStringLiteral("Месяц закрыт: март 2032")), qPrintable(describe(rebuild)));
+        QVERIFY2(technicalIn(rebuild.err).isEmpty(), qPrintable(describe(rebuild)));
+        // The open month next to it rebuilds.
+        const Run open = batch(withDb({QStringLiteral("rebuild"), QStringLiteral("--month"), QStringLiteral("4"),
+                                       QStringLiteral("--year"), QStringLiteral("2032")},
+                                      kExtDb));
+        QVERIFY2(open.code == 0, qPrintable(describe(open)));
+    }
+
+    // The support log keeps whole statements (an insert's date, shift and hours), the new
+    // entries' ids, the files written and where each connection value came from; never
+    // the password.
+    void supportLog() {
+        const QString home = dir_.filePath(QStringLiteral("cfg"));
+        QVERIFY(QDir().mkpath(home + QStringLiteral("/mirn")));
+        const QString conf = home + QStringLiteral("/mirn/mirn.conf");
+        const QString password =
+            QProcessEnvironment::systemEnvironment().value(QStringLiteral("PGPASSWORD"), QStringLiteral("wubalem"));
+        writeFile(conf, "[connection]\npassword=" + password.toUtf8() + "\n");
+        QProcessEnvironment env = batchEnv();
+        env.remove(QStringLiteral("PGPASSWORD"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home);
+        env.insert(QStringLiteral("XDG_CONFIG_DIRS"), dir_.filePath(QStringLiteral("none")));
+        const qsizetype before = logText().size();
+        const QString file = writeFile(dir_.filePath(QStringLiteral("logged.csv")),
+                                       kHeader + "\n21.02.2032,3,10002,КР-150,Покраска порошковая,0,17,1,7,9005,0\n");
+        Run r = batch(withDb({QStringLiteral("import"), QStringLiteral("entries"), file}), env);
+        QVERIFY2(r.code == 0, qPrintable(describe(r)));
+        const QString xlsx = dir_.filePath(QStringLiteral("logged prices.xlsx"));
+        r = batch(withDb({QStringLiteral("export"), QStringLiteral("prices"), QStringLiteral("--xlsx"), xlsx}), env);
+        QVERIFY2(r.code == 0, qPrintable(describe(r)));
+        const QString text = logText().mid(before);
+        const int id = testdb::scalarInt(QStringLiteral("select id from accounts_dep.smena where data='2032-02-21' and w_id=10002"));
+        QVERIFY(id > 0);
+        const QStringList want{
+            QStringLiteral("to_date('21.02.2032', 'DD.MM.YYYY HH24:MI:SS'), 3, 9005, 7, '"),
+            QStringLiteral("'no', 0, 0, 0, 0, 0, 0)"),
+            QStringLiteral("new entry id %1 in accounts_dep.smena").arg(id),
+            QStringLiteral("password=user file ") + conf,
+            QStringLiteral("written: ") + xlsx,
+        };
+        for (const QString& w : want) QVERIFY2(text.contains(w), qPrintable(w + QStringLiteral(" not in:\n") + text.right(3000)));
+        QVERIFY2(!text.contains(password), "the log holds the password");
     }
 
     // Imports and month rebuilds at the same time, as two processes: the timesheet still
