@@ -35,7 +35,8 @@ QStringList statementSql() {
         // a row number of the register stands for that person's number.
         QStringLiteral(" cross join lateral (select case when cp.s_caption is null and pi.s_code ~ '^[0-9]{1,9}$'"),
         QStringLiteral("  then pi.s_code::integer else x.w_id end as tab_no) t"),
-        QStringLiteral(" where (:worker=0 or t.tab_no=:worker)"),
+        // The chosen worker by that number, or by the key an entry names them with.
+        QStringLiteral(" where (:worker=0 or t.tab_no=:worker or x.w_id=:worker)"),
         QStringLiteral(" order by fio, t.tab_no, x.section, x.data, x.smena, x.marka, x.vid, x.color"),
     };
 }

@@ -16,7 +16,7 @@ namespace earnings {
 // enterprise register's (cmn_contractor.person by its code), else the department's list.
 // tab_no is the worker's personnel number, the same for every worker: the worker number
 // (s_code) also where an entry names the worker by the register's row; :worker is such a
-// number, and a worker's rows group by it.
+// number (or the key an entry names the worker with), and a worker's rows group by it.
 // Fields: w_id, tab_no, fio, section, data, smena, marka (product, or nomenclature group of the
 // auxiliary work), vid (operation type, or kind of work), naimen (product kind, null in
 // section 2), color, kolvo, brk (null in section 2), hours, cena (price or rate), summa.
