@@ -37,6 +37,8 @@ void setupApplication(QApplication& app) {
     workbook::setMessenger([](const QString& text, const QString& caption, workbook::NoteKind kind) {
         ui::message(text, caption, kind == workbook::NoteKind::Error ? ui::Icon::Error : ui::Icon::Information);
     });
+    // Every workbook written: where it went, and its folder a click away.
+    workbook::setFileNotice([](const QString& path, bool opened) { ui::workbookWritten(path, opened); });
     // Windows open where the user left them, never off the screen.
     layout::install();
 }

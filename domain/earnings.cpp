@@ -8,7 +8,7 @@ namespace earnings {
 
 QStringList statementSql() {
     return {
-        QStringLiteral("select x.w_id, coalesce(cp.s_caption, pi.s_caption, ap.fio, x.w_id::text) as fio, x.section, x.data,"),
+        QStringLiteral("select x.w_id, t.tab_no, coalesce(cp.s_caption, pi.s_caption, ap.fio, x.w_id::text) as fio, x.section, x.data,"),
         QStringLiteral(" x.smena,"),
         QStringLiteral(" x.marka, x.vid, x.naimen, x.color, x.kolvo, x.brk, x.hours, x.cena, x.summa from ("),
         QStringLiteral("select s.w_id, 1 as section, s.data, s.smena::integer as smena, izdel.marka, vid_oper.vid,"),
@@ -16,14 +16,14 @@ QStringList statementSql() {
         QStringLiteral(" s.cena::numeric as cena, ((s.kol_vo-s.brak)*s.cena)::numeric as summa"),
         QStringLiteral(" from accounts_dep.smena s join accounts_dep.izdel on izdel.id=s.i_id"),
         QStringLiteral(" join accounts_dep.oper on oper.id=s.o_id join accounts_dep.vid_oper on vid_oper.id=oper.vid"),
-        QStringLiteral(" where s.data>=:data1 and s.data<:data2 and (:worker=0 or s.w_id=:worker)"),
+        QStringLiteral(" where s.data>=:data1 and s.data<:data2"),
         QStringLiteral("union all "),
         QStringLiteral("select f.id_p::integer, 2, f.d_date, f.i_smena, coalesce(i.s_caption, ''), vo.vid,"),
         QStringLiteral(" null::integer, 0, null::numeric, null::numeric, f.cnt::numeric, f.price::numeric,"),
         QStringLiteral(" (f.cnt*f.price)::numeric"),
         QStringLiteral(" from accounts_dep.fatigue f join accounts_dep.vid_oper vo on vo.id=f.id_o"),
         QStringLiteral(" left join cmn_classifier.item i on i.id=f.id_nom"),
-        QStringLiteral(" where f.d_date>=:data1 and f.d_date<:data2 and (:worker=0 or f.id_p=:worker)"),
+        QStringLiteral(" where f.d_date>=:data1 and f.d_date<:data2"),
         QStringLiteral(") x"),
         // A code that is not a number names nobody here rather than failing the cast.
         QStringLiteral(" left join lateral (select min(p.s_caption) as s_caption from cmn_contractor.person p"),
@@ -31,7 +31,13 @@ QStringList statementSql() {
         // The journal knows a worker by the register's code or by its row number: so does this.
         QStringLiteral(" left join cmn_contractor.person pi on pi.id=x.w_id"),
         QStringLiteral(" left join accounts_dep.person ap on ap.id=x.w_id"),
-        QStringLiteral(" order by fio, x.w_id, x.section, x.data, x.smena, x.marka, x.vid, x.color"),
+        // The personnel number is the worker number, whichever way the entry names the worker:
+        // a row number of the register stands for that person's number.
+        QStringLiteral(" cross join lateral (select case when cp.s_caption is null and pi.s_code ~ '^[0-9]{1,9}$'"),
+        QStringLiteral("  then pi.s_code::integer else x.w_id end as tab_no) t"),
+        // The chosen worker by that number, or by the key an entry names them with.
+        QStringLiteral(" where (:worker=0 or t.tab_no=:worker or x.w_id=:worker)"),
+        QStringLiteral(" order by fio, t.tab_no, x.section, x.data, x.smena, x.marka, x.vid, x.color"),
     };
 }
 

@@ -14,7 +14,10 @@ namespace earnings {
 // [data1, data2), for the worker numbered :worker, or for every worker when it is 0.
 // A worker is the number stored in smena.w_id and fatigue.id_p; the name is the
 // enterprise register's (cmn_contractor.person by its code), else the department's list.
-// Fields: w_id, fio, section, data, smena, marka (product, or nomenclature group of the
+// tab_no is the worker's personnel number, the same for every worker: the worker number
+// (s_code) also where an entry names the worker by the register's row; :worker is such a
+// number (or the key an entry names the worker with), and a worker's rows group by it.
+// Fields: w_id, tab_no, fio, section, data, smena, marka (product, or nomenclature group of the
 // auxiliary work), vid (operation type, or kind of work), naimen (product kind, null in
 // section 2), color, kolvo, brk (null in section 2), hours, cena (price or rate), summa.
 // The amount is quantity less rejects times price, unrounded, as the production reports

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace mirn {
@@ -15,7 +16,10 @@ namespace history {
 
 struct FieldChange {
     QString field;   // the field's caption ("Кол-во"), or its column name
-    QString before;  // as the user reads it; empty where there was no value (or no row)
+    // As the user reads it, empty where there was no value (or no row): a key by its name
+    // (worker, product mark, operation with its product kind), numbers as the grids write
+    // them by the desktop's locale ("1,28", "150,00").
+    QString before;
     QString after;
 };
 
@@ -36,6 +40,8 @@ struct Change {
 // "поле: было → стало; …"; for a new row "поле: значение; …", for a deleted one the same
 // with the values it had. A new or deleted row lists only the fields with a value.
 QString fieldsText(const Change& c);
+// The same, one field a piece.
+QStringList fieldLines(const Change& c);
 
 // The action as the user reads it. A change of an entry's confirmation mark alone is a
 // confirmation (or its withdrawal).

@@ -24,8 +24,12 @@
 //
 // Pagination: bands never split. A band that does not fit above the page footer goes to
 // the next page, which first repeats the headers of the open groups marked repeatHeader.
-// Group headers are kept on the page of their first detail row. A band taller than the
-// page gets a page of its own and is clipped.
+// Group headers are kept on the page of their first detail row, and the footer of a group
+// marked keepFooterWithRows on the page of its last one. A band taller than the page gets
+// a page of its own and is clipped.
+//
+// A wrapped element breaks its text into lines at word boundaries to fit its width; its
+// band grows by the lines it takes beyond the first.
 //
 // Sums add up the detail rows as exact decimals (see decimal.h), each sum element on its
 // own: a detail row counts once it has found its place, so a row pushed to the next page
@@ -131,6 +135,7 @@ struct Element {
     double fontSize = 0;    // points; 0 follows the report
     int frame = NoSides;    // Side flags
     QColor shade;           // background; invalid means none
+    bool wrap = false;      // break a long text into lines; the band grows to hold them
 
     static Element label(const QRectF& rect, const QString& caption, const QString& name = {});
     static Element field(const QRectF& rect, const QString& field, const QString& mask = {});
@@ -152,6 +157,7 @@ struct Element {
     Element& setShade(const QColor& c) { shade = c; return *this; }
     Element& blankWhenNothingAdded() { blankIfNothing = true; return *this; }
     Element& grouped(bool on = true) { groupDigits = on; return *this; }
+    Element& wrapped(bool on = true) { wrap = on; return *this; }
 };
 
 struct Band {
@@ -180,6 +186,9 @@ struct Group {
     Band footer;
     bool repeatHeader = false;  // print the header again at the top of every new page
     bool newPage = false;       // each time it opens, start on a page of its own
+    // The footer never starts a page alone: when it would not fit under the group's last
+    // row, that row goes to the next page with it.
+    bool keepFooterWithRows = false;
 };
 
 struct ReportDef {
@@ -213,7 +222,9 @@ struct ReportDef {
 
 struct PreparedItem {
     QRectF rect;          // millimetres from the top-left corner of the paper
-    QString text;         // final text; empty for a band's own background and frame
+    QString text;         // final text, a wrapped one with its lines joined by '\n' (the
+                          // rectangle holding them one under another); empty for a band's
+                          // own background and frame
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
     bool bold = false;
     double fontSize = 9;  // points

@@ -3,7 +3,11 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QImage>
 #include <QLocale>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -95,6 +99,52 @@ QString format(const QVariant& v, const std::optional<Mask>& mask, const QString
 bool isBlank(const QVariant& v) {
     return v.isNull() ||
            (v.metaType().id() == QMetaType::QString && v.toString().trimmed().isEmpty());
+}
+
+// Text is measured as the PDF writer sets it; the screen's hinting may make it a little
+// wider, so lines are broken a little short of the box.
+constexpr double kMeasureDpi = 600;
+constexpr double kTextPadding = 0.6;  // millimetres, as the painter keeps from each side
+constexpr double kWrapSlack = 0.96;
+
+const QImage& measuringDevice() {
+    static const QImage device = [] {
+        QImage img(1, 1, QImage::Format_RGB32);
+        img.setDotsPerMeterX(int(kMeasureDpi / 0.0254 + 0.5));
+        img.setDotsPerMeterY(int(kMeasureDpi / 0.0254 + 0.5));
+        return img;
+    }();
+    return device;
+}
+
+// The lines a text takes in a box widthMm wide, broken at word boundaries (inside a word
+// only where a word alone is wider than the box).
+QStringList wrapLines(const QString& text, const QFont& font, double widthMm) {
+    const QImage& device = measuringDevice();
+    const double px = std::max(1.0, (widthMm - 2 * kTextPadding) * kWrapSlack / 25.4 * kMeasureDpi);
+    if (!text.contains(QLatin1Char('\n')) && QFontMetricsF(font, &device).horizontalAdvance(text) <= px)
+        return {text};
+    QString flowing = text;
+    flowing.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(flowing, font, &device);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList out;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(px);
+        QString piece = flowing.mid(line.textStart(), line.textLength());
+        while (!piece.isEmpty() && (piece.back().isSpace() || piece.back() == QChar::LineSeparator)) piece.chop(1);
+        out << piece;
+    }
+    layout.endLayout();
+    return out.isEmpty() ? QStringList{QString()} : out;
+}
+
+double lineSpacingMm(const QFont& font) {
+    const QImage& device = measuringDevice();
+    return QFontMetricsF(font, &device).lineSpacing() / kMeasureDpi * 25.4;
 }
 
 Element* findElement(Band& band, const QString& name) {
@@ -286,14 +336,19 @@ private:
                     }
                 for (int g = ng - 1; g >= level; --g) closeGroup(g, r - 1);
             }
+            const Measured detail = measure(detail_, r);
+            // A footer kept with its rows comes right under this row when the next row
+            // breaks its group (or there is none).
+            const double footer = keptFooter(r, n);
             if (level < ng) {
                 // A group heading must not end a page: keep it with its first row.
-                double needed = detail_.def->height;
+                double needed = detail.height + footer;
                 for (int g = level; g < ng; ++g) needed += groups_[size_t(g)].header.totalHeight;
                 if (!fits(needed)) newPage(r);
             }
             for (int g = level; g < ng; ++g) openGroup(g, r);
-            placeTree(detail_, r, true);
+            if (footer > 0 && !fits(detail.height + footer)) newPage(r);
+            placeTree(detail_, r, true, &detail);
             std::swap(keys_, prevKeys_);
             return;
         }
@@ -307,6 +362,27 @@ private:
             QString& t = out_.pages[page].items[item].text;
             t.replace(QLatin1String("%2"), count);
         }
+    }
+
+    // The height of the footers to keep under row r: those of the groups that close after
+    // it and are marked to keep their footer, with the footers inside them.
+    double keptFooter(int r, int n) const {
+        const int ng = int(groups_.size());
+        int level = 0;  // the outermost group closing after r
+        if (r + 1 < n) {
+            level = ng;
+            for (int g = 0; g < ng; ++g)
+                if (groups_[size_t(g)].keyed && keyOf(groups_[size_t(g)], r + 1) != keys_[size_t(g)]) {
+                    level = g;
+                    break;
+                }
+        }
+        double closing = 0, kept = 0;
+        for (int g = ng - 1; g >= level; --g) {
+            closing += groups_[size_t(g)].footer.totalHeight;
+            if (groups_[size_t(g)].def->keepFooterWithRows) kept = closing;
+        }
+        return kept;
     }
 
     void openGroup(int g, int row) {
@@ -327,6 +403,7 @@ private:
     };
     struct CBand {
         const Band* def = nullptr;
+        bool wraps = false;  // has a wrapped element: its height depends on the row
         std::vector<CElement> elements;
         std::vector<CBand> children;
         std::vector<int> resets;  // accumulators that start again once this band prints
@@ -363,6 +440,7 @@ private:
                 fail(QStringLiteral("Элемент «%1» полосы «%2» без выражения").arg(e.name, band.name));
             if (e.kind == K::Field || e.kind == K::Computed || e.kind == K::Sum)
                 ce.mask = compileMask(e.mask);
+            if (e.wrap) cb.wraps = true;
             if (e.kind == K::Sum) {
                 ce.acc = int(acc_.size());
                 acc_.emplace_back();
@@ -409,16 +487,52 @@ private:
         startPage(row);
     }
 
-    void placeTree(const CBand& band, int row, bool detail = false) {
-        if (band.def->height > 0 && !fits(band.def->height)) newPage(row);
+    // A band as it prints for a row: its height, and the lines of its wrapped elements
+    // (joined by '\n'; empty for the others).
+    struct Measured {
+        double height = 0;
+        std::vector<QString> wrapped;
+        std::vector<double> heights;  // of the wrapped elements' boxes
+    };
+
+    QFont fontOf(const Element& e, const Band& b) const {
+        QFont font(def_.fontFamily);
+        font.setStyleHint(QFont::SansSerif);  // as the painter chooses it
+        font.setPointSizeF(e.fontSize > 0 ? e.fontSize : def_.fontSize);
+        font.setBold(e.bold < 0 ? b.bold : e.bold == 1);
+        return font;
+    }
+
+    Measured measure(const CBand& band, int row) const {
+        Measured m;
+        m.height = band.def->height;
+        if (!band.wraps) return m;
+        m.wrapped.resize(band.elements.size());
+        m.heights.resize(band.elements.size());
+        for (size_t i = 0; i < band.elements.size(); ++i) {
+            const Element& e = *band.elements[i].def;
+            if (!e.wrap) continue;
+            const QFont font = fontOf(e, *band.def);
+            const QStringList lines = wrapLines(text(band.elements[i], row), font, e.rect.width());
+            m.wrapped[i] = lines.join(QLatin1Char('\n'));
+            const double extra = double(lines.size() - 1) * lineSpacingMm(font);
+            m.heights[i] = e.rect.height() + extra;
+            m.height = std::max(m.height, e.rect.bottom() + extra);
+        }
+        return m;
+    }
+
+    void placeTree(const CBand& band, int row, bool detail = false, const Measured* measured = nullptr) {
+        const Measured m = measured ? *measured : measure(band, row);
+        if (m.height > 0 && !fits(m.height)) newPage(row);
         if (detail && !measureOnly_) feedSums(row);
-        put(band, row);
+        put(band, row, m);
         for (const CBand& c : band.children) placeTree(c, row);
     }
 
     // Places a band and its children where the cursor is, without looking for room.
     void emitTree(const CBand& band, int row) {
-        put(band, row);
+        put(band, row, measure(band, row));
         for (const CBand& c : band.children) emitTree(c, row);
     }
 
@@ -467,27 +581,33 @@ private:
         return {};
     }
 
-    void put(const CBand& band, int row) {
+    void put(const CBand& band, int row, const Measured& m) {
         const Band& b = *band.def;
         if (measureOnly_) {
-            y_ += b.height;
+            y_ += m.height;
             return;
         }
         std::vector<PreparedItem>& items = out_.pages.back().items;
         if (b.shade.isValid() || b.frame != NoSides) {
             PreparedItem it;
-            it.rect = QRectF(left_, y_, width_, b.height);
+            it.rect = QRectF(left_, y_, width_, m.height);
             it.frame = b.frame;
             it.shade = b.shade;
             it.band = b.name;
             it.isBand = true;
             items.push_back(std::move(it));
         }
-        for (const CElement& ce : band.elements) {
+        for (size_t i = 0; i < band.elements.size(); ++i) {
+            const CElement& ce = band.elements[i];
             const Element& e = *ce.def;
             PreparedItem it;
             it.rect = e.rect.translated(left_, y_);
-            it.text = text(ce, row);
+            if (e.wrap && i < m.wrapped.size()) {
+                it.text = m.wrapped[i];
+                it.rect.setHeight(m.heights[i]);
+            } else {
+                it.text = text(ce, row);
+            }
             it.alignment = e.alignment;
             it.bold = e.bold < 0 ? b.bold : e.bold == 1;
             it.fontSize = e.fontSize > 0 ? e.fontSize : def_.fontSize;
@@ -503,7 +623,7 @@ private:
             }
             items.push_back(std::move(it));
         }
-        y_ += b.height;
+        y_ += m.height;
         for (int a : band.resets) {
             acc_[size_t(a)] = Decimal();
             added_[size_t(a)] = 0;

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QDir>
 #include <QPdfWriter>
+#include <QStringList>
 
 namespace mirn {
 
@@ -41,7 +42,18 @@ void render(const PreparedReport& report, int pageIndex, QPainter& painter) {
             painter.setFont(font);
             painter.setPen(Qt::black);
             const QRectF inner = r.adjusted(kPadding * sx, 0, -kPadding * sx, 0);
-            painter.drawText(inner, int(it.alignment) | Qt::TextSingleLine, it.text);
+            if (it.text.contains(QLatin1Char('\n'))) {
+                // A wrapped text: its lines as laid out, each in its own slice of the box,
+                // so that the screen's font metrics cannot add or move a line.
+                const QStringList lines = it.text.split(QLatin1Char('\n'));
+                const double h = inner.height() / double(lines.size());
+                const int across = int(it.alignment & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter;
+                for (qsizetype i = 0; i < lines.size(); ++i)
+                    painter.drawText(QRectF(inner.x(), inner.y() + double(i) * h, inner.width(), h),
+                                     across | Qt::TextSingleLine, lines[i]);
+            } else {
+                painter.drawText(inner, int(it.alignment) | Qt::TextSingleLine, it.text);
+            }
         }
         if (it.frame != NoSides) {
             painter.setPen(rule);

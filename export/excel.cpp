@@ -107,6 +107,11 @@ Messenger& messenger() {
     return m;
 }
 
+FileNotice& fileNotice() {
+    static FileNotice n;
+    return n;
+}
+
 void tell(const QString& text, const QString& caption, NoteKind kind) {
     if (messenger()) messenger()(text, caption, kind);
     else qWarning("%s: %s", qUtf8Printable(caption), qUtf8Printable(text));
@@ -206,6 +211,7 @@ void reset() { state() = State{}; }
 }  // namespace testing
 
 void setMessenger(Messenger m) { messenger() = std::move(m); }
+void setFileNotice(FileNotice n) { fileNotice() = std::move(n); }
 
 }  // namespace workbook
 
@@ -243,7 +249,11 @@ int ExcelSetVisible(bool visible) {
     qInfo("workbook written: %s", qUtf8Printable(shown));
     if (openingDisabled()) return 1;
     const bool opened = s.opener ? s.opener(path) : openInSpreadsheetProgram(path);
-    if (!opened) {
+    // A program that was started may still fail to show the file, unseen: the user always
+    // learns where it is.
+    if (fileNotice()) {
+        fileNotice()(path, opened);
+    } else if (!opened) {
         tell(QStringLiteral("Книга сохранена в файл\n%1\n\nОткрыть её не удалось: не найдена "
                             "программа для работы с электронными таблицами.")
                  .arg(shown),

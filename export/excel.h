@@ -23,8 +23,8 @@ namespace mirn {
 int ExcelOpen(const QString& fileName);
 
 // true writes the workbook to a new file and opens it in the spreadsheet program (once per
-// change: showing it again without new writes does nothing); if no program opens it the
-// user is told where the file is. false keeps it in memory, hidden. Does nothing before
+// change: showing it again without new writes does nothing), and the file notice hears of
+// it (see setFileNotice); if no program opens it the user is told where the file is. false keeps it in memory, hidden. Does nothing before
 // the first ExcelOpen. Always returns 1.
 int ExcelSetVisible(bool visible);
 
@@ -58,6 +58,12 @@ namespace workbook {
 enum class NoteKind { Error, Information };
 using Messenger = std::function<void(const QString& text, const QString& caption, NoteKind kind)>;
 void setMessenger(Messenger m);
+
+// Who hears of every workbook file written, with whether a program opened it; the client
+// tells the user the path. Without one, only a workbook no program opened goes to the
+// messenger, as an information naming the file.
+using FileNotice = std::function<void(const QString& path, bool opened)>;
+void setFileNotice(FileNotice n);
 
 inline const QString kDefaultTitle = QStringLiteral("Книга");
 

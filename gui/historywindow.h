@@ -3,6 +3,7 @@
 #include "domain/history.h"
 
 #include <QDialog>
+#include <QLabel>
 #include <QTableWidget>
 
 namespace mirn {
@@ -15,6 +16,8 @@ public:
     // Columns: when, who, role, workstation, action, the changed fields (one a line,
     // "поле: было → стало").
     QTableWidget* Grid;
+    // Shown instead of the grid when the row has no changes.
+    QLabel* EmptyNote;
 
     // Shows the history of a logged table's row (smena, fatigue) modally.
     static void show(const QString& table, qlonglong rowId, const QString& title, QWidget* parent);

@@ -14,8 +14,13 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QToolBar>
 
 #include <algorithm>
@@ -51,6 +56,8 @@ void savePdfAs(const PreparedReport& report, QWidget* parent, const QString& tit
     }
     if (!ok)
         ui::error(QStringLiteral("Не удалось записать файл %1").arg(QDir::toNativeSeparators(path)));
+    else
+        ui::fileWritten(ui::writtenText(QStringLiteral("Отчет сохранён"), path), QStringLiteral("Отчет сохранён"), path);
 }
 
 // Paper and orientation only: in full-page mode the margins play no part, and a printer
@@ -154,6 +161,19 @@ void PagedPreview::build() {
         QStringLiteral("Крупнее"), [this] { setZoom(zoom_ * 1.25); });
     act(QStringLiteral("-"), QStringLiteral("zoomOut"), {QKeySequence::ZoomOut}, QStringLiteral("Мельче"),
         [this] { setZoom(zoom_ / 1.25); });
+    percent_ = new QSpinBox(bar);
+    percent_->setObjectName(QStringLiteral("zoomPercent"));
+    percent_->setRange(25, 400);
+    percent_->setSingleStep(10);
+    percent_->setSuffix(QStringLiteral(" %"));
+    percent_->setKeyboardTracking(false);  // a typed figure counts on Enter
+    percent_->setToolTip(QStringLiteral("Масштаб"));
+    bar->addWidget(percent_);
+    connect(percent_, &QSpinBox::valueChanged, this, ui::guard([this](int v) { setZoom(v / 100.0); }));
+    act(QStringLiteral("По ширине"), QStringLiteral("fitWidth"), {QKeySequence(Qt::CTRL | Qt::Key_W)},
+        QStringLiteral("По ширине окна"), [this] { setFit(Fit::Width); });
+    act(QStringLiteral("Страница целиком"), QStringLiteral("fitPage"), {QKeySequence(Qt::CTRL | Qt::Key_0)},
+        QStringLiteral("Страница целиком"), [this] { setFit(Fit::Page); });
     bar->addSeparator();
     act(QStringLiteral("Печать"), QStringLiteral("print"), {QKeySequence::Print}, QStringLiteral("Печать"),
         [this] { rpt::print(report(), this); });
@@ -183,8 +203,48 @@ void PagedPreview::setPage(int page) {
 }
 
 void PagedPreview::setZoom(double zoom) {
+    fit_ = Fit::None;
     zoom_ = std::clamp(zoom, 0.25, 4.0);
     paintPage();
+}
+
+void PagedPreview::setFit(Fit fit) {
+    fit_ = fit;
+    applyFit();
+}
+
+void PagedPreview::resizeEvent(QResizeEvent* e) {
+    QDialog::resizeEvent(e);
+    applyFit();
+}
+
+void PagedPreview::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    applyFit();
+}
+
+// The zoom at which the page fills the visible width (a vertical scroll bar taken off, as a
+// page that fits the width is mostly taller than the window), or all of it fits.
+void PagedPreview::applyFit() {
+    if (fit_ == Fit::None) return;
+    const QSize room = scroll_->maximumViewportSize();
+    if (room.width() < 50 || room.height() < 50) return;
+    const QSizeF mm = (full_ ? *full_ : lazy_->pagesThrough(page_)).paperSize;
+    const double pageW = mm.width() / 25.4 * 96.0, pageH = mm.height() / 25.4 * 96.0;
+    constexpr int kMargin = 8;  // pixels of the dark background around the page
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+    const double byWidth = (room.width() - bar - 2 * kMargin) / pageW;
+    const double byHeight = (room.height() - 2 * kMargin) / pageH;
+    const double wanted = std::clamp(fit_ == Fit::Width ? byWidth : std::min(byWidth, byHeight), 0.1, 4.0);
+    if (std::abs(wanted - zoom_) < 1e-3 && !image_.isNull()) return;
+    zoom_ = wanted;
+    paintPage();
+}
+
+void PagedPreview::showZoom(double zoom) {
+    const QSignalBlocker quiet(percent_);
+    percent_->setMinimum(std::min(25, int(zoom * 100 + 0.5)));
+    percent_->setValue(int(zoom * 100 + 0.5));
 }
 
 void PagedPreview::paintPage() {
@@ -204,6 +264,7 @@ void PagedPreview::paintPage() {
     ++painted_;
     view_->setPixmap(QPixmap::fromImage(image_));
     position_->setText(QStringLiteral(" %1 из %2 ").arg(page_ + 1).arg(pageCount()));
+    showZoom(zoom_);
 }
 
 }  // namespace rpt

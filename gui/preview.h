@@ -8,6 +8,7 @@
 class QLabel;
 class QPrinter;
 class QScrollArea;
+class QSpinBox;
 class QWidget;
 
 namespace mirn {
@@ -29,6 +30,9 @@ int showPreview(LazyReport& report, QWidget* parent, const QString& title);
 // A preview that paints only the page on screen, when it is shown: the first page of a
 // report of hundreds of pages appears at once, and nothing but that one page image is
 // held besides the prepared pages. Page navigation, zoom, printing and "Сохранить в PDF".
+// It opens fitted to the window's width and keeps to the fit chosen ("По ширине",
+// "Страница целиком") as the window is resized, until a zoom of its own is chosen (the
+// buttons, or the zoom in percent typed in).
 class PagedPreview : public QDialog {
     Q_OBJECT
 public:
@@ -41,13 +45,23 @@ public:
     const PreparedReport& report();
     int currentPage() const { return page_; }  // 0-based
     void setPage(int page);
-    void setZoom(double zoom);                  // 1.0 is the paper's size at 96 dpi
+    void setZoom(double zoom);                  // 1.0 is the paper's size at 96 dpi: 100 %
+    double zoom() const { return zoom_; }
+    enum class Fit { None, Width, Page };
+    void setFit(Fit fit);
+    Fit fit() const { return fit_; }
     const QImage& pageImage() const { return image_; }
     int paintedPages() const { return painted_; }  // pages painted since it opened
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     void build();
     void paintPage();
+    void applyFit();
+    void showZoom(double zoom);
 
     const PreparedReport* full_ = nullptr;
     LazyReport* lazy_ = nullptr;
@@ -55,9 +69,11 @@ private:
     QScrollArea* scroll_;
     QLabel* view_;
     QLabel* position_;
+    QSpinBox* percent_;
     QImage image_;
     int page_ = 0;
     double zoom_ = 1.25;
+    Fit fit_ = Fit::Width;
     int painted_ = 0;
 };
 

@@ -17,7 +17,9 @@ namespace mirn {
 namespace ui {
 
 enum class Icon { None, Information, Warning, Error, Question };
-enum class Buttons { Ok, YesNo };
+// OkOpenFolder: OK and "Открыть папку", which opens the folder of Message::path (the
+// button's answer is QMessageBox::Open).
+enum class Buttons { Ok, YesNo, OkOpenFolder };
 
 struct Message {
     QString text;
@@ -25,6 +27,7 @@ struct Message {
     Icon icon = Icon::Error;
     Buttons buttons = Buttons::Ok;
     QString details;  // the box's detailed text (the server's own words), empty for none
+    QString path;     // the file a notice of a written file is about
 };
 
 using MessageHook = std::function<QMessageBox::StandardButton(const Message&)>;
@@ -37,6 +40,14 @@ QMessageBox::StandardButton message(const QString& text, const QString& caption,
 // Error box with the error icon and OK.
 void error(const QString& text, const QString& caption = QStringLiteral("Ошибка"),
            const QString& details = QString());
+// A file was written: the text (which names it) with OK and "Открыть папку", which opens
+// the folder holding path in the desktop's file manager.
+void fileWritten(const QString& text, const QString& caption, const QString& path);
+// The notice of a workbook written into path; opened tells whether a spreadsheet program
+// took it (one that starts may still fail unseen, so the path is always given).
+void workbookWritten(const QString& path, bool opened);
+// The text of that notice: "<what> сохранён(а) в файл" and the path, native separators.
+QString writtenText(const QString& what, const QString& path);
 // Question before a delete: caption "Удаление", Yes/No; true only on Yes.
 bool confirmDelete(const QString& text);
 
@@ -102,6 +113,8 @@ public:
 };
 
 namespace testing {
+using FolderOpener = std::function<bool(const QString& folder)>;
+void setFolderOpener(FolderOpener opener);  // empty restores the desktop's file manager
 void setMessageHook(MessageHook hook);  // empty hook restores the real boxes
 void setModalHook(ModalHook hook);      // empty hook restores exec()
 }  // namespace testing

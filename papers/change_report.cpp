@@ -1,5 +1,7 @@
 #include "papers/change_report.h"
 
+#include "papers/layouts.h"
+
 namespace mirn {
 
 namespace papers {
@@ -54,9 +56,10 @@ rpt::ReportDef changeReportDef(const QDate& from, const QDate& to) {
     head.repeatHeader = true;
     head.header = Band(QStringLiteral("title"), 16);
     head.header.add(Element::label({0, 0, 277, 7},
-                                   QStringLiteral("Журнал изменений с %1 по %2")
+                                   // The end excluded, as every report writes its period.
+                                   QStringLiteral("Журнал изменений за период с %1 по %2")
                                        .arg(from.toString(QStringLiteral("dd.MM.yyyy")),
-                                            to.addDays(-1).toString(QStringLiteral("dd.MM.yyyy"))),
+                                            to.toString(QStringLiteral("dd.MM.yyyy"))),
                                    QStringLiteral("QRLabel1"))
                         .centred()
                         .setBold()
@@ -74,14 +77,14 @@ rpt::ReportDef changeReportDef(const QDate& from, const QDate& to) {
     d.detail.add(Element::field(at(kTime), QStringLiteral("time")).centred())
         .add(Element::field(at(kWhat), QStringLiteral("what")))
         .add(Element::field(at(kRow), QStringLiteral("row_id")).right())
-        .add(Element::field(at(kAction), QStringLiteral("action")))
-        .add(Element::field(at(kWho), QStringLiteral("who")))
-        .add(Element::field(at(kWhere), QStringLiteral("where")))
-        .add(Element::field(at(kFields), QStringLiteral("fields")));
+        .add(Element::field(at(kAction), QStringLiteral("action")).wrapped())
+        .add(Element::field(at(kWho), QStringLiteral("who")).wrapped())
+        .add(Element::field(at(kWhere), QStringLiteral("where")).wrapped())
+        // A new or deleted entry lists all its values: they go on as many lines as they take.
+        .add(Element::field(at(kFields), QStringLiteral("fields")).wrapped().named(QStringLiteral("fields")));
     d.detail.setFrame(rpt::Bottom);
 
-    d.pageFooter = Band(QStringLiteral("footer"), 6);
-    d.pageFooter.add(Element::pageNumber({237, 1, 40, 5}, QStringLiteral("Страница %1")).right());
+    d.pageFooter = pageFooter(277);
     return d;
 }
 

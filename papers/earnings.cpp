@@ -19,8 +19,8 @@ struct Col {
     QRectF rect(double h = kLine) const { return {x, 0, w, h}; }
 };
 // Date, shift, product, operation, kind, colour, quantity, rejects, hours, price, amount.
-const Col cDate{0, 18}, cShift{18, 7}, cProduct{25, 25}, cOper{50, 26}, cKind{76, 30}, cColour{106, 19},
-    cQty{125, 13}, cBrk{138, 10}, cHours{148, 11}, cPrice{159, 14}, cSum{173, 17};
+const Col cDate{0, 18}, cShift{18, 7}, cProduct{25, 25}, cOper{50, 28}, cKind{78, 30}, cColour{108, 19},
+    cQty{127, 13}, cBrk{140, 10}, cHours{150, 10}, cPrice{160, 13}, cSum{173, 17};
 
 const QString kMoney = QStringLiteral("#0.00");
 const QString kPrice = QStringLiteral("#0.00##");  // prices may carry up to four decimals
@@ -77,7 +77,7 @@ EarningsLayout::EarningsLayout(const QString& connection) : Earnings(connection)
 
     // The worker: a page of their own, the heading again on every further page.
     Group worker;
-    worker.key = QStringLiteral("w_id");
+    worker.key = QStringLiteral("tab_no");
     worker.newPage = true;
     worker.repeatHeader = true;
     worker.header = Band(QStringLiteral("worker"), 16);
@@ -88,7 +88,7 @@ EarningsLayout::EarningsLayout(const QString& connection) : Earnings(connection)
                                         [](const rpt::Row& r) {
                                             return QVariant(r.value(QStringLiteral("fio")).toString() +
                                                             QStringLiteral(" (таб. № ") +
-                                                            r.value(QStringLiteral("w_id")).toString() +
+                                                            r.value(QStringLiteral("tab_no")).toString() +
                                                             QLatin1Char(')'));
                                         })
                           .named(QStringLiteral("fio"))
@@ -152,6 +152,8 @@ EarningsLayout::EarningsLayout(const QString& connection) : Earnings(connection)
     // A day: its subtotal under its rows.
     Group day;
     day.key = QStringLiteral("data");
+    // A day's subtotal stays on the page of the day's last row.
+    day.keepFooterWithRows = true;
     day.footer = Band(QStringLiteral("day"), kLine);
     day.footer.setBold();
     day.footer.add(Element::computed({0, 0, 60, kLine}, [](const rpt::Row& r) {
@@ -169,12 +171,12 @@ EarningsLayout::EarningsLayout(const QString& connection) : Earnings(connection)
     d.detail = Band(QStringLiteral("detail"), kLine);
     d.detail.add(Element::field(cDate.rect(), QStringLiteral("data")))
         .add(Element::field(cShift.rect(), QStringLiteral("smena")).centred())
-        .add(Element::field(cProduct.rect(), QStringLiteral("marka")))
-        .add(Element::field(cOper.rect(), QStringLiteral("vid")))
-        .add(Element::computed(cKind.rect(),
-                               [](const rpt::Row& r) {
-                                   return sectionOf(r) == 1 ? papers::productKindText(r) : QVariant();
-                               }))
+        // Names of any length ("Покраска порошковая") go on more lines rather than out of the box.
+        .add(Element::field(cProduct.rect(), QStringLiteral("marka")).wrapped())
+        .add(Element::field(cOper.rect(), QStringLiteral("vid")).wrapped())
+        .add(Element::computed(cKind.rect(), [](const rpt::Row& r) {
+            return sectionOf(r) == 1 ? papers::productKindText(r) : QVariant();
+        }))
         .add(Element::computed(cColour.rect(),
                                [](const rpt::Row& r) { return sectionOf(r) == 1 ? papers::colourText(r) : QVariant(); }))
         .add(figure(cQty.rect(), QStringLiteral("kolvo"), kCount))
@@ -183,16 +185,7 @@ EarningsLayout::EarningsLayout(const QString& connection) : Earnings(connection)
         .add(figure(cPrice.rect(), QStringLiteral("cena"), kPrice))
         .add(figure(cSum.rect(), QStringLiteral("summa"), kMoney));
 
-    d.pageFooter = Band(QStringLiteral("pageFooter"), 6);
-    d.pageFooter.add(Element::computed({0, 0, 60, 6},
-                                       [](const rpt::Row&) {
-                                           return QVariant(QStringLiteral("Дата печати: ") +
-                                                           QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")));
-                                       })
-                         .named(QStringLiteral("printDate")));
-    d.pageFooter.add(Element::pageNumber({kWidth - 40, 0, 40, 6}, QStringLiteral("стр. %1 из %2"))
-                         .right()
-                         .named(QStringLiteral("pageNumber")));
+    d.pageFooter = papers::pageFooter(kWidth);
     QuickRep1 = std::move(d);
 }
 

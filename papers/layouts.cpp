@@ -57,6 +57,22 @@ std::unique_ptr<rpt::LazyReport> ReportLayout::PrepareLazily() {
 
 
 
+// The date of printing on the left, "стр. N из M" on the right. The date is taken when
+// the pages are laid out, so a layout made at start-up still prints today's date.
+rpt::Band pageFooter(double width) {
+    rpt::Band b(QStringLiteral("pageFooter"), 6);
+    b.add(rpt::Element::computed({0, 0, 60, 6},
+                            [](const rpt::Row&) {
+                                return QVariant(QStringLiteral("Дата печати: ") +
+                                                QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")));
+                            })
+              .named(QStringLiteral("printDate")));
+    b.add(rpt::Element::pageNumber({width - 40, 0, 40, 6}, QStringLiteral("стр. %1 из %2"))
+              .right()
+              .named(QStringLiteral("pageNumber")));
+    return b;
+}
+
 namespace {
 
 using rpt::Band;
@@ -134,21 +150,6 @@ void addTotal(Group& head, const Column& c, const QString& field, const QString&
     head.footer.add(total(c, kFinalHeight, field, mask, false));
 }
 
-// The date of printing on the left, "стр. N из M" on the right. The date is taken when
-// the pages are laid out, so a layout made at start-up still prints today's date.
-Band pageFooter(double width) {
-    Band b(QStringLiteral("pageFooter"), 6);
-    b.add(Element::computed({0, 0, 60, 6},
-                            [](const rpt::Row&) {
-                                return QVariant(QStringLiteral("Дата печати: ") +
-                                                QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")));
-                            })
-              .named(QStringLiteral("printDate")));
-    b.add(Element::pageNumber({width - 40, 0, 40, 6}, QStringLiteral("стр. %1 из %2"))
-              .right()
-              .named(QStringLiteral("pageNumber")));
-    return b;
-}
 
 // A line of headings over every column, at the top of every page: a keyless group of
 // its own after the report's header, repeated on each new page.

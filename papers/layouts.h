@@ -41,6 +41,10 @@ QVariant productKindText(const rpt::Row& r);
 // "if(color>0,if(color=1,' (грунт)',' (RAL: '+STR(color)+')'),' ')"
 QVariant colourText(const rpt::Row& r);
 
+// The page footer of every report: "Дата печати: DD.MM.YYYY" on the left, "стр. N из M"
+// on the right, across a printable width of width millimetres.
+rpt::Band pageFooter(double width);
+
 // What the layouts share: the definition, the pages of the last preparation, the
 // preparation from the open query and the preview.
 class ReportLayout {

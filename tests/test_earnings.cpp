@@ -296,35 +296,112 @@ private slots:
     }
 
     // A worker the journal finds by the register's row number rather than by its code
-    // is named as the journal names them.
+    // is named as the journal names them, under the same personnel number as a worker booked
+    // by it (the worker number, as the chooser knows them): one page with both entries.
+    void workerKnownByRegisterRow_data() {
+        QTest::addColumn<int>("worker");
+        QTest::newRow("the chosen worker") << 103;
+        QTest::newRow("all workers") << 0;
+    }
     void workerKnownByRegisterRow() {
-        testdb::exec(QStringLiteral(
-            "insert into accounts_dep.smena(w_id, o_id, i_id, cena, kol_vo, brak, data, smena, color, time, ok, prize) "
-            "values (3, 1, 1, 2.5, 10, 0, '2024-05-06', 1, 0, 8, 'ok', 0)"));
-        const rpt::PreparedReport r = papers::earningsStatement(QDate(2024, 5, 1), QDate(2024, 6, 1), 3);
-        QCOMPARE(lines(r, 0, 0).value(1), QStringLiteral("worker: Воронов В.В. (таб. № 3)|за период с 01.05.2024 по 01.06.2024"));
+        QFETCH(int, worker);
+        if (testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.smena where data = '2024-05-06'")) == 0)
+            testdb::exec(QStringLiteral(
+                "insert into accounts_dep.smena(w_id, o_id, i_id, cena, kol_vo, brak, data, smena, color, time, ok, prize) "
+                "values (3, 1, 1, 2.5, 10, 0, '2024-05-06', 1, 0, 8, 'ok', 0), "
+                "(103, 1, 1, 2.5, 4, 0, '2024-05-07', 1, 0, 2, 'ok', 0)"));
+        const rpt::PreparedReport r = papers::earningsStatement(QDate(2024, 5, 1), QDate(2024, 6, 1), worker);
+        QCOMPARE(r.pages.size(), size_t(1));
+        const QStringList l = lines(r);
+        QCOMPARE(l.value(1), QStringLiteral("worker: Воронов В.В. (таб. № 103)|за период с 01.05.2024 по 01.06.2024"));
+        QVERIFY2(l.contains(QStringLiteral("totals: Итого за период, сдельно:|14|0|10|35.00")), qPrintable(l.join(u'\n')));
     }
 
-    // Nothing printed runs out of its box: the longest kind, colour and figures included.
+    // A day's subtotal never opens a page whose rows stand on the page before: whatever the
+    // number of days and of rows a day, every day line has a row of its day above it.
+    void daySubtotalStaysWithItsRows() {
+        papers::EarningsLayout layout;
+        const QStringList fields{"w_id", "tab_no", "fio", "section", "data", "smena", "marka", "vid",
+                                 "naimen", "color", "kolvo", "brk", "hours", "cena", "summa"};
+        QStringList faults;
+        int pages = 0;
+        // Days of one to three rows in turn, the turn started at each place.
+        for (int start = 0; start < 3; ++start)
+            for (int days = 10; days <= 60; ++days) {
+                rpt::VectorDataSource rows(fields);
+                for (int d = 0; d < days; ++d)
+                    for (int k = 1; k <= 1 + (d + start) % 3; ++k)
+                        rows.addRow({101, 101, "Антонов А.А.", 1, QDate(2024, 1, 1).addDays(d), k, "КР-100", "Гибка", 0, 0,
+                                     10, 0, 8, 2.5, 25});
+                const rpt::PreparedReport r = rpt::prepare(layout.QuickRep1, rows);
+                pages = std::max(pages, int(r.pages.size()));
+                for (int p = 0; p < int(r.pages.size()); ++p) {
+                    const QStringList l = lines(r, p, p);
+                    bool row = false;
+                    for (const QString& line : l) {
+                        if (line.startsWith(QLatin1String("detail: "))) row = true;
+                        if (line.startsWith(QLatin1String("day: ")) && !row)
+                            faults << QStringLiteral("%1 days from %2: page %3").arg(days).arg(start).arg(p + 1);
+                    }
+                }
+            }
+        QVERIFY(pages >= 3);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+    }
+
+    // Nothing printed runs out of its box, on paper (300 dpi) or on the screen (the
+    // preview's 120 dpi): the longest kind, colour and figures, and names as long as the
+    // demo's "Покраска порошковая" and a long mark, which take a second line.
+    void everyTextFitsItsBox_data() {
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<QString>("wrapped");
+        QTest::newRow("March, paper") << kFrom << 300 << QString();
+        QTest::newRow("June, paper") << QDate(2024, 6, 1) << 300 << "Покраска порошковая";
+        QTest::newRow("June, screen") << QDate(2024, 6, 1) << 120 << "Покраска порошковая";
+    }
     void everyTextFitsItsBox() {
-        const rpt::PreparedReport r = papers::earningsStatement(kFrom, kTo, 0);
+        QFETCH(QDate, from);
+        QFETCH(int, dpi);
+        QFETCH(QString, wrapped);
+        if (testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.vid_oper where id = 6")) == 0) {
+            testdb::exec(QStringLiteral("insert into accounts_dep.vid_oper(id, vid) values (6, 'Покраска порошковая')"));
+            testdb::exec(QStringLiteral(
+                "insert into cmn_gds_and_srv.gds_and_srv(id, s_caption, s_description, id_msm_bs, massa, id_class_item) "
+                "values (6, 'Кронштейн усиленный КУ-250', '', 6, 0.5, 500)"));
+            testdb::exec(QStringLiteral("insert into accounts_dep.oper(id, vid, naimen, i_id, cena_new) values (6, 6, 0, 6, 0)"));
+            testdb::exec(QStringLiteral(
+                "insert into accounts_dep.smena(w_id, o_id, i_id, cena, kol_vo, brak, data, smena, color, time, ok, prize) "
+                "values (101, 6, 6, 1.2345, 1200, 10, '2024-06-03', 1, 9005, 8, 'ok', 0)"));
+        }
+        const rpt::PreparedReport r = papers::earningsStatement(from, from.addMonths(1), 0);
         QImage sheet(10, 10, QImage::Format_RGB32);
-        const int dpi = 300;
         sheet.setDotsPerMeterX(int(dpi / 0.0254 + 0.5));
         sheet.setDotsPerMeterY(int(dpi / 0.0254 + 0.5));
         QFont font(r.fontFamily);
         font.setStyleHint(QFont::SansSerif);  // as the painter chooses it
-        QStringList over;
+        QStringList over, lines;
         for (const rpt::PreparedPage& page : r.pages)
             for (const rpt::PreparedItem& it : page.items) {
                 if (it.text.isEmpty()) continue;
                 font.setPointSizeF(it.fontSize);
                 font.setBold(it.bold);
-                const double mm = QFontMetricsF(font, &sheet).horizontalAdvance(it.text) / dpi * 25.4;
-                if (mm > it.rect.width() - 1.2)  // the painter keeps 0.6 mm from each side
-                    over << QStringLiteral("%1 (%2 mm in %3 mm)").arg(it.text).arg(mm, 0, 'f', 1).arg(it.rect.width());
+                const QFontMetricsF fm(font, &sheet);
+                const QStringList parts = it.text.split(QLatin1Char('\n'));
+                lines << parts;
+                for (const QString& line : parts) {
+                    const double mm = fm.horizontalAdvance(line) / dpi * 25.4;
+                    if (mm > it.rect.width() - 1.2)  // the painter keeps 0.6 mm from each side
+                        over << QStringLiteral("%1 (%2 mm in %3 mm)").arg(line).arg(mm, 0, 'f', 1).arg(it.rect.width());
+                }
+                // The lines one under another inside the box.
+                const double tall = double(parts.size()) * fm.height() / dpi * 25.4;
+                if (parts.size() > 1 && tall > it.rect.height() + 0.2)
+                    over << QStringLiteral("%1 (%2 mm high in %3 mm)").arg(it.text).arg(tall, 0, 'f', 1).arg(it.rect.height());
             }
         QVERIFY2(over.isEmpty(), qPrintable(over.join(QStringLiteral("; "))));
+        // The long operation is printed whole.
+        if (!wrapped.isEmpty()) QVERIFY2(lines.join(u' ').contains(wrapped), qPrintable(lines.join(u'|')));
     }
 
     void pdf() {

@@ -10,6 +10,10 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QToolBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -298,9 +302,9 @@ private slots:
                 if (a->text() == QStringLiteral("Сохранить в PDF")) a->trigger();
             return int(QDialog::Accepted);
         });
-        QString error;
+        QString error, notice;
         ui::testing::setMessageHook([&](const ui::Message& m) {
-            error = m.text;
+            (m.icon == ui::Icon::Error ? error : notice) = m.text;
             return QMessageBox::Ok;
         });
 
@@ -309,6 +313,8 @@ private slots:
         QCOMPARE(previewPages, int(r.pages.size()));
         QVERIFY(fileDialogShown);
         QCOMPARE(error, QString());
+        // The user is told where the file went.
+        QVERIFY2(notice.contains(QDir::toNativeSeparators(path)), qPrintable(notice));
         QCOMPARE(pdfPages(path), int(r.pages.size()));
         QVERIFY(pdfText(path).contains(QStringLiteral("Детальный отчет по продукции")));
 
@@ -374,7 +380,13 @@ private slots:
             fd->selectFile(path);
             return int(QDialog::Accepted);
         });
+        QStringList told;
+        ui::testing::setMessageHook([&](const ui::Message& m) {
+            told << m.path;
+            return QMessageBox::Ok;
+        });
         trigger(QStringLiteral("savePdf"));
+        QCOMPARE(told, QStringList{path});
         QCOMPARE(pdfPages(path), int(r.pages.size()));
     }
 
@@ -420,6 +432,72 @@ private slots:
         QVERIFY(preview.pageImage().width() > width);
         QTest::keyClick(&preview, Qt::Key_Escape);
         QVERIFY(!preview.isVisible());
+    }
+
+    // A landscape page opens fitted to the window's width (nothing cut at the right), and
+    // keeps to it as the window grows; "Страница целиком" shows the whole page; the zoom
+    // reads in percent and takes a typed figure; a zoom of one's own stays on resizing.
+    void previewFitsTheWindow() {
+        ReportDef def = productsReport();
+        def.orientation = QPageLayout::Landscape;
+        const PreparedReport r = prepare(def, productsRows(60));
+        PagedPreview preview(r, QStringLiteral("Отчет"));
+        preview.resize(1024, 700);
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        auto* scroll = preview.findChild<QScrollArea*>();
+        auto* percent = preview.findChild<QSpinBox*>(QStringLiteral("zoomPercent"));
+        auto* bar = preview.findChild<QToolBar*>();
+        QVERIFY(scroll && percent && bar);
+        const auto click = [&](const QString& name) {
+            QAction* a = preview.findChild<QAction*>(name);
+            QVERIFY2(a, qPrintable(name));
+            QTest::mouseClick(bar->widgetForAction(a), Qt::LeftButton);
+        };
+        const double pageW = 297 / 25.4 * 96;
+        const auto fitsWidth = [&] {
+            QApplication::processEvents();
+            const int room = scroll->viewport()->width();
+            const int w = preview.pageImage().width();
+            return w <= room && w >= room - 40 && scroll->horizontalScrollBar()->maximum() == 0;
+        };
+        QVERIFY2(fitsWidth(), qPrintable(QStringLiteral("%1 in %2").arg(preview.pageImage().width()).arg(scroll->viewport()->width())));
+        QCOMPARE(preview.fit(), PagedPreview::Fit::Width);
+        QCOMPARE(percent->value(), qRound(preview.zoom() * 100));
+        QVERIFY(percent->suffix().contains(u'%'));
+
+        // The window grows: the page with it.
+        const int narrow = preview.pageImage().width();
+        preview.resize(1280, 700);
+        QTRY_VERIFY(preview.pageImage().width() > narrow);
+        QVERIFY(fitsWidth());
+
+        const double byWidth = preview.zoom();
+        click(QStringLiteral("fitPage"));
+        QApplication::processEvents();
+        QVERIFY(preview.pageImage().height() <= scroll->viewport()->height());
+        QVERIFY(preview.pageImage().width() <= scroll->viewport()->width());
+        QCOMPARE(scroll->verticalScrollBar()->maximum(), 0);
+        QCOMPARE(percent->value(), qRound(preview.zoom() * 100));
+        QVERIFY(preview.zoom() < byWidth);  // the window is wider than the page's proportions
+
+        // A zoom of one's own: typed in percent, then a step larger; resizing keeps it.
+        percent->setFocus();
+        percent->selectAll();
+        QTest::keyClicks(percent, QStringLiteral("150"));
+        QTest::keyClick(percent, Qt::Key_Return);
+        QCOMPARE(preview.fit(), PagedPreview::Fit::None);
+        QCOMPARE(preview.pageImage().width(), qRound(pageW * 1.5));
+        click(QStringLiteral("zoomIn"));
+        QCOMPARE(percent->value(), qRound(150 * 1.25));
+        const int own = preview.pageImage().width();
+        preview.resize(1100, 650);
+        QApplication::processEvents();
+        QCOMPARE(preview.pageImage().width(), own);
+
+        click(QStringLiteral("fitWidth"));
+        QVERIFY(fitsWidth());
+        QCOMPARE(percent->value(), qRound(preview.zoom() * 100));
     }
 
     void savingIntoAnUnwritablePlaceSaysSo() {

@@ -20,6 +20,8 @@
 #include "support/testdb.h"
 #include "timesheet/tform19.h"
 
+#include <QFontMetricsF>
+#include <QImage>
 #include <QProcess>
 #include <QSysInfo>
 #include <QtTest>
@@ -334,8 +336,10 @@ private slots:
         QCOMPARE(cell(1, 2), QString());
         QCOMPARE(cell(0, 2), QStringLiteral("Администратор"));
         QCOMPARE(cell(0, 3), QSysInfo::machineHostName());
-        QVERIFY(cell(4, 5).contains(QStringLiteral("Дата:  → 15.01.2020")));
-        QVERIFY(cell(0, 5).contains(QStringLiteral("Кол-во: 7 → ")));
+        // A new row with its values, no arrows.
+        QVERIFY(cell(4, 5).contains(QStringLiteral("Дата: 15.01.2020")));
+        QVERIFY(!cell(4, 5).contains(QStringLiteral("→")));
+        QVERIFY(cell(0, 5).contains(QStringLiteral("Кол-во: 7")));
         QVERIFY(QDateTime::fromString(cell(0, 0), QStringLiteral("dd.MM.yyyy HH:mm:ss")).isValid());
 
         // From the journal: the selected entry's history.
@@ -414,7 +418,9 @@ private slots:
         QCOMPARE(rep.pages.size(), size_t(1));
         const QStringList lines = pageLines(rep, 0);
         const QString day = today().toString(QStringLiteral("dd.MM.yyyy"));
-        QCOMPARE(lines.value(0), QStringLiteral("Журнал изменений с %1 по %1").arg(day));
+        // The period as every report writes it, the end excluded.
+        QCOMPARE(lines.value(0), QStringLiteral("Журнал изменений за период с %1 по %2")
+                                     .arg(day, today().addDays(1).toString(QStringLiteral("dd.MM.yyyy"))));
         QCOMPARE(lines.value(1), QStringLiteral("Время|Что|Строка|Действие|Кто|Рабочее место|Изменения"));
         QCOMPARE(lines.value(2), day);
         // The insert moved to the day before; the update of the entry, then the norm.
@@ -425,15 +431,145 @@ private slots:
         QVERIFY2(lines[4].contains(QStringLiteral("|Норма|")) && lines[4].contains(QStringLiteral("|Изменение|Администратор|")) &&
                      lines[4].contains(QStringLiteral("Цена: ")),
                  qPrintable(lines[4]));
-        QVERIFY(lines[5].startsWith(QStringLiteral("Страница 1")));
+        // The footer of every report.
+        QCOMPARE(lines[5], QStringLiteral("Дата печати: %1|стр. 1 из 1").arg(day));
 
         // Both days: the insert under the day before, its values without empty ones.
         const rpt::PreparedReport both = papers::changeReport(today().addDays(-1), today().addDays(1));
         const QStringList all = pageLines(both, 0);
         QCOMPARE(all.value(2), today().addDays(-1).toString(QStringLiteral("dd.MM.yyyy")));
-        QVERIFY2(all.value(3).contains(QStringLiteral("|Добавление|")) && all.value(3).contains(QStringLiteral("Кол-во: 5;")),
-                 qPrintable(all.value(3)));
+        const QString added = QString(all.value(3)).replace(u'\n', u' ');
+        QVERIFY2(added.contains(QStringLiteral("|Добавление|")) && added.contains(QStringLiteral("Кол-во: 5;")),
+                 qPrintable(added));
         QCOMPARE(all.value(4), day);
+    }
+
+    // An added, changed and deleted entry, a norm's price and an auxiliary work rate read
+    // as the windows show them: keys by their names (a worker booked by row number or by
+    // worker number, the product mark, the operation with its kind), numbers by the
+    // desktop's locale from the stored text, without a binary float's noise.
+    void historyReadsAsTheWindows_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("price");
+        QTest::addColumn<QString>("pieces");
+        QTest::addColumn<QString>("norm");
+        QTest::addColumn<QString>("rate");
+        const QLocale ru(QLocale::Russian, QLocale::Russia);
+        QTest::newRow("Russian desktop") << ru << "1,28" << "1" + ru.groupSeparator() + "234" << "2,40 → 2,41"
+                                         << "150,00 → 160,50";
+        QTest::newRow("C locale") << QLocale::c() << "1.28" << "1234" << "2.40 → 2.41" << "150.00 → 160.50";
+    }
+    void historyReadsAsTheWindows() {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, price);
+        QFETCH(QString, pieces);
+        QFETCH(QString, norm);
+        QFETCH(QString, rate);
+        start(true);
+        testdb::exec(QStringLiteral(
+            "insert into accounts_dep.smena(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, ok, prize) "
+            "values (20, 8, 64, 1.28, 1234, 0, '2020-01-15', 2, 0, 2, 'no', 0)"));
+        const int id = testdb::scalarInt(QStringLiteral("select max(id) from accounts_dep.smena"));
+        testdb::exec(QStringLiteral("update accounts_dep.smena set w_id = 10012 where id = %1").arg(id));
+        testdb::exec(QStringLiteral("delete from accounts_dep.smena where id = %1").arg(id));
+        testdb::exec(QStringLiteral("update accounts_dep.norm set price = 2.4 where id = 1"));
+        testdb::exec(QStringLiteral("update accounts_dep.norm set price = 2.4099999999999997 where id = 1"));
+        testdb::exec(QStringLiteral("update accounts_dep.fatigue set price = 150.00 where id = 1"));
+        testdb::exec(QStringLiteral("update accounts_dep.fatigue set price = 160.50 where id = 1"));
+
+        QLocale::setDefault(locale);
+        const QList<history::Change> entry = history::rowHistory(QStringLiteral("smena"), id);
+        const QList<history::Change> normHistory = history::rowHistory(QStringLiteral("norm"), 1);
+        const QList<history::Change> aux = history::rowHistory(QStringLiteral("fatigue"), 1);
+        QLocale::setDefault(QLocale::c());
+        QCOMPARE(entry.size(), 3);
+        const QString operation = QStringLiteral("Операция: Покраска порошковая (Готовая продукция)");
+        const QStringList added = history::fieldLines(entry[2]);
+        for (const QString& f : {QStringLiteral("Рабочий: Богданов К.Е."), QStringLiteral("Изделие: ХМ-60"), operation,
+                                 QStringLiteral("Цена: ") + price, QStringLiteral("Кол-во: ") + pieces,
+                                 QStringLiteral("Дата: 15.01.2020")})
+            QVERIFY2(added.contains(f), qPrintable(f + QStringLiteral(" not in ") + added.join(u'|')));
+        QCOMPARE(history::fieldLines(entry[1]), QStringList{QStringLiteral("Рабочий: Богданов К.Е. → Лебедев Н.В.")});
+        const QStringList deleted = history::fieldLines(entry[0]);
+        for (const QString& f : {QStringLiteral("Рабочий: Лебедев Н.В."), operation, QStringLiteral("Цена: ") + price})
+            QVERIFY2(deleted.contains(f), qPrintable(f + QStringLiteral(" not in ") + deleted.join(u'|')));
+        QVERIFY(normHistory.size() >= 1);
+        QCOMPARE(history::fieldLines(normHistory[0]), QStringList{QStringLiteral("Цена: ") + norm});
+        QVERIFY(aux.size() >= 1);
+        QCOMPARE(history::fieldLines(aux[0]), QStringList{QStringLiteral("Цена: ") + rate});
+
+        // The window shows the same lines.
+        HistoryWindow w(QStringLiteral("История"), entry);
+        QCOMPARE(w.Grid->item(1, 5)->text(), QStringLiteral("Рабочий: Богданов К.Е. → Лебедев Н.В."));
+        QCOMPARE(w.Grid->item(2, 5)->text(), added.join(u'\n'));
+    }
+
+    // An entry written before the history was kept: its window says there is no change
+    // rather than showing an empty table. Opened from the journal with a click.
+    void entryWithoutHistorySaysSo() {
+        TForm1& f1 = start(true);
+        f1.openShifts(today());
+        Query& q = dm().shiftQuery(1);
+        QVERIFY(!q.isEmpty());
+        QCOMPARE(history::rowHistory(QStringLiteral("smena"), q.asInt(QStringLiteral("id"))).size(), 0);
+        f1.show();
+        f1.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f1));
+        bool gridShown = true, noteShown = false;
+        QString note;
+        {
+            ModalScript modal([&](QDialog* d) {
+                if (auto* hw = qobject_cast<HistoryWindow*>(d)) {
+                    hw->setVisible(true);
+                    gridShown = hw->Grid->isVisible();
+                    noteShown = hw->EmptyNote->isVisible();
+                    note = hw->EmptyNote->text();
+                    hw->setVisible(false);
+                }
+                return int(QDialog::Rejected);
+            });
+            QTest::mouseClick(f1.Button9, Qt::LeftButton);
+            QCOMPARE(modal.shown.size(), 1);
+        }
+        f1.hide();
+        QVERIFY(!gridShown);
+        QVERIFY(noteShown);
+        QVERIFY2(note.startsWith(QStringLiteral("Изменений этой записи")), qPrintable(note));
+    }
+
+    // A new entry lists all its values: the line goes on over as many lines as it takes
+    // inside its column, never past the page edge, and the next change starts below it.
+    void changeReportWrapsLongTexts() {
+        start(true);
+        testdb::exec(QStringLiteral(
+            "insert into accounts_dep.smena(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, ok, prize) "
+            "values (20, 8, 64, 1.28, 1234, 3, '2020-01-15', 2, 9005, 2, 'no', 15)"));
+        testdb::exec(QStringLiteral("update accounts_dep.smena set brak = 4 where id = (select max(id) from accounts_dep.smena)"));
+        const std::vector<history::Change> changes = history::periodChanges(today(), today().addDays(1));
+        QCOMPARE(changes.size(), size_t(2));
+        const rpt::PreparedReport r = papers::changeReport(today(), today().addDays(1));
+        QCOMPARE(r.pages.size(), size_t(1));
+        std::vector<const rpt::PreparedItem*> fields;
+        for (const rpt::PreparedItem& it : r.pages[0].items)
+            if (it.element == QLatin1String("fields")) fields.push_back(&it);
+        QCOMPARE(fields.size(), size_t(2));
+        const rpt::PreparedItem& added = *fields[0];
+        const QStringList parts = added.text.split(u'\n');
+        QVERIFY2(parts.size() >= 2, qPrintable(added.text));
+        QCOMPARE(parts.join(u' '), history::fieldsText(changes[0]));
+        QVERIFY(added.rect.right() <= r.paperSize.width() - 10 + 0.01);
+        QImage sheet(10, 10, QImage::Format_RGB32);
+        sheet.setDotsPerMeterX(int(300 / 0.0254 + 0.5));
+        sheet.setDotsPerMeterY(int(300 / 0.0254 + 0.5));
+        QFont font(r.fontFamily);
+        font.setStyleHint(QFont::SansSerif);
+        font.setPointSizeF(added.fontSize);
+        const QFontMetricsF fm(font, &sheet);
+        for (const QString& line : parts)
+            QVERIFY2(fm.horizontalAdvance(line) / 300 * 25.4 <= added.rect.width() - 1.2, qPrintable(line));
+        QVERIFY(double(parts.size()) * fm.height() / 300 * 25.4 <= added.rect.height() + 0.2);
+        QVERIFY(fields[1]->rect.top() >= added.rect.bottom() - 0.01);
+        QCOMPARE(QString(fields[1]->text), QStringLiteral("Брак: 3 → 4"));
     }
 };
 
