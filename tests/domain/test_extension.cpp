@@ -5,7 +5,7 @@
 // month while a save into it is under way; the client's own entry save refused.
 #include "domain/connection.h"
 #include "domain/entry_store.h"
-#include "support/testdb.h"
+#include "support/database.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -199,7 +199,7 @@ private slots:
         testdb::exec(QStringLiteral("insert into accounts_dep.period_lock(year, month, closed_by) values "
                                     "(2026, 11, 'Администратор'), (2025, 2, 'Администратор')"));
     }
-    void cleanupTestCase() { testdb::stopApp(); }
+    void cleanupTestCase() { connection::closeShared(); }
 
     void closedMonthWrites_data() {
         QTest::addColumn<bool>("fromPsql");
