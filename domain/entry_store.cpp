@@ -1,5 +1,6 @@
 #include "domain/entry_store.h"
 
+#include "domain/clock.h"
 #include "domain/db.h"
 #include "domain/limits.h"
 
@@ -111,7 +112,7 @@ EntryStore::Outcome EntryStore::insert(const Record& r) {
         if (count(sql::duplicateCheck(r)) != 0) throw Refused{Outcome::Duplicate, kDuplicateEntry};
         if (afterCheck) afterCheck();
         Command c(connection_);
-        c.setText(sql::insert(r, QDate::currentDate()));
+        c.setText(sql::insert(r, clock::today()));
         c.exec();
         if (auto refusal = monthAmountRefusal(r)) throw Refused{Outcome::Invalid, *refusal};
         timesheet_.postDay(r.day(), true);
@@ -134,7 +135,7 @@ EntryStore::Outcome EntryStore::update(int id, const Record& r, const Day& previ
         if (count(sql::duplicateCheck(r, id)) != 0) throw Refused{Outcome::Duplicate, kDuplicateEntry};
         if (afterCheck) afterCheck();
         Command c(connection_);
-        c.setText(sql::update(id, r, QDate::currentDate()));
+        c.setText(sql::update(id, r, clock::today()));
         c.exec();
         if (auto refusal = monthAmountRefusal(r)) throw Refused{Outcome::Invalid, *refusal};
         timesheet_.postDay(r.day(), true);
@@ -167,7 +168,7 @@ QList<int> EntryStore::insertAll(const QList<Record>& records, bool skipRefused,
             if (reasons) *reasons << *refusal;
             continue;
         }
-        c.setText(sql::insert(r, QDate::currentDate()));
+        c.setText(sql::insert(r, clock::today()));
         c.exec();
         if (!posted.contains(r.day())) posted << r.day();
     }

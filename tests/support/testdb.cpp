@@ -10,59 +10,9 @@
 #include <QApplication>
 #include <QKeyEvent>
 
-#include <QProcessEnvironment>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
-
 namespace mirn {
 
 namespace testdb {
-namespace {
-QString env(const char* name, const QString& def = {}) {
-    return QProcessEnvironment::systemEnvironment().value(QString::fromLatin1(name), def);
-}
-
-// A short-lived connection to the maintenance database for CREATE/DROP DATABASE.
-void maintenance(const QStringList& statements) {
-    const QString name = QStringLiteral("testdb_maint");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        const auto p = connection::params(QStringLiteral("postgres"), host());
-        db.setHostName(p.host);
-        db.setPort(p.port);
-        db.setDatabaseName(QStringLiteral("postgres"));
-        db.setUserName(p.user);
-        db.setPassword(p.password);
-        if (!db.open())
-            throw DbError(QStringLiteral("test server not reachable (run the tests through scripts/test.sh): ") +
-                          db.lastError().text());
-        for (const QString& s : statements) {
-            QSqlQuery q(db);
-            if (!q.exec(s)) throw DbError(q.lastError().text());
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-}
-}  // namespace
-
-QString host() { return env("PGHOST", QStringLiteral("127.0.0.1")); }
-
-void createDatabase(const QString& name, bool demo) {
-    const QString tmpl = demo ? env("MIRN_DEMO_TEMPLATE", QStringLiteral("mirn_demo_tmpl"))
-                              : env("MIRN_TEMPLATE", QStringLiteral("mirn_tmpl"));
-    connection::closeShared();
-    maintenance({QStringLiteral("drop database if exists \"%1\" with (force)").arg(name),
-                 QStringLiteral("create database \"%1\" template \"%2\"").arg(name, tmpl)});
-}
-
-void openFresh(const QString& name, bool demo) {
-    createDatabase(name, demo);
-    QString err;
-    if (!connection::open(connection::params(name, host()), &err)) throw DbError(err);
-}
 
 void startApp(const QString& name, bool demo) {
     stopApp();
@@ -76,40 +26,6 @@ void startApp(const QString& name, bool demo) {
 void stopApp() {
     forms::destroyAll();
     connection::closeShared();
-}
-
-void exec(const QString& sql) {
-    Command c;
-    c.SQL = QStringList{sql};
-    c.exec();
-}
-
-QVariant scalar(const QString& sql) {
-    Query q;
-    q.SQL = QStringList{sql};
-    q.open();
-    return q.isEmpty() ? QVariant() : q.value(0, 0);
-}
-
-int scalarInt(const QString& sql) { return toInt(scalar(sql)); }
-
-int advisoryLocks(bool waitingOnly) {
-    return scalarInt(QStringLiteral("select count(*) from pg_locks where locktype='advisory' and database=(select oid "
-                                    "from pg_database where datname=current_database())") +
-                     (waitingOnly ? QStringLiteral(" and not granted") : QString()));
-}
-
-QList<QVariantList> rows(const QString& sql) {
-    Query q;
-    q.SQL = QStringList{sql};
-    q.open();
-    QList<QVariantList> out;
-    for (int r = 0; r < q.recordCount(); ++r) {
-        QVariantList row;
-        for (int c = 0; c < q.fieldNames().size(); ++c) row << q.value(r, c);
-        out << row;
-    }
-    return out;
 }
 
 }  // namespace testdb

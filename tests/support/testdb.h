@@ -1,13 +1,11 @@
 #pragma once
-// The database fixture of the tests: a fresh database copied from a template that
-// the test command prepared (schema only, or schema with the demo data), and the
-// application started on it the way the client starts.
-#include "domain/db.h"
+// The application fixture of the window tests: the database fixture below, the
+// application started on the database the way the client starts, and the message
+// boxes and modal windows answered.
 #include "gui/ui.h"
+#include "support/database.h"
 
-#include <QList>
 #include <QString>
-#include <QVariant>
 #include <functional>
 
 class QWidget;
@@ -16,30 +14,11 @@ namespace mirn {
 
 namespace testdb {
 
-// The server the test command started (PGHOST, PGPORT, PGUSER, PGPASSWORD).
-QString host();
-
-// Drops and re-creates database `name` from the schema template (or the demo one).
-void createDatabase(const QString& name, bool demo = false);
-
-// Creates the database and opens the shared connection to it (no windows).
-void openFresh(const QString& name, bool demo = false);
-
-// Creates the database and starts the application on it as the client does:
-// the journal window with the data module and the connection, the sign-in window.
-// Windows from an earlier start are destroyed first.
+// Gives the database the template's content (see createDatabase) and starts the
+// application on it as the client does: the journal window with the data module and
+// the connection, the sign-in window. Windows from an earlier start are destroyed first.
 void startApp(const QString& name, bool demo = false);
 void stopApp();
-
-// Statements on the shared connection; a failure throws DbError.
-void exec(const QString& sql);
-QVariant scalar(const QString& sql);
-int scalarInt(const QString& sql);
-QList<QVariantList> rows(const QString& sql);
-
-// Advisory locks in this test's own database (others run side by side), or only the
-// ones a session is waiting for.
-int advisoryLocks(bool waitingOnly = false);
 
 }  // namespace testdb
 

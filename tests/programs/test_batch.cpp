@@ -4,7 +4,7 @@
 // statuses of usage errors and of an unreachable server.
 #include "domain/connection.h"
 #include "support/sheet_readback.h"
-#include "support/testdb.h"
+#include "support/database.h"
 
 #include <QtTest>
 

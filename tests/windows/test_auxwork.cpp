@@ -336,34 +336,6 @@ private slots:
         QCOMPARE(entry(100), QStringLiteral("2/7777/1/2024-03-05/3/2024/1/8/150.50"));
     }
 
-    void rateText_data() {
-        QTest::addColumn<QVariant>("price");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("exact decimal") << QVariant(QStringLiteral("150.500000")) << "150.5";
-        QTest::newRow("whole") << QVariant(QStringLiteral("150.000000")) << "150";
-        QTest::newRow("floating") << QVariant(180.25) << "180.25";
-        QTest::newRow("none") << QVariant() << "";
-    }
-    void rateText() {
-        QFETCH(QVariant, price);
-        QFETCH(QString, text);
-        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-        QCOMPARE(auxwork::rateText(price), text);
-        auxwork::Entry e;
-        e.id_nom = 2;
-        e.kind = 7777;
-        e.id_p = 1;
-        e.hours = 8;
-        e.rate = QStringLiteral("150.5");
-        e.date = kDay;
-        e.shift = 3;
-        QCOMPARE(auxwork::insertStatement(e),
-                 QStringLiteral("INSERT INTO accounts_dep.fatigue(id_nom, id_o, id_p, d_date, i_mnth, i_year, i_smena, cnt, "
-                                "price)VALUES(2, 7777 ,1, '05.03.2024', 3, 2024, 3, 8, 150.5)"));
-        QCOMPARE(auxwork::updateStatement(e, 42),
-                 QStringLiteral("UPDATE accounts_dep.fatigue SET id_nom=2, id_o=7777, id_p=1, cnt=8, price=150.5 where id=42"));
-    }
-
     // The nomenclature picker: search by the beginning, kept between openings; "Выход" keeps the group.
     void nomenclaturePicker() {
         openRegister();

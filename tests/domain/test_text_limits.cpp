@@ -5,7 +5,7 @@
 #include "domain/optypes.h"
 #include "domain/products.h"
 #include "domain/workers.h"
-#include "support/testdb.h"
+#include "support/database.h"
 
 #include <QtTest>
 

@@ -6,7 +6,7 @@
 #include "domain/connection.h"
 #include "domain/entry_store.h"
 #include "domain/schemaversion.h"
-#include "support/testdb.h"
+#include "support/database.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -200,7 +200,7 @@ private slots:
         testdb::exec(QStringLiteral("insert into accounts_dep.period_lock(year, month, closed_by) values "
                                     "(2026, 11, 'Администратор'), (2025, 2, 'Администратор')"));
     }
-    void cleanupTestCase() { testdb::stopApp(); }
+    void cleanupTestCase() { connection::closeShared(); }
 
     // The sign-in's check of the scripts' versions: an older or newer component is named
     // with what to do; the same version, an unknown component or no version table at

@@ -37,11 +37,14 @@ for f in ./usr/bin/mirn ./usr/share/applications/mirn.desktop ./usr/share/icons/
   grep -qx -- "$f" <<<"$contents" || fail "package lacks $f"
 done
 ctl=$(mktemp -d); root=$(mktemp -d)
-trap 'rm -rf "$ctl" "$root"; [ -n "${app:-}" ] && kill "$app" 2>/dev/null; [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null; true' EXIT
+trap 'rm -rf "$ctl" "$root"; [ -n "${lint:-}" ] && kill "$lint" 2>/dev/null; [ -n "${app:-}" ] && kill "$app" 2>/dev/null; [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null; true' EXIT
 dpkg-deb -e "$deb" "$ctl"
 grep -qx /etc/xdg/mirn/mirn.conf "$ctl/conffiles" || fail "the system settings file is not a conffile"
+# lintian takes seconds: it checks the package while the unpacked client is tried out,
+# and its verdict is awaited before the end.
 if command -v lintian >/dev/null; then
-  lintian --fail-on error "$deb" || fail "lintian reports errors"
+  lintian --fail-on error "$deb" >"$ctl/lintian.log" 2>&1 &
+  lint=$!
 else
   echo "lintian not installed: skipped"
 fi
@@ -117,4 +120,10 @@ HOME=$home XDG_STATE_HOME=$home/.local/state "$root/usr/bin/mirn-batch" report c
   --pdf "$root/changes.pdf" --db $db --server "$PGHOST" || fail "installed mirn-batch"
 [ -s "$root/changes.pdf" ] || fail "installed mirn-batch wrote no change report"
 psql -X -q -v ON_ERROR_STOP=1 -d $db -f "$root/usr/share/mirn/extension_drop.sql" >/dev/null || fail "installed extension_drop.sql"
+if [ -n "${lint:-}" ]; then
+  wait "$lint" && rc=0 || rc=$?
+  lint=""
+  cat "$ctl/lintian.log"
+  [ "$rc" -eq 0 ] || fail "lintian reports errors"
+fi
 echo "package ok"

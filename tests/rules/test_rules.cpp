@@ -1,9 +1,12 @@
 // The rules that need no database: price coefficients, rounding, number parsing and
-// limits, periods and weekends, the order of the timesheet locks.
+// limits, periods and weekends, the order of the timesheet locks, the entry fields'
+// checks, the working day a shift copy starts from, auxiliary work's rate and statements.
+#include "domain/auxwork.h"
 #include "domain/entry_rules.h"
 #include "domain/entry_store.h"
 #include "domain/limits.h"
 #include "domain/locks.h"
+#include "domain/shift_copy.h"
 #include "domain/timesheet_rules.h"
 
 #include <QRegularExpression>
@@ -16,6 +19,8 @@ class TestRules : public QObject {
     Q_OBJECT
 
 private slots:
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
+
     void coefficients_data() {
         QTest::addColumn<bool>("dayOff");
         QTest::addColumn<int>("shift");
@@ -186,6 +191,144 @@ private slots:
         QVERIFY(locks::workerKey(d) != locks::workerKey({102, march, 1}));
         // A rebuild holds whole months and no worker lock.
         QCOMPARE(locks::statement(days, locks::MonthMode::Exclusive).count(QStringLiteral("pg_advisory_xact_lock(")), 2);
+    }
+
+    // ------------------------------------------------------------ entries: prices shown, fields checked
+
+    void coefficientsShown_data() {
+        QTest::addColumn<bool>("dayOff");
+        QTest::addColumn<int>("shift");
+        QTest::addColumn<double>("factor");
+        QTest::newRow("working day, shift 1") << false << 1 << 1.0;
+        QTest::newRow("working day, shift 2") << false << 2 << 1.0;
+        QTest::newRow("working day, shift 3") << false << 3 << 1.2;
+        QTest::newRow("working day, overtime") << false << 4 << 1.5;
+        QTest::newRow("day off, shift 1") << true << 1 << 2.0;
+        QTest::newRow("day off, shift 2") << true << 2 << 2.0;
+        QTest::newRow("day off, shift 3") << true << 3 << 2.4;
+        QTest::newRow("day off, overtime") << true << 4 << 3.0;
+    }
+    void coefficientsShown() {
+        QFETCH(bool, dayOff);
+        QFETCH(int, shift);
+        QFETCH(double, factor);
+        QCOMPARE(entry::finalPrice(10, dayOff, shift), 10 * factor);
+        QCOMPARE(entry::displayNumber(entry::finalPrice(10, dayOff, shift)), QString::number(10 * factor));
+    }
+
+    void priceRoundingAndDisplay_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("sqlText");
+        QTest::addColumn<QString>("commaDisplay");
+        QTest::newRow("four decimals") << 10.123456 << "10.1235" << "10,1235";
+        QTest::newRow("half, even below") << 2.00005 << "2" << "2";
+        QTest::newRow("half, even above") << 2.00015 << "2.0002" << "2,0002";
+        QTest::newRow("half, typed price") << 12.34565 << "12.3456" << "12,3456";
+        QTest::newRow("one decimal") << 12.5 << "12.5" << "12,5";
+        QTest::newRow("whole") << 24.0 << "24" << "24";
+        QTest::newRow("below the fourth decimal") << 0.00004 << "0" << "0";
+        QTest::newRow("negative tiny") << -0.00001 << "0" << "0";
+        QTest::newRow("large") << 1234567.891 << "1234567.891" << "1234567,891";
+        QTest::newRow("shift 3 of 10.123456") << 10.123456 * 1.2 << "12.1481" << "12,1481";
+    }
+    void priceRoundingAndDisplay() {
+        QFETCH(double, value);
+        QFETCH(QString, sqlText);
+        QFETCH(QString, commaDisplay);
+        QCOMPARE(entry::priceText(value), sqlText);
+        QCOMPARE(entry::displayNumber(value), sqlText);
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        QCOMPARE(entry::displayNumber(value), commaDisplay);
+        QCOMPARE(entry::priceText(value), sqlText);  // the statement always gets a point
+        QLocale::setDefault(QLocale::c());
+    }
+
+    void validation_data() {
+        QTest::addColumn<QStringList>("fields");  // worker, operation, qty, rejects, colour, hours
+        QTest::addColumn<QString>("message");
+        const QString fill = entry::kFillAllFields;
+        const QString cut = QStringLiteral("КР-100; Резка; Готовая продукция"), paint = QStringLiteral("ХМ-40; Окраска; Заготовки");
+        QTest::newRow("complete") << QStringList{"Иванов", cut, "8", "0", "", "5"} << QString();
+        QTest::newRow("no worker") << QStringList{"", cut, "8", "0", "", "5"} << fill;
+        QTest::newRow("blank worker") << QStringList{"   ", cut, "8", "0", "", "5"} << fill;
+        QTest::newRow("no operation") << QStringList{"Иванов", " ", "8", "0", "", "5"} << fill;
+        QTest::newRow("no quantity") << QStringList{"Иванов", cut, "", "0", "", "5"} << fill;
+        QTest::newRow("no rejects") << QStringList{"Иванов", cut, "8", "", "", "5"} << fill;
+        QTest::newRow("paint without colour") << QStringList{"Иванов", paint, "8", "0", " ", "5"} << fill;
+        QTest::newRow("paint with colour") << QStringList{"Иванов", paint, "8", "0", "1013", "5"} << QString();
+        QTest::newRow("no hours") << QStringList{"Иванов", cut, "8", "0", "", ""} << fill;
+        // Empty fields are refused before any text is looked at as a number.
+        QTest::newRow("empty beats not a number") << QStringList{"Иванов", cut, "x", "0", "", ""} << fill;
+        QTest::newRow("pasted quantity")
+            << QStringList{"Иванов", cut, "1,5", "0", "", "5"} << entry::notANumberMessage("Кол-во", "1,5");
+        QTest::newRow("quantity first of two") << QStringList{"Иванов", cut, "8a", "x", "", "5"}
+                                               << entry::notANumberMessage("Кол-во", "8a");
+        QTest::newRow("pasted rejects") << QStringList{"Иванов", cut, "8", "-1", "", "5"}
+                                        << entry::notANumberMessage("Брак", "-1");
+        QTest::newRow("pasted colour") << QStringList{"Иванов", paint, "8", "0", "12.5", "5"}
+                                       << entry::notANumberMessage("Цвет", "12.5");
+        QTest::newRow("pasted hours") << QStringList{"Иванов", cut, "8", "0", "", "8 ч"}
+                                      << entry::notANumberMessage("Время", "8 ч");
+        QTest::newRow("too large") << QStringList{"Иванов", cut, "99999999999", "0", "", "5"}
+                                   << entry::notANumberMessage("Кол-во", "99999999999");
+        QTest::newRow("blanks around digits") << QStringList{"Иванов", cut, " 8 ", "0", "", " 5"} << QString();
+        QTest::newRow("rejects above quantity") << QStringList{"Иванов", cut, "2", "9", "", "5"} << QString();
+    }
+    void validation() {
+        QFETCH(QStringList, fields);
+        QFETCH(QString, message);
+        const entry::Fields f{fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]};
+        QString got;
+        if (auto m = entry::missingField(f)) got = *m;
+        else if (auto n = entry::notANumber(f)) got = *n;
+        QCOMPARE(got, message);
+    }
+
+    // ------------------------------------------------------------ the copy of a shift
+
+    void previousWorkingDay_data() {
+        QTest::addColumn<QDate>("day");
+        QTest::addColumn<QDate>("expected");
+        QTest::newRow("Tuesday") << QDate(2024, 3, 5) << QDate(2024, 3, 4);
+        QTest::newRow("Monday") << QDate(2024, 3, 4) << QDate(2024, 3, 1);
+        QTest::newRow("Sunday") << QDate(2024, 3, 10) << QDate(2024, 3, 8);
+        QTest::newRow("Saturday") << QDate(2024, 3, 9) << QDate(2024, 3, 8);
+        QTest::newRow("first of a month, a Monday") << QDate(2024, 4, 1) << QDate(2024, 3, 29);
+    }
+    void previousWorkingDay() {
+        QFETCH(QDate, day);
+        QFETCH(QDate, expected);
+        QCOMPARE(entry::previousWorkingDay(day), expected);
+    }
+
+    // ------------------------------------------------------------ auxiliary work: rate and statements
+
+    void rateText_data() {
+        QTest::addColumn<QVariant>("price");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("exact decimal") << QVariant(QStringLiteral("150.500000")) << "150.5";
+        QTest::newRow("whole") << QVariant(QStringLiteral("150.000000")) << "150";
+        QTest::newRow("floating") << QVariant(180.25) << "180.25";
+        QTest::newRow("none") << QVariant() << "";
+    }
+    void rateText() {
+        QFETCH(QVariant, price);
+        QFETCH(QString, text);
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        QCOMPARE(auxwork::rateText(price), text);
+        auxwork::Entry e;
+        e.id_nom = 2;
+        e.kind = 7777;
+        e.id_p = 1;
+        e.hours = 8;
+        e.rate = QStringLiteral("150.5");
+        e.date = QDate(2024, 3, 5);
+        e.shift = 3;
+        QCOMPARE(auxwork::insertStatement(e),
+                 QStringLiteral("INSERT INTO accounts_dep.fatigue(id_nom, id_o, id_p, d_date, i_mnth, i_year, i_smena, cnt, "
+                                "price)VALUES(2, 7777 ,1, '05.03.2024', 3, 2024, 3, 8, 150.5)"));
+        QCOMPARE(auxwork::updateStatement(e, 42),
+                 QStringLiteral("UPDATE accounts_dep.fatigue SET id_nom=2, id_o=7777, id_p=1, cnt=8, price=150.5 where id=42"));
     }
 };
 

@@ -2,7 +2,7 @@
 // that has exactly that one problem, and the clean month reported clean.
 #include "domain/month_check.h"
 #include "domain/timesheet_service.h"
-#include "support/testdb.h"
+#include "support/database.h"
 
 #include <QtTest>
 

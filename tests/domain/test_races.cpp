@@ -7,7 +7,7 @@
 #include "domain/pricedops.h"
 #include "domain/products.h"
 #include "domain/timesheet_service.h"
-#include "support/testdb.h"
+#include "support/database.h"
 
 #include <QRandomGenerator>
 #include <QThread>

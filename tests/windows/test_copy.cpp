@@ -152,21 +152,6 @@ private slots:
 
     // ------------------------------------------------------------ the copy
 
-    void previousWorkingDay_data() {
-        QTest::addColumn<QDate>("day");
-        QTest::addColumn<QDate>("expected");
-        QTest::newRow("Tuesday") << QDate(2024, 3, 5) << QDate(2024, 3, 4);
-        QTest::newRow("Monday") << QDate(2024, 3, 4) << QDate(2024, 3, 1);
-        QTest::newRow("Sunday") << QDate(2024, 3, 10) << QDate(2024, 3, 8);
-        QTest::newRow("Saturday") << QDate(2024, 3, 9) << QDate(2024, 3, 8);
-        QTest::newRow("first of a month, a Monday") << QDate(2024, 4, 1) << QDate(2024, 3, 29);
-    }
-    void previousWorkingDay() {
-        QFETCH(QDate, day);
-        QFETCH(QDate, expected);
-        QCOMPARE(entry::previousWorkingDay(day), expected);
-    }
-
     void copiesPricedAnew_data() {
         QTest::addColumn<int>("fromShift");
         QTest::addColumn<QDate>("to");

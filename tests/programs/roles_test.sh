@@ -7,7 +7,7 @@
 # db/roles_drop.sql putting the catalog back as it was. Prints FAIL lines and ends
 # non-zero on any mismatch.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
 pg=$(mktemp -d /tmp/mirn-roles.XXXXXX)
 work=$(mktemp -d /tmp/mirn-roles-work.XXXXXX)
 cleanup() {
