@@ -300,14 +300,21 @@ void TForm1::Button9Click() {
 }
 
 void TForm1::FormActivate() {
+    const Query& shown = dm().Smena1;
+    const QDate before = shown.active() ? shown.param(QStringLiteral("data")).toDate() : QDate();
+    const QDate today = QDate::currentDate();
     {
         // Back to today without the date change's own re-read: the shifts are read below.
         const QSignalBlocker quiet(DateT);
-        DateT->setDate(QDate::currentDate());
+        DateT->setDate(today);
     }
-    const int dow = DateT->date().dayOfWeek();
-    if (dow == Qt::Saturday || dow == Qt::Sunday) CBox1->setChecked(true);
-    openShifts(DateT->date());
+    const int dow = today.dayOfWeek();
+    const bool weekend = dow == Qt::Saturday || dow == Qt::Sunday;
+    // Coming back from another date is a date change: the box follows the day, or the next
+    // entry would be priced for the other date's day off. On the date already shown the
+    // user's tick stands (a holiday on a weekday, a Saturday worked as a weekday).
+    if (before != today) CBox1->setChecked(weekend);
+    openShifts(today);
 }
 
 void TForm1::DateTChange() {

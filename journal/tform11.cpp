@@ -1,6 +1,7 @@
 #include "journal/tform11.h"
 
 #include "core/datamodule.h"
+#include "gui/dbgrid.h"
 #include "gui/forms.h"
 #include "gui/monthlock.h"
 #include "domain/period.h"
@@ -237,15 +238,22 @@ bool TForm11::Edit6Exit() {
     }
     if (Edit3->text().isEmpty()) Edit3->setText(QStringLiteral("0"));
     Edit7->setText(entry::displayNumber(cena));
+    // The base price is the dialog's operation's, wherever the list stands; with the list
+    // closed (a change not yet picked again) the opener's base price stands.
     const Query& oper = dm().Oper;
-    const double base = oper.active() && !oper.isEmpty() ? toDouble(oper.field(QStringLiteral("cena"))) : 0.0;
-    Edit8->setText(entry::displayNumber(base));
+    int operRow = -1;
+    for (int r = 0; oper.active() && r < oper.recordCount() && operRow < 0; ++r)
+        if (toInt(oper.value(r, QStringLiteral("id"))) == o_id) operRow = r;
+    if (operRow >= 0)
+        Edit8->setText(entry::displayNumber(toDouble(oper.value(operRow, QStringLiteral("cena")))));
+    else if (Edit8->text().isEmpty())
+        Edit8->setText(entry::displayNumber(0));
     const auto quantity = entry::wholeNumber(Edit3->text());
     if (!quantity) {
         ui::error(entry::notANumberMessage(QStringLiteral("Кол-во"), Edit3->text()));
         return false;
     }
-    Edit9->setText(entry::displayNumber(*quantity * cena));
+    Edit9->setText(cellText(*quantity * cena, ColumnKind::Money));
     return true;
 }
 

@@ -89,7 +89,8 @@ void TForm1::Button10Click() {
     if (f.Edit5->isEnabled()) f.Edit5->setText(q.asString(QStringLiteral("color")));
     f.Edit3->clear();
     f.Edit4->setText(QStringLiteral("0"));
-    f.Edit6->setText(QStringLiteral("0"));
+    // The same work usually takes the same time.
+    f.Edit6->setText(QString::number(q.asInt(QStringLiteral("time"))));
     f.Edit7->setText(entry::displayNumber(f.cena));
     f.Edit8->setText(entry::displayNumber(toDouble(pick.basePrice)));
     f.Edit9->clear();

@@ -1,6 +1,7 @@
 // The journal's entry buttons: a new entry, a change of the selected entry, and
 // deleting it with its hours taken back from the timesheet.
 #include "core/datamodule.h"
+#include "gui/dbgrid.h"
 #include "gui/forms.h"
 #include "gui/ui.h"
 #include "domain/entry_rules.h"
@@ -16,6 +17,21 @@ QDate rowDate(const QVariant& v) {
     if (v.typeId() == QMetaType::QDate) return v.toDate();
     if (v.typeId() == QMetaType::QDateTime) return v.toDateTime().date();
     return QDate::fromString(v.toString().trimmed().left(10), QStringLiteral("dd.MM.yyyy"));
+}
+
+// The base price of a journal entry's operation: its lowest norm price as it stands now;
+// for an operation left without norms, the entry's own price without the coefficients
+// of its day and shift.
+double basePriceOf(const Query& entryRow) {
+    Query norm;
+    norm.setText(QStringLiteral("select min(price)::numeric from accounts_dep.norm where o_id=:o_id"));
+    norm.setParam(QStringLiteral("o_id"), entryRow.asInt(QStringLiteral("o_id")));
+    norm.open();
+    if (!norm.isEmpty() && !norm.value(0, 0).isNull()) return toDouble(norm.value(0, 0));
+    const QDate d = rowDate(entryRow.field(QStringLiteral("data")));
+    const bool weekend = d.dayOfWeek() == Qt::Saturday || d.dayOfWeek() == Qt::Sunday;
+    const double factor = entry::finalPrice(1, weekend, entryRow.asInt(QStringLiteral("smena")));
+    return toDouble(entryRow.field(QStringLiteral("cena"))) / factor;
 }
 }  // namespace
 
@@ -42,7 +58,7 @@ void TForm1::Button2Click() {
     f.Tag = 2;
     f.cena = toDouble(q.field(QStringLiteral("cena")));
     f.Edit7->setText(entry::displayNumber(f.cena));
-    f.Edit9->setText(entry::displayNumber(toDouble(q.field(QStringLiteral("kol_vo"))) * f.cena));
+    f.Edit9->setText(cellText(toDouble(q.field(QStringLiteral("kol_vo"))) * f.cena, ColumnKind::Money));
     f.DTimeP->setDate(rowDate(q.field(QStringLiteral("data"))));
     f.Edit1->setText(q.asString(QStringLiteral("fio")).trimmed());
     const QString vid = q.asString(QStringLiteral("vid"));
@@ -54,12 +70,17 @@ void TForm1::Button2Click() {
     f.i_id = q.asInt(QStringLiteral("i_id"));
     f.o_id = q.asInt(QStringLiteral("o_id"));
     f.Edit6->setText(QString::number(q.asInt(QStringLiteral("time"))));
-    // Until an operation is picked again the base price reads 0.
+    // The list is read afresh when an operation is picked; until then the base price is
+    // the entry's own operation's.
     dm().Oper.close();
     dm().Oper.clearFilter();
+    f.Edit8->setText(entry::displayNumber(basePriceOf(q)));
     f.applyPaintRule(vid.trimmed());
     if (f.Edit5->isEnabled()) f.Edit5->setText(q.asString(QStringLiteral("color")));
     f.FormActivate();
+    // Mostly a quantity is corrected: typing replaces it.
+    f.Edit3->setFocus();
+    f.Edit3->selectAll();
     showChild(&f);
     if (q.recordCount() >= rec) q.setRecNo(rec);
 }

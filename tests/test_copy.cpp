@@ -426,21 +426,23 @@ private slots:
         QTest::addColumn<int>("shift");
         QTest::addColumn<bool>("dayOff");
         QTest::addColumn<int>("o_id");
-        QTest::addColumn<QStringList>("shown");  // worker, operation, colour, colour on, final, base, quantity
+        QTest::addColumn<QStringList>("shown");  // worker, operation, colour, colour on, final, base, quantity, hours
         QTest::addColumn<QString>("quantity");
         QTest::addColumn<QString>("colour");  // typed over the shown one; empty: left as it is
         QTest::addColumn<QString>("stored");  // the new entry; empty: refused
         QTest::addColumn<QString>("normChange");  // made while the operations list stands open from an earlier pick
         QTest::newRow("paint entry in another colour")
             << 1 << false << 2
-            << QStringList{"Петров П.П.", "ХМ-40; Покраска; Заготовки", "1013", "on", "10", "10", ""} << "6"
-            << "1014" << "102|2|2|10|6|0|0|1014|no" << QString();
+            << QStringList{"Петров П.П.", "ХМ-40; Покраска; Заготовки", "1013", "on", "10", "10", "", "4"} << "6"
+            << "1014" << "102|2|2|10|6|0|4|1014|no" << QString();
         QTest::newRow("shift 3 on a day off, the norm as it is now")
-            << 3 << true << 2 << QStringList{"Сидоров С.С.", "ХМ-40; Покраска; Заготовки", "7", "on", "26.4", "11", ""}
-            << "5" << "8" << "103|2|2|26.4|5|0|0|8|no"
+            << 3 << true << 2
+            << QStringList{"Сидоров С.С.", "ХМ-40; Покраска; Заготовки", "7", "on", "26.4", "11", "", "1"}
+            << "5" << "8" << "103|2|2|26.4|5|0|1|8|no"
             << QStringLiteral("update accounts_dep.norm set price=11 where o_id=2");
         QTest::newRow("nothing changed but the quantity: the same entry")
-            << 1 << false << 3 << QStringList{"Иванов И.И.", "ПР-1000; Гибка; Готовая продукция", "", "off", "8", "8", ""}
+            << 1 << false << 3
+            << QStringList{"Иванов И.И.", "ПР-1000; Гибка; Готовая продукция", "", "off", "8", "8", "", "2"}
             << "4" << "" << "" << QString();
     }
     void repeatByCtrlD() {
@@ -482,7 +484,7 @@ private slots:
             date = f->DTimeP->date();
             seen = QStringList{f->Edit1->text(), f->Edit2->text(), f->Edit5->text(),
                                f->Edit5->isEnabled() ? "on" : "off", f->Edit7->text(), f->Edit8->text(),
-                               f->Edit3->text()};
+                               f->Edit3->text(), f->Edit6->text()};
             QTest::keyClicks(QApplication::focusWidget(), quantity);
             if (!colour.isEmpty()) retype(f->Edit5, colour);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
