@@ -43,18 +43,23 @@ public:
     // none does or the text is blank.
     static int findEntry(const Query& q, const QString& text, int from, int step);
 
+    // A closed month's entries cannot be confirmed: Space and the menu entry are off.
+    void setMonthClosed(bool closed);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The action is enabled while the control is.
     void follow(QWidget* control, QAction* action);
+    bool usable(const QWidget* control, const QAction* action) const;
     // Moves the journal to the match from `from` on; marks the text when nothing matches.
     void search(int from, int step);
     void closeSearch();
 
     TForm1* f_;
     QHash<QObject*, QList<QAction*>> followers_;
+    bool monthClosed_ = false;
 };
 
 }  // namespace mirn

@@ -11,6 +11,8 @@
 #include "gui/ui.h"
 #include "gui/historywindow.h"
 #include "gui/monthlock.h"
+#include "journal/journal_keys.h"
+#include "journal/shift_copy_dialog.h"
 #include "domain/period.h"
 
 #include <QCalendarWidget>
@@ -290,6 +292,7 @@ void TForm1::applyMonthState() {
     const bool closed = store.isClosed(d);
     monthlock::apply(MonthBanner, {Button1, Button2, Button3}, closed,
                      closed ? store.closedBy(d.month(), d.year()) : QString());
+    if (Keys) Keys->setMonthClosed(closed);
 }
 
 void TForm1::Button9Click() {
@@ -365,6 +368,8 @@ void TForm1::CBox1Click() {
 void TForm1::Button8Click() {
     ui::BusyCursor busy;
     for (Query* s : {&dm().Smena1, &dm().Smena2, &dm().Smena3, &dm().Smena4}) s->reopen();
+    // Another workstation may have closed or reopened the month meanwhile.
+    applyMonthState();
 }
 
 void TForm1::DBGrid2DblClick() {

@@ -142,16 +142,26 @@ JournalKeys::JournalKeys(TForm1* f) : QObject(f), f_(f) {
 }
 
 void JournalKeys::follow(QWidget* control, QAction* a) {
-    a->setEnabled(control->isEnabled());
+    a->setEnabled(usable(control, a));
     if (!followers_.contains(control)) control->installEventFilter(this);
     followers_[control] << a;
+}
+
+bool JournalKeys::usable(const QWidget* control, const QAction* a) const {
+    // The grid stays on in a closed month, to be read; its confirmation does not.
+    return control->isEnabled() && !(a == Confirm && monthClosed_);
+}
+
+void JournalKeys::setMonthClosed(bool closed) {
+    monthClosed_ = closed;
+    Confirm->setEnabled(usable(f_->DBGrid2, Confirm));
 }
 
 bool JournalKeys::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::EnabledChange) {
         const auto it = followers_.constFind(watched);
         if (it != followers_.constEnd())
-            for (QAction* a : *it) a->setEnabled(static_cast<QWidget*>(watched)->isEnabled());
+            for (QAction* a : *it) a->setEnabled(usable(static_cast<QWidget*>(watched), a));
     }
     if (watched != FindEdit) return QObject::eventFilter(watched, event);
     if (event->type() == QEvent::KeyPress) {
