@@ -35,9 +35,11 @@ TForm25::TForm25() {
         {QStringLiteral("s_caption"), QStringLiteral("Номенклатура"), left, 150},
         {QStringLiteral("vid"), QStringLiteral("Работа"), left, 150},
         GridColumn(QStringLiteral("price"), QStringLiteral("Цена"), right, 70).as(ColumnKind::Price),
-        GridColumn(QStringLiteral("cnt"), QStringLiteral("Кол-во"), right, 60).as(ColumnKind::Count),
-        GridColumn(QStringLiteral("summ"), QStringLiteral("Итого"), right, 80).as(ColumnKind::Money),
+        GridColumn(QStringLiteral("cnt"), QStringLiteral("Кол-во"), right, 60).as(ColumnKind::Count).summed(),
+        GridColumn(QStringLiteral("summ"), QStringLiteral("Итого"), right, 80).as(ColumnKind::Money).summed(),
     });
+    // The shown shift's hours and amount under the rows, as in the journal.
+    DBGrid1->showTotals();
     DBGrid1->setQuery(&fatigue);
 
     Button5 = new QPushButton(QStringLiteral("Добавить"), this);

@@ -29,7 +29,9 @@ const QStringList kSourceQuery = {
 };
 }  // namespace
 
-CopyResult copyShift(const ShiftRef& from, const ShiftRef& to, bool dayOff, const QString& connection) {
+namespace {
+// Source entries in the query's order, each priced for the target or with its reason.
+QList<CopiedEntry> readSource(const ShiftRef& from, const ShiftRef& to, bool dayOff, const QString& connection) {
     Query q(connection);
     q.SQL = kSourceQuery;
     q.setParam(QStringLiteral("data"), from.date);
@@ -37,8 +39,6 @@ CopyResult copyShift(const ShiftRef& from, const ShiftRef& to, bool dayOff, cons
     q.open();
 
     QList<CopiedEntry> all;
-    QList<Record> records;  // the entries that can be priced, for the store
-    QList<int> recordOf;    // the index in `all` of each of them
     for (int i = 0; i < q.recordCount(); ++i) {
         auto v = [&](const char* name) { return q.value(i, QLatin1String(name)); };
         CopiedEntry e;
@@ -67,21 +67,118 @@ CopyResult copyShift(const ShiftRef& from, const ShiftRef& to, bool dayOff, cons
             else
                 r.cena = finalPrice(toDouble(v("base")), dayOff, to.shift);
         }
-        if (e.reason.isEmpty()) {
-            records << r;
-            recordOf << int(all.size());
-        }
         all << e;
     }
+    return all;
+}
 
-    if (!records.isEmpty()) {
-        QStringList reasons;
-        const QList<int> refused = EntryStore(connection).insertAll(records, /*skipRefused=*/true, &reasons);
-        for (qsizetype k = 0; k < refused.size(); ++k) all[recordOf[refused[k]]].reason = reasons[k];
+// The entry a copy stored, as the duplicate check tells it apart from every other entry
+// of its date and shift.
+bool sameKey(const Record& r, int w_id, int o_id, int i_id, int color) {
+    return r.w_id == w_id && r.o_id == o_id && r.i_id == i_id && r.color == color;
+}
+
+// Stores the entries of `all` that have no reason yet; the refused ones get theirs, the
+// stored ones their keys.
+void store(QList<CopiedEntry>& all, const QString& connection) {
+    QList<Record> records;  // the entries that can be priced, for the store
+    QList<int> recordOf;    // the index in `all` of each of them
+    for (int i = 0; i < all.size(); ++i)
+        if (all[i].reason.isEmpty()) {
+            records << all[i].record;
+            recordOf << i;
+        }
+    if (records.isEmpty()) return;
+    QStringList reasons;
+    const QList<int> refused = EntryStore(connection).insertAll(records, /*skipRefused=*/true, &reasons);
+    for (qsizetype k = 0; k < refused.size(); ++k) all[recordOf[refused[k]]].reason = reasons[k];
+    // The keys of the stored entries: no two entries of a date and shift share worker,
+    // operation, product and colour, so each is found by them.
+    QList<std::pair<QDate, int>> shifts;
+    for (const Record& r : records)
+        if (!shifts.contains(std::pair{r.date, r.shift})) shifts << std::pair{r.date, r.shift};
+    for (const auto& [date, shift] : shifts) {
+        Query stored(connection);
+        stored.setText(QStringLiteral("select id, w_id, o_id, i_id, color from accounts_dep.smena "
+                                      "where data=:data and smena=:smena order by id"));
+        stored.setParam(QStringLiteral("data"), date);
+        stored.setParam(QStringLiteral("smena"), shift);
+        stored.open();
+        for (int row = 0; row < stored.recordCount(); ++row) {
+            auto v = [&](const char* name) { return toInt(stored.value(row, QLatin1String(name))); };
+            for (CopiedEntry& e : all)
+                if (e.reason.isEmpty() && e.newId == 0 && e.record.date == date && e.record.shift == shift &&
+                    sameKey(e.record, v("w_id"), v("o_id"), v("i_id"), v("color")))
+                    e.newId = v("id");
+        }
     }
+}
+
+CopyResult split(const QList<CopiedEntry>& all) {
     CopyResult result;
     for (const CopiedEntry& e : all) (e.reason.isEmpty() ? result.copied : result.skipped) << e;
     return result;
+}
+}  // namespace
+
+CopyResult previewCopy(const ShiftRef& from, const ShiftRef& to, bool dayOff, const QString& connection) {
+    return split(readSource(from, to, dayOff, connection));
+}
+
+CopyResult copyEntries(const QList<CopiedEntry>& chosen, const QString& connection) {
+    QList<CopiedEntry> all = chosen;
+    for (CopiedEntry& e : all) e.newId = 0;
+    store(all, connection);
+    return split(all);
+}
+
+CopyResult copyShift(const ShiftRef& from, const ShiftRef& to, bool dayOff, const QString& connection) {
+    QList<CopiedEntry> all = readSource(from, to, dayOff, connection);
+    store(all, connection);
+    return split(all);
+}
+
+Result undoCopy(const QList<CopiedEntry>& copied, const QString& connection) {
+    QList<Day> days;
+    QStringList ids;
+    for (const CopiedEntry& e : copied) {
+        if (e.newId == 0) continue;
+        if (!days.contains(e.record.day())) days << e.record.day();
+        ids << QString::number(e.newId);
+    }
+    if (ids.isEmpty()) return Result::ok();
+    const timesheet::Service timesheet(connection);
+    Transaction t(connection);
+    timesheet.lockDays(days);
+    Query now(connection);
+    now.setText(QStringLiteral("select id, w_id, o_id, i_id, cena::text as cena, kol_vo, brak, time, color, data, smena, "
+                               "ok from accounts_dep.smena where id in (") +
+                ids.join(QLatin1Char(',')) + QStringLiteral(") for update"));
+    now.open();
+    for (const CopiedEntry& e : copied) {
+        if (e.newId == 0) continue;
+        const Record& r = e.record;
+        const bool found = now.locate(QStringLiteral("id"), e.newId);
+        auto v = [&](const char* name) { return now.field(QLatin1String(name)); };
+        const bool same = found && toInt(v("w_id")) == r.w_id && toInt(v("o_id")) == r.o_id &&
+                          toInt(v("i_id")) == r.i_id && priceText(toDouble(v("cena"))) == priceText(r.cena) &&
+                          toInt(v("kol_vo")) == r.kol_vo && toInt(v("brak")) == r.brak && toInt(v("time")) == r.time &&
+                          toInt(v("color")) == r.color && v("data").toDate() == r.date &&
+                          toInt(v("smena")) == r.shift && v("ok").toString().trimmed() == QLatin1String("no");
+        if (!same)
+            return Result::refuse(Status::Invalid,
+                                  QStringLiteral("Копирование не отменено: позиция \"%1, %2\" %3 после копирования. "
+                                                 "Исправьте или удалите позиции по одной.")
+                                      .arg(e.worker, e.operation,
+                                           found ? QStringLiteral("изменена") : QStringLiteral("удалена")));
+    }
+    Command del(connection);
+    del.setText(QStringLiteral("delete from accounts_dep.smena where id in (") + ids.join(QLatin1Char(',')) +
+                QStringLiteral(")"));
+    del.exec();
+    timesheet.recountDays(days);
+    t.commit();
+    return Result::ok();
 }
 
 QString skippedLine(const CopiedEntry& e) {

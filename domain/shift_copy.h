@@ -12,6 +12,7 @@
 // priced operation, product and colour already stored on the target date and shift
 // (or copied there a moment before by the same copy).
 #include "domain/entry_store.h"
+#include "domain/result.h"
 
 #include <QDate>
 #include <QList>
@@ -34,6 +35,7 @@ struct CopiedEntry {
     QString operation;  // the operation description (mark; type; kind)
     Record record;      // the new entry; for a skipped one, as far as it was made
     QString reason;     // why it was skipped; empty when copied
+    int newId = 0;      // the stored entry's key, once copied
 };
 
 struct CopyResult {
@@ -48,6 +50,19 @@ QDate previousWorkingDay(const QDate& date);
 // the price, as the journal's "Выходной" box does for a picked operation). Database
 // failures (a closed month among them) throw, with nothing stored.
 CopyResult copyShift(const ShiftRef& from, const ShiftRef& to, bool dayOff, const QString& connection = {});
+
+// What copyShift would store, without storing anything: `copied` the entries that can be
+// priced, each with its new record; `skipped` those that cannot, with the reason.
+// Duplicates and limits are checked only when the entries are stored.
+CopyResult previewCopy(const ShiftRef& from, const ShiftRef& to, bool dayOff, const QString& connection = {});
+// Stores the chosen entries of a preview in one transaction, as copyShift does; the
+// copied ones come back with their new keys.
+CopyResult copyEntries(const QList<CopiedEntry>& chosen, const QString& connection = {});
+
+// Takes a copy back: deletes exactly the entries it stored and recounts their days, in
+// one transaction under the lock protocol. Refused, with nothing deleted, when any of
+// them is gone or was changed since (another quantity, price, date, a confirmation...).
+Result undoCopy(const QList<CopiedEntry>& copied, const QString& connection = {});
 
 // One line of the summary for a skipped entry: who, what, colour, and why.
 QString skippedLine(const CopiedEntry& e);

@@ -10,6 +10,9 @@
 #include <QMenuBar>
 #include <QTabBar>
 
+#include <algorithm>
+#include <limits>
+
 namespace mirn {
 
 namespace ui {
@@ -70,6 +73,61 @@ bool WindowBusy::eventFilter(QObject* watched, QEvent* event) {
     }
     return QObject::eventFilter(watched, event);
 }
+
+namespace {
+int g_progressDelay = 400;
+std::function<void(Progress&)> g_progressHook;
+}  // namespace
+
+Progress::Progress(QWidget* window, const QString& label, int steps, Show show)
+    : busy_(window), atOnce_(show == Show::AtOnce) {
+    dialog_ = new QProgressDialog(label, QStringLiteral("Отмена"), 0, std::max(steps, 1), window);
+    dialog_->setWindowTitle(window->windowTitle());
+    dialog_->setWindowModality(Qt::WindowModal);
+    // Shown by showIfDue, never by its own guess of the time left.
+    dialog_->setMinimumDuration(std::numeric_limits<int>::max());
+    dialog_->setAutoClose(false);
+    dialog_->setAutoReset(false);
+    dialog_->setValue(0);
+    clock_.start();
+    showIfDue();
+}
+
+Progress::~Progress() { delete dialog_; }
+
+void Progress::showIfDue() {
+    if (shown_ || dialog_->wasCanceled() || (!atOnce_ && clock_.elapsed() < g_progressDelay)) return;
+    shown_ = true;
+    dialog_->show();
+    dialog_->raise();
+    // Painted before the work goes on, so the window says what it is doing.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (g_progressHook) g_progressHook(*this);
+}
+
+void Progress::step(int reached) {
+    dialog_->setValue(std::clamp(reached, 0, dialog_->maximum()));
+    showIfDue();
+    QCoreApplication::processEvents();
+    if (dialog_->wasCanceled()) throw Cancelled();
+}
+
+void Progress::setLabel(const QString& label) { dialog_->setLabelText(label); }
+
+bool Progress::cancelled() const { return dialog_->wasCanceled(); }
+
+std::function<bool()> Progress::poll() {
+    return [this] {
+        showIfDue();
+        QCoreApplication::processEvents();
+        return dialog_->wasCanceled();
+    };
+}
+
+namespace testing {
+void setProgressDelay(int ms) { g_progressDelay = ms < 0 ? 400 : ms; }
+void setProgressHook(std::function<void(Progress&)> hook) { g_progressHook = std::move(hook); }
+}  // namespace testing
 
 }  // namespace ui
 

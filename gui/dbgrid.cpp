@@ -178,6 +178,9 @@ void QueryModel::sort(int column, Qt::SortOrder order) {
 // ---------------------------------------------------------------- the totals line
 
 namespace {
+// Room left and right of a figure in the totals line.
+constexpr int kTotalsPadding = 3;
+
 class TotalsLine : public QWidget {
 public:
     explicit TotalsLine(DBGrid* grid) : QWidget(grid), grid_(grid) {}
@@ -205,7 +208,7 @@ protected:
             // A figure wider than its column (a narrow day) stays inside it.
             p.save();
             p.setClipRect(r.adjusted(0, 0, -1, 0));
-            p.drawText(r.adjusted(3, 0, -3, 0), int(a), t);
+            p.drawText(r.adjusted(kTotalsPadding, 0, -kTotalsPadding, 0), int(a), t);
             p.restore();
         }
     }
@@ -241,7 +244,9 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent), model_(new QueryModel(this
         if (totals_) totals_->update();
     });
     connect(model_, &QAbstractItemModel::modelReset, this, [this] {
-        if (totals_) totals_->update();
+        if (!totals_) return;
+        fitTotals();
+        totals_->update();
     });
 }
 
@@ -303,6 +308,7 @@ void DBGrid::setQuery(Query* q) {
         applyColumns();
     // The order the titles show holds for every query the grid shows.
     applySort();
+    fitTotals();
 }
 
 void DBGrid::setColumns(QVector<GridColumn> cols) {
@@ -311,6 +317,7 @@ void DBGrid::setColumns(QVector<GridColumn> cols) {
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     applySort();
     applyColumns();
+    fitTotals();
 }
 
 void DBGrid::applyColumns() {
@@ -481,6 +488,22 @@ void DBGrid::showTotals(const QString& caption) {
     if (!totals_) totals_ = new TotalsLine(this);
     totals_->show();
     placeTotals();
+    fitTotals();
+}
+
+void DBGrid::fitTotals() {
+    if (!totals_) return;
+    // A sum is read whole or not at all: a narrow column (a day of the timesheet) grows to
+    // its total; it never shrinks, so a width the user gave it stays.
+    QFont bold = totals_->font();
+    bold.setBold(true);
+    const QFontMetrics fm(bold);
+    QHeaderView* h = horizontalHeader();
+    for (int c : shownColumns()) {
+        if (!total(c)) continue;
+        const int needed = fm.horizontalAdvance(totalText(c)) + 2 * kTotalsPadding + 1;
+        if (h->sectionSize(c) < needed) h->resizeSection(c, needed);
+    }
 }
 
 int DBGrid::totalsCaptionColumn() const {

@@ -164,6 +164,8 @@ private:
     void hookHeader();
     void applySort();
     void placeTotals();
+    // Widens a summed column whose total would not fit it.
+    void fitTotals();
     int totalsCaptionColumn() const;
     QueryModel* model_;
     QMetaObject::Connection currentConn_;

@@ -32,6 +32,7 @@ public:
     QAction* Remove;       // Delete in the grid: "Удалить"
     QAction* Confirm;      // Space in the grid: the double click's confirmation toggle
     QAction* Find;         // Ctrl+F: the quick search
+    QAction* UndoCopy;     // Ctrl+Z: takes the last "Копировать смену" back, while there is one
     QAction* Refresh;      // F5: "Обновить"
     QAction* Shift[4];     // Alt+1 … Alt+4: the four shifts
     QAction* PreviousDay;  // Ctrl+Left
@@ -43,18 +44,26 @@ public:
     // none does or the text is blank.
     static int findEntry(const Query& q, const QString& text, int from, int step);
 
+    // A closed month's entries cannot be confirmed: Space and the menu entry are off.
+    void setMonthClosed(bool closed);
+    // Whether a copy of a shift stands to be taken back.
+    void setCopyToUndo(bool any);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The action is enabled while the control is.
     void follow(QWidget* control, QAction* action);
+    bool usable(const QWidget* control, const QAction* action) const;
     // Moves the journal to the match from `from` on; marks the text when nothing matches.
     void search(int from, int step);
     void closeSearch();
 
     TForm1* f_;
     QHash<QObject*, QList<QAction*>> followers_;
+    bool monthClosed_ = false;
+    bool copyToUndo_ = false;
 };
 
 }  // namespace mirn

@@ -11,6 +11,8 @@
 #include "gui/ui.h"
 #include "gui/historywindow.h"
 #include "gui/monthlock.h"
+#include "journal/journal_keys.h"
+#include "journal/shift_copy_dialog.h"
 #include "domain/period.h"
 
 #include <QCalendarWidget>
@@ -290,6 +292,7 @@ void TForm1::applyMonthState() {
     const bool closed = store.isClosed(d);
     monthlock::apply(MonthBanner, {Button1, Button2, Button3}, closed,
                      closed ? store.closedBy(d.month(), d.year()) : QString());
+    if (Keys) Keys->setMonthClosed(closed);
 }
 
 void TForm1::Button9Click() {
@@ -300,14 +303,21 @@ void TForm1::Button9Click() {
 }
 
 void TForm1::FormActivate() {
+    const Query& shown = dm().Smena1;
+    const QDate before = shown.active() ? shown.param(QStringLiteral("data")).toDate() : QDate();
+    const QDate today = QDate::currentDate();
     {
         // Back to today without the date change's own re-read: the shifts are read below.
         const QSignalBlocker quiet(DateT);
-        DateT->setDate(QDate::currentDate());
+        DateT->setDate(today);
     }
-    const int dow = DateT->date().dayOfWeek();
-    if (dow == Qt::Saturday || dow == Qt::Sunday) CBox1->setChecked(true);
-    openShifts(DateT->date());
+    const int dow = today.dayOfWeek();
+    const bool weekend = dow == Qt::Saturday || dow == Qt::Sunday;
+    // Coming back from another date is a date change: the box follows the day, or the next
+    // entry would be priced for the other date's day off. On the date already shown the
+    // user's tick stands (a holiday on a weekday, a Saturday worked as a weekday).
+    if (before != today) CBox1->setChecked(weekend);
+    openShifts(today);
 }
 
 void TForm1::DateTChange() {
@@ -358,6 +368,8 @@ void TForm1::CBox1Click() {
 void TForm1::Button8Click() {
     ui::BusyCursor busy;
     for (Query* s : {&dm().Smena1, &dm().Smena2, &dm().Smena3, &dm().Smena4}) s->reopen();
+    // Another workstation may have closed or reopened the month meanwhile.
+    applyMonthState();
 }
 
 void TForm1::DBGrid2DblClick() {

@@ -14,10 +14,13 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include <memory>
+
 namespace mirn {
 
 class TDataModule6;
 class JournalKeys;
+struct CopyToUndo;  // journal/shift_copy_dialog.h
 
 class TForm1 : public QDialog, public SignInTarget {
     Q_OBJECT
@@ -100,6 +103,7 @@ public:
     void Button9Click();  // the selected entry's history
     void Button10Click(); // a new entry like the selected one
     void Button11Click(); // copy an earlier shift into the shown one
+    void UndoCopyClick(); // takes the last copy back (Ctrl+Z)
 
     // The sign-in: every attempt takes the shift chosen last and the code; a right code
     // switches off what its role may not use, then the journal opens.
@@ -122,11 +126,17 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // The entries the last "Копировать смену" stored, until it is taken back.
+    std::unique_ptr<CopyToUndo> lastCopy_;
     void styleShiftButtons();
     // "Повторить" and "Копировать смену" next to "Добавить", usable whenever it is.
     void setupRepeatAndCopy();
     void setupKeys();
 };
+
+// How the summary of a copy offers to take it back.
+inline const QString kUndoCopyHint =
+    QStringLiteral("Отменить это копирование: «Правка» → «Отменить копирование смены» (Ctrl+Z).");
 
 // The mark a double click puts on an entry: anything but "да"/"ok" becomes "ok".
 QString toggledOk(const QString& ok);

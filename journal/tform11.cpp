@@ -1,6 +1,7 @@
 #include "journal/tform11.h"
 
 #include "core/datamodule.h"
+#include "gui/dbgrid.h"
 #include "gui/forms.h"
 #include "gui/monthlock.h"
 #include "domain/period.h"
@@ -108,12 +109,12 @@ void TForm11::startNew(const QDate& date) {
     FormActivate();
 }
 
-void TForm11::startChange(const Query& q, const QDate& date) {
+void TForm11::startChange(const Query& q, const QDate& date, double basePrice) {
     setWindowTitle(QStringLiteral("Изменение данных о позиции"));
     Tag = 2;
     cena = toDouble(q.field(QStringLiteral("cena")));
     Edit7->setText(entry::displayNumber(cena));
-    Edit9->setText(entry::displayNumber(toDouble(q.field(QStringLiteral("kol_vo"))) * cena));
+    Edit9->setText(cellText(toDouble(q.field(QStringLiteral("kol_vo"))) * cena, ColumnKind::Money));
     DTimeP->setDate(date);
     Edit1->setText(q.asString(QStringLiteral("fio")).trimmed());
     const QString vid = q.asString(QStringLiteral("vid"));
@@ -125,12 +126,17 @@ void TForm11::startChange(const Query& q, const QDate& date) {
     i_id = q.asInt(QStringLiteral("i_id"));
     o_id = q.asInt(QStringLiteral("o_id"));
     Edit6->setText(QString::number(q.asInt(QStringLiteral("time"))));
-    // Until an operation is picked again the base price reads 0.
+    // The list is read afresh when an operation is picked; until then the base price is
+    // the entry's own operation's.
     dm().Oper.close();
     dm().Oper.clearFilter();
+    Edit8->setText(entry::displayNumber(basePrice));
     applyPaintRule(vid.trimmed());
     if (Edit5->isEnabled()) Edit5->setText(q.asString(QStringLiteral("color")));
     FormActivate();
+    // Mostly a quantity is corrected: typing replaces it.
+    Edit3->setFocus();
+    Edit3->selectAll();
 }
 
 void TForm11::startCopy(const QDate& date, const Query& q, double basePrice) {
@@ -141,7 +147,8 @@ void TForm11::startCopy(const QDate& date, const Query& q, double basePrice) {
     if (Edit5->isEnabled()) Edit5->setText(q.asString(QStringLiteral("color")));
     Edit3->clear();
     Edit4->setText(QStringLiteral("0"));
-    Edit6->setText(QStringLiteral("0"));
+    // The same work usually takes the same time.
+    Edit6->setText(QString::number(q.asInt(QStringLiteral("time"))));
     Edit7->setText(entry::displayNumber(cena));
     Edit8->setText(entry::displayNumber(basePrice));
     Edit9->clear();
@@ -277,15 +284,22 @@ bool TForm11::Edit6Exit() {
     }
     if (Edit3->text().isEmpty()) Edit3->setText(QStringLiteral("0"));
     Edit7->setText(entry::displayNumber(cena));
+    // The base price is the dialog's operation's, wherever the list stands; with the list
+    // closed (a change not yet picked again) the opener's base price stands.
     const Query& oper = dm().Oper;
-    const double base = oper.active() && !oper.isEmpty() ? toDouble(oper.field(QStringLiteral("cena"))) : 0.0;
-    Edit8->setText(entry::displayNumber(base));
+    int operRow = -1;
+    for (int r = 0; oper.active() && r < oper.recordCount() && operRow < 0; ++r)
+        if (toInt(oper.value(r, QStringLiteral("id"))) == o_id) operRow = r;
+    if (operRow >= 0)
+        Edit8->setText(entry::displayNumber(toDouble(oper.value(operRow, QStringLiteral("cena")))));
+    else if (Edit8->text().isEmpty())
+        Edit8->setText(entry::displayNumber(0));
     const auto quantity = entry::wholeNumber(Edit3->text());
     if (!quantity) {
         ui::error(entry::notANumberMessage(QStringLiteral("Кол-во"), Edit3->text()));
         return false;
     }
-    Edit9->setText(entry::displayNumber(*quantity * cena));
+    Edit9->setText(cellText(*quantity * cena, ColumnKind::Money));
     return true;
 }
 

@@ -57,7 +57,7 @@ public:
     // `row` onto `date` with its operation already taken (takeOperation) at `basePrice`,
     // only the quantity left to type.
     void startNew(const QDate& date);
-    void startChange(const Query& row, const QDate& date);
+    void startChange(const Query& row, const QDate& date, double basePrice);
     void startCopy(const QDate& date, const Query& row, double basePrice);
 
     // The pickers; `search` starts the list's search with the text typed on the field.

@@ -6,6 +6,7 @@
 #include "gui/ui.h"
 #include "domain/entry_rules.h"
 #include "domain/shift_copy.h"
+#include "journal/journal_keys.h"
 #include "journal/shift_copy_dialog.h"
 #include "journal/tform1.h"
 #include "journal/tform11.h"
@@ -89,19 +90,52 @@ void TForm1::Button10Click() {
 void TForm1::Button11Click() {
     ShiftCopyDialog& d = forms::form<ShiftCopyDialog>();
     const entry::ShiftRef target{DateT->date(), CurrentShift};
-    d.prepare(target);
+    d.prepare(target, CBox1->isChecked());
     if (ui::execModal(&d) != QDialog::Accepted) return;
     entry::CopyResult result;
     {
         ui::BusyCursor busy;
-        result = entry::copyShift(d.source(), target, CBox1->isChecked());
+        result = entry::copyEntries(d.chosen());
     }
+    lastCopy_ = std::make_unique<CopyToUndo>(CopyToUndo{result.copied});
+    if (Keys) Keys->setCopyToUndo(!result.copied.isEmpty());
     // The journal stays on the target so that the copied entries show; the timesheet
     // reads its month afresh when next shown.
     openShifts(target.date);
     for (Query* t : {&dm().H_Tabel_1, &dm().H_Tabel_2, &dm().H_Tabel_3}) t->close();
-    ui::message(entry::copySummary(result), QStringLiteral("Копировать смену"),
+    QString text = entry::copySummary(result);
+    if (!result.copied.isEmpty()) text += QStringLiteral("\n\n") + kUndoCopyHint;
+    ui::message(text, QStringLiteral("Копировать смену"),
                 result.skipped.isEmpty() ? ui::Icon::Information : ui::Icon::Warning);
+}
+
+void TForm1::UndoCopyClick() {
+    if (!lastCopy_ || lastCopy_->entries.isEmpty()) return;
+    const QList<entry::CopiedEntry>& copied = lastCopy_->entries;
+    const entry::Record& where = copied.first().record;
+    if (ui::message(QStringLiteral("Удалить позиции, скопированные в %1, %2 (%3)?")
+                        .arg(entry::dateText(where.date), shiftCaption(where.shift))
+                        .arg(copied.size()),
+                    QStringLiteral("Отменить копирование"), ui::Icon::Question,
+                    ui::Buttons::YesNo) != QMessageBox::Yes)
+        return;
+    Result r;
+    {
+        ui::BusyCursor busy;
+        r = entry::undoCopy(copied);
+    }
+    // Refused: the copy stays on offer, to be taken back once the changed entry is put right.
+    if (!r.saved()) {
+        ui::error(r.message);
+        return;
+    }
+    const qsizetype removed = copied.size();
+    lastCopy_.reset();
+    if (Keys) Keys->setCopyToUndo(false);
+    openShifts(DateT->date());
+    for (Query* t : {&dm().H_Tabel_1, &dm().H_Tabel_2, &dm().H_Tabel_3}) t->close();
+    ui::message(QStringLiteral("Копирование отменено: удалено позиций: %1.").arg(removed),
+                QStringLiteral("Отменить копирование"), ui::Icon::Information);
 }
 
 }  // namespace mirn

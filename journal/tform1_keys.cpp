@@ -62,6 +62,7 @@ JournalKeys::JournalKeys(TForm1* f) : QObject(f), f_(f) {
     // Ctrl+D stays with the "Повторить" button; the menu only names it.
     QAction* repeat = EditMenu->addAction(QStringLiteral("Повторить\tCtrl+D"));
     QAction* copy = EditMenu->addAction(QStringLiteral("Копировать смену"));
+    UndoCopy = action(EditMenu, QStringLiteral("Отменить копирование смены"), QKeySequence(Qt::CTRL | Qt::Key_Z));
     // The selected entry's keys belong to the grid: elsewhere Space presses the focused
     // button and Delete edits the focused field.
     Remove = action(EditMenu, QStringLiteral("Удалить"), Qt::Key_Delete, Qt::WidgetShortcut);
@@ -100,6 +101,7 @@ JournalKeys::JournalKeys(TForm1* f) : QObject(f), f_(f) {
     connect(repeat, &QAction::triggered, f->Button10, &QPushButton::click);
     connect(copy, &QAction::triggered, f->Button11, &QPushButton::click);
     connect(Confirm, &QAction::triggered, f, ui::guard([f] { f->DBGrid2DblClick(); }));
+    connect(UndoCopy, &QAction::triggered, f, ui::guard([f] { f->UndoCopyClick(); }));
     // Enter in the grid changes the selected entry.
     connect(f->DBGrid2, &DBGrid::enterPressed, f->Button2, &QPushButton::click);
     for (QAction* a : {PreviousDay, NextDay}) {
@@ -113,6 +115,7 @@ JournalKeys::JournalKeys(TForm1* f) : QObject(f), f_(f) {
     follow(f->Button8, Refresh);
     follow(f->Button10, repeat);
     follow(f->Button11, copy);
+    follow(f->Button11, UndoCopy);
     follow(f->DBGrid2, Confirm);
     follow(f->DBGrid2, Find);
     follow(f->DateT, PreviousDay);
@@ -142,16 +145,31 @@ JournalKeys::JournalKeys(TForm1* f) : QObject(f), f_(f) {
 }
 
 void JournalKeys::follow(QWidget* control, QAction* a) {
-    a->setEnabled(control->isEnabled());
+    a->setEnabled(usable(control, a));
     if (!followers_.contains(control)) control->installEventFilter(this);
     followers_[control] << a;
+}
+
+bool JournalKeys::usable(const QWidget* control, const QAction* a) const {
+    // The grid stays on in a closed month, to be read; its confirmation does not.
+    return control->isEnabled() && !(a == Confirm && monthClosed_) && !(a == UndoCopy && !copyToUndo_);
+}
+
+void JournalKeys::setCopyToUndo(bool any) {
+    copyToUndo_ = any;
+    UndoCopy->setEnabled(usable(f_->Button11, UndoCopy));
+}
+
+void JournalKeys::setMonthClosed(bool closed) {
+    monthClosed_ = closed;
+    Confirm->setEnabled(usable(f_->DBGrid2, Confirm));
 }
 
 bool JournalKeys::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::EnabledChange) {
         const auto it = followers_.constFind(watched);
         if (it != followers_.constEnd())
-            for (QAction* a : *it) a->setEnabled(static_cast<QWidget*>(watched)->isEnabled());
+            for (QAction* a : *it) a->setEnabled(usable(static_cast<QWidget*>(watched), a));
     }
     if (watched != FindEdit) return QObject::eventFilter(watched, event);
     if (event->type() == QEvent::KeyPress) {

@@ -281,17 +281,24 @@ void TForm19::Button1Click() {
         ui::error(QStringLiteral("Не выбран год."));
         return;
     }
-    ui::WindowBusy working(this);
+    // A big month takes a while: it can be cancelled, and then the month stays as it was
+    // (the rebuild is one transaction, rolled back when a day's step throws).
+    ui::Progress progress(this,
+                          QStringLiteral("Перестроение табеля: %1 %2").arg(ComboBox1->currentText()).arg(y),
+                          days, ui::Progress::Show::AtOnce);
     for (Query* q : shiftQueries()) q->close();
     PB->setMaximum(days);
     PB->setValue(1);
     PB->show();
     try {
-        ui::BusyCursor busy;
-        timesheet::Service(QString()).rebuildMonth(m, y, [this](int day) {
+        timesheet::Service(QString()).rebuildMonth(m, y, [this, &progress](int day) {
             PB->setValue(day);
-            PB->repaint();
+            progress.step(day);
         });
+    } catch (const ui::Cancelled&) {
+        PB->hide();
+        for (Query* q : shiftQueries()) q->open();
+        return;
     } catch (...) {
         // The month is as it was before: show it again, then report the failure.
         PB->hide();

@@ -6,6 +6,7 @@
 #include "auxwork/tform24.h"
 #include "auxwork/tform25.h"
 #include "core/datamodule.h"
+#include "gui/dbgrid.h"
 #include "gui/forms.h"
 #include "journal/tform1.h"
 #include "refbooks/crosslinks.h"
@@ -115,6 +116,28 @@ private slots:
         // The journal is active again: back on today's date.
         QCOMPARE(f1.DateT->date(), QDate::currentDate());
         QVERIFY(!f25.fatigue.active());
+    }
+
+    // A totals line under the register, as under the journal: the shown shift's hours and
+    // amount, following a click on another shift.
+    void totalsLineFollowsTheShift() {
+        TForm25& f25 = openRegister();
+        f25.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f25));
+        DBGrid* g = f25.DBGrid1;
+        QVERIFY(g->totalsShown());
+        const auto line = [g] {
+            QStringList t;
+            for (int c = 0; c < g->queryModel()->columnCount(); ++c) t << g->totalText(c);
+            return t;
+        };
+        QCOMPARE(line(), (QStringList{"Итого", "", "", "", "5", "810.00"}));
+        QTest::mouseClick(f25.RadioButton2, Qt::LeftButton);
+        QCOMPARE(f25.i_smena, 2);
+        QCOMPARE(line(), (QStringList{"Итого", "", "", "", "4", "600.00"}));
+        QTest::mouseClick(f25.RadioButton3, Qt::LeftButton);
+        QCOMPARE(line(), (QStringList{"Итого", "", "", "", "0", "0.00"}));
+        f25.hide();
     }
 
     // The shift filter works on the rows read; a date change reads again and keeps the shift.

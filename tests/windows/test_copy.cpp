@@ -7,6 +7,7 @@
 #include "domain/entry_rules.h"
 #include "domain/entry_store.h"
 #include "domain/shift_copy.h"
+#include "journal/journal_keys.h"
 #include "journal/shift_copy_dialog.h"
 #include "core/signin.h"
 #include "journal/tform1.h"
@@ -365,6 +366,78 @@ private slots:
         QCOMPARE(testdb::advisoryLocks(), 0);
     }
 
+    // A copy taken back removes exactly the entries it stored and their hours; refused,
+    // with nothing removed, once any of them is gone or was changed since.
+    void undoCopy_data() {
+        QTest::addColumn<QString>("meanwhile");  // run after the copy; %1 the first copied entry's key
+        QTest::addColumn<QString>("refusal");    // empty: taken back
+        QTest::newRow("untouched") << QString() << QString();
+        QTest::newRow("another entry added to the shift since")
+            << QStringLiteral("insert into accounts_dep.smena(w_id, o_id, i_id, color, smena, cena, kol_vo, brak, time, "
+                              "data, ok) values (103, 1, 1, 0, 1, 1, 1, 0, 3, '2024-03-06', 'no')")
+            << QString();
+        const QString ivanov = QStringLiteral("Копирование не отменено: позиция \"Иванов И.И., КР-100; Резка; Готовая "
+                                              "продукция\" %1 после копирования. Исправьте или удалите позиции по одной.");
+        QTest::newRow("a quantity changed")
+            << QStringLiteral("update accounts_dep.smena set kol_vo=11 where id=%1") << ivanov.arg("изменена");
+        QTest::newRow("confirmed") << QStringLiteral("update accounts_dep.smena set ok='ok' where id=%1")
+                                   << ivanov.arg("изменена");
+        QTest::newRow("moved to another shift") << QStringLiteral("update accounts_dep.smena set smena=2 where id=%1")
+                                                << ivanov.arg("изменена");
+        QTest::newRow("deleted") << QStringLiteral("delete from accounts_dep.smena where id=%1") << ivanov.arg("удалена");
+    }
+    void undoCopy() {
+        QFETCH(QString, meanwhile);
+        QFETCH(QString, refusal);
+        const QString hours = QStringLiteral("select w_id, smena, coalesce(d6::text, 'null') from accounts_dep.h_tabel "
+                                             "order by w_id, smena");
+        const QStringList hoursBefore = textRows(hours), entriesBefore = textRows(
+            QStringLiteral("select id from accounts_dep.smena order by id"));
+        const entry::CopyResult made = entry::copyShift({kSource, 1}, {kTarget, 1}, false);
+        QCOMPARE(made.copied.size(), 3);
+        QStringList keys;
+        for (const entry::CopiedEntry& e : made.copied) keys << QString::number(e.newId);
+        QCOMPARE(keys, (QStringList{"101", "102", "103"}));  // in the summary's order: Иванов twice, Петров
+        if (!meanwhile.isEmpty()) testdb::exec(meanwhile.arg(made.copied.first().newId));
+        const QStringList target = shiftRows(kTarget, 1), allHours = textRows(hours);
+        const Result r = entry::undoCopy(made.copied);
+        QCOMPARE(r.message, refusal);
+        QCOMPARE(r.saved(), refusal.isEmpty());
+        QCOMPARE(testdb::advisoryLocks(), 0);
+        if (!refusal.isEmpty()) {
+            QCOMPARE(shiftRows(kTarget, 1), target);
+            QCOMPARE(textRows(hours), allHours);
+            return;
+        }
+        // Only the copied entries went; the day's hours are what the remaining entries hold.
+        QStringList left = textRows(QStringLiteral("select id from accounts_dep.smena order by id"));
+        if (!meanwhile.isEmpty()) {
+            QCOMPARE(shiftRows(kTarget, 1), QStringList{"103|1|1|1|1|0|3|0|no"});
+            QCOMPARE(left, entriesBefore + QStringList{"104"});
+        } else {
+            QVERIFY(shiftRows(kTarget, 1).isEmpty());
+            QCOMPARE(left, entriesBefore);
+        }
+        QCOMPARE(count(QStringLiteral(
+                     "select count(*) from accounts_dep.h_tabel h where h.month=3 and h.year=2024 and h.smena=1 and "
+                     "coalesce(h.d6, 0) <> coalesce((select sum(time) from accounts_dep.smena s where s.w_id=h.w_id and "
+                     "s.data='2024-03-06' and s.smena=1), 0)")),
+                 0);
+        QVERIFY(hoursBefore.isEmpty());
+    }
+
+    // Only the chosen entries of a preview are stored; the preview itself stores nothing.
+    void copiesTheChosenEntriesOnly() {
+        const entry::CopyResult preview = entry::previewCopy({kSource, 1}, {kTarget, 3}, true);
+        QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.smena")), 5);
+        QStringList seen;
+        for (const entry::CopiedEntry& e : preview.copied) seen << e.worker + "|" + entry::priceText(e.record.cena);
+        QCOMPARE(seen, (QStringList{"Иванов И.И.|30", "Иванов И.И.|19.2", "Петров П.П.|24"}));
+        const entry::CopyResult r = entry::copyEntries({preview.copied[0], preview.copied[2]});
+        QCOMPARE(r.copied.size(), 2);
+        QCOMPARE(shiftRows(kTarget, 3), (QStringList{"101|1|1|30|10|0|8|0|no", "102|2|2|24|7|0|4|1013|no"}));
+    }
+
     // ------------------------------------------------------------ the journal
 
     void onlyRolesThatAddMayRepeatOrCopy_data() {
@@ -411,21 +484,23 @@ private slots:
         QTest::addColumn<int>("shift");
         QTest::addColumn<bool>("dayOff");
         QTest::addColumn<int>("o_id");
-        QTest::addColumn<QStringList>("shown");  // worker, operation, colour, colour on, final, base, quantity
+        QTest::addColumn<QStringList>("shown");  // worker, operation, colour, colour on, final, base, quantity, hours
         QTest::addColumn<QString>("quantity");
         QTest::addColumn<QString>("colour");  // typed over the shown one; empty: left as it is
         QTest::addColumn<QString>("stored");  // the new entry; empty: refused
         QTest::addColumn<QString>("normChange");  // made while the operations list stands open from an earlier pick
         QTest::newRow("paint entry in another colour")
             << 1 << false << 2
-            << QStringList{"Петров П.П.", "ХМ-40; Покраска; Заготовки", "1013", "on", "10", "10", ""} << "6"
-            << "1014" << "102|2|2|10|6|0|0|1014|no" << QString();
+            << QStringList{"Петров П.П.", "ХМ-40; Покраска; Заготовки", "1013", "on", "10", "10", "", "4"} << "6"
+            << "1014" << "102|2|2|10|6|0|4|1014|no" << QString();
         QTest::newRow("shift 3 on a day off, the norm as it is now")
-            << 3 << true << 2 << QStringList{"Сидоров С.С.", "ХМ-40; Покраска; Заготовки", "7", "on", "26.4", "11", ""}
-            << "5" << "8" << "103|2|2|26.4|5|0|0|8|no"
+            << 3 << true << 2
+            << QStringList{"Сидоров С.С.", "ХМ-40; Покраска; Заготовки", "7", "on", "26.4", "11", "", "1"}
+            << "5" << "8" << "103|2|2|26.4|5|0|1|8|no"
             << QStringLiteral("update accounts_dep.norm set price=11 where o_id=2");
         QTest::newRow("nothing changed but the quantity: the same entry")
-            << 1 << false << 3 << QStringList{"Иванов И.И.", "ПР-1000; Гибка; Готовая продукция", "", "off", "8", "8", ""}
+            << 1 << false << 3
+            << QStringList{"Иванов И.И.", "ПР-1000; Гибка; Готовая продукция", "", "off", "8", "8", "", "2"}
             << "4" << "" << "" << QString();
     }
     void repeatByCtrlD() {
@@ -467,7 +542,7 @@ private slots:
             date = f->DTimeP->date();
             seen = QStringList{f->Edit1->text(), f->Edit2->text(), f->Edit5->text(),
                                f->Edit5->isEnabled() ? "on" : "off", f->Edit7->text(), f->Edit8->text(),
-                               f->Edit3->text()};
+                               f->Edit3->text(), f->Edit6->text()};
             QTest::keyClicks(QApplication::focusWidget(), quantity);
             if (!colour.isEmpty()) retype(f->Edit5, colour);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
@@ -568,7 +643,7 @@ private slots:
         QCOMPARE(shownShift, shiftCaption(shift));
         QCOMPARE(target, QStringLiteral("Куда: %1, %2; цены по сегодняшним нормам.")
                              .arg(to.toString(QStringLiteral("dd.MM.yyyy")), shiftCaption(shift)));
-        QCOMPARE(log.texts(), QStringList{summary});
+        QCOMPARE(log.texts(), QStringList{summary + "\n\n" + kUndoCopyHint});
         QCOMPARE(log.messages.last().caption, QStringLiteral("Копировать смену"));
         // The journal stayed on the target and lists the new rows.
         QCOMPARE(f1.DateT->date(), to);
@@ -580,6 +655,94 @@ private slots:
         listed.sort();
         QCOMPARE(listed, journal);
         QCOMPARE(f1.DBGrid2->queryModel()->rowCount(), journal.size());
+    }
+
+    // The dialog lists the entries it will copy, priced for the target, every one ticked;
+    // an entry unticked with the keys is left out; Ctrl+Z in the journal then takes the
+    // copy back, once asked, and the journal shows the shift as before.
+    void copyDialogListsTicksAndUndoes() {
+        testdb::exec(QStringLiteral("delete from accounts_dep.norm where o_id=3"));  // Гибка has no price now
+        TForm1& f1 = signIn();
+        openDay(f1, kTarget);
+        QVERIFY(showJournal(f1));
+        MessageLog log;
+        QStringList listed;
+        QString chosenText;
+        ModalScript modal([&](QDialog* d) {
+            auto* dlg = qobject_cast<ShiftCopyDialog*>(d);
+            if (!dlg) return int(QDialog::Rejected);
+            dlg->show();
+            if (!QTest::qWaitForWindowActive(dlg)) return int(QDialog::Rejected);
+            for (int i = 0; i < dlg->List->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem* it = dlg->List->topLevelItem(i);
+                QStringList cells;
+                for (int c = 0; c < dlg->List->columnCount(); ++c) cells << it->text(c);
+                const bool tickable = it->flags() & Qt::ItemIsUserCheckable;
+                cells << (tickable ? (it->checkState(0) == Qt::Checked ? "ticked" : "unticked") : "-");
+                listed << cells.join('|');
+            }
+            // Петров's paint entry, the second row: Down, then Space unticks it.
+            dlg->List->setFocus();
+            QTest::keyClick(dlg->List, Qt::Key_Down);
+            QTest::keyClick(dlg->List, Qt::Key_Space);
+            chosenText = dlg->Chosen->text();
+            QTest::mouseClick(dlg->Button1, Qt::LeftButton);
+            return dlg->result();
+        });
+        QTest::mouseClick(f1.Button11, Qt::LeftButton);
+        QCOMPARE(modal.shown.size(), 1);
+        QCOMPARE(listed, (QStringList{"Иванов И.И.|КР-100; Резка; Готовая продукция||10|8|12.5||ticked",
+                                      "Петров П.П.|ХМ-40; Покраска; Заготовки|1013|7|4|10||ticked",
+                                      "Иванов И.И.|ПР-1000; Гибка; Готовая продукция||3|2||у операции \"ПР-1000; Гибка; "
+                                      "Готовая продукция\" нет цены: задайте её в списке операций кнопкой \"Цены\"|-"}));
+        QCOMPARE(chosenText, QStringLiteral("Отмечено позиций: 1 из 2"));
+        QCOMPARE(log.texts(), QStringList{"Скопировано позиций: 1.\n\n" + kUndoCopyHint});
+        QCOMPARE(shiftRows(kTarget, 1), QStringList{"101|1|1|12.5|10|0|8|0|no"});
+        QCOMPARE(dm().Smena1.recordCount(), 1);
+        QVERIFY(f1.Keys->UndoCopy->isEnabled());
+
+        log.clear();
+        QVERIFY(showJournal(f1));  // active again once the dialog has gone, as the window manager makes it
+        QTest::keyClick(f1.DBGrid2, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(log.texts(), (QStringList{"Удалить позиции, скопированные в 06.03.2024, Смена №1 (1)?",
+                                           "Копирование отменено: удалено позиций: 1."}));
+        QVERIFY(shiftRows(kTarget, 1).isEmpty());
+        QCOMPARE(dm().Smena1.recordCount(), 0);
+        QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.h_tabel where coalesce(d6, 0) <> 0")), 0);
+        QVERIFY(!f1.Keys->UndoCopy->isEnabled());
+        // Nothing more to take back.
+        log.clear();
+        QTest::keyClick(f1.DBGrid2, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(log.messages.isEmpty());
+    }
+
+    // Changed from another workstation after the copy: Ctrl+Z refuses and removes nothing.
+    void undoAfterAChangeIsRefused() {
+        TForm1& f1 = signIn();
+        openDay(f1, kTarget);
+        QVERIFY(showJournal(f1));
+        MessageLog log;
+        ModalScript modal([](QDialog* d) {
+            auto* dlg = qobject_cast<ShiftCopyDialog*>(d);
+            if (!dlg) return int(QDialog::Rejected);
+            dlg->show();
+            if (!QTest::qWaitForWindowActive(dlg)) return int(QDialog::Rejected);
+            QTest::mouseClick(dlg->Button1, Qt::LeftButton);
+            return dlg->result();
+        });
+        QTest::mouseClick(f1.Button11, Qt::LeftButton);
+        QCOMPARE(shiftRows(kTarget, 1).size(), 3);
+        testdb::exec(QStringLiteral("update accounts_dep.smena set time=9 where data='2024-03-06' and w_id=102"));
+        const QStringList target = shiftRows(kTarget, 1);
+        log.clear();
+        QVERIFY(showJournal(f1));
+        QTest::keyClick(f1.DBGrid2, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(log.messages.size(), 2);
+        QCOMPARE(log.messages.last().text,
+                 QStringLiteral("Копирование не отменено: позиция \"Петров П.П., ХМ-40; Покраска; Заготовки\" изменена "
+                                "после копирования. Исправьте или удалите позиции по одной."));
+        QCOMPARE(shiftRows(kTarget, 1), target);
+        QCOMPARE(testdb::advisoryLocks(), 0);
     }
 
     void copyDialogRefusesTheShownShiftAndCancels() {

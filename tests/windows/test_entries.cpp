@@ -2,6 +2,7 @@
 // posting, the delete with its recount, and the rules behind them.
 #include "domain/connection.h"
 #include "core/datamodule.h"
+#include "gui/dbgrid.h"
 #include "gui/forms.h"
 #include "core/signin.h"
 #include "domain/entry_rules.h"
@@ -300,7 +301,7 @@ private slots:
         QCOMPARE(workerRowAfterDown, 2);    // Down moved the list to Иванов
         QCOMPARE(opersSeen, 3);             // КР-100 and both ПР-1000
         QCOMPARE(operAfterKeys, 1);         // Down then Up: back on КР-100
-        QCOMPARE(displays, (QStringList{"Иванов И.И.", "КР-100; Резка; Готовая продукция", "12,5", "12,5", "100"}));
+        QCOMPARE(displays, (QStringList{"Иванов И.И.", "КР-100; Резка; Готовая продукция", "12,5", "12,5", "100,00"}));
         QVERIFY2(log.messages.isEmpty(), qPrintable(log.texts().join('|')));
         QCOMPARE(textRows(QStringLiteral(
                      "select w_id, o_id, i_id, cena::text, kol_vo, brak, time, color, ok, smena, data = '2024-03-05', "
@@ -320,7 +321,7 @@ private slots:
         brak = QStringLiteral("0");
         hours = QStringLiteral("3");
         f1.Button1->click();
-        QCOMPARE(displays.mid(2), (QStringList{"10,1235", "10,1235", "30,3704"}));
+        QCOMPARE(displays.mid(2), (QStringList{"10,1235", "10,1235", "30,37"}));
         QCOMPARE(cell("select cena::text from accounts_dep.smena where o_id=3").toString(), QStringLiteral("10.1235"));
         QCOMPARE(day(101, 1, 5), 8);
         QCOMPARE(timesheetRows(101, 1), 1);
@@ -401,7 +402,7 @@ private slots:
                  << f->Edit7->text() << f->Edit9->text() << f->DTimeP->date().toString(Qt::ISODate)
                  << QStringLiteral("%1/%2/%3").arg(f->w_id).arg(f->i_id).arg(f->o_id)
                  << (f->Edit5->isEnabled() ? "colour on" : "colour off");
-            // Leaving the quantity before an operation is picked: no base price.
+            // Leaving the quantity before an operation is picked: the operation's base price.
             f->Edit6Exit();
             seen << f->Edit8->text();
             f->Button1->click();  // nothing changed: still accepted
@@ -410,7 +411,7 @@ private slots:
         f1.Button2->click();
         QVERIFY2(log.messages.isEmpty(), qPrintable(log.texts().join('|')));
         QCOMPARE(seen, (QStringList{"Изменение данных о позиции", "2", "Иванов И.И.", "ХМ-40; Окраска; Заготовки", "3",
-                                    "1", "1013", "6", "1.2346", "3.7037", "2024-03-05", "101/2/2", "colour on", "0"}));
+                                    "1", "1013", "6", "1.2346", "3.70", "2024-03-05", "101/2/2", "colour on", "10"}));
         QVERIFY(!dm().Oper.active());
         // The unchanged entry was accepted; prize and document columns reset, ok kept.
         QCOMPARE(textRows("select prize::text, id_doc::text, id_doc_item::text, f_gds_qty_use::text, id_gds_use::text, "
@@ -484,7 +485,7 @@ private slots:
         QCOMPARE(f.i_id, 2);
         QCOMPARE(f.Edit7->text(), finalPrice);
         QCOMPARE(f.Edit8->text(), QStringLiteral("10"));
-        QCOMPARE(f.Edit9->text(), entry::displayNumber(3 * finalPrice.toDouble()));  // rejects not subtracted
+        QCOMPARE(f.Edit9->text(), cellText(3 * finalPrice.toDouble(), ColumnKind::Money));  // rejects not subtracted
         QVERIFY(f.Edit5->isEnabled());
         QCOMPARE(f.Edit5->text(), QStringLiteral("55"));  // a paint pick keeps the colour typed
         // The list is left as the pick needs it: open, unfiltered, on the picked row.
@@ -509,8 +510,8 @@ private slots:
         QCOMPARE(f.Edit2->text(), kIvanovPaint.description);
         QCOMPARE(f.cena, 10.0);
         QVERIFY(f.Edit5->isEnabled());
-        QCOMPARE(f.Edit9->text(), QStringLiteral("20"));
-        QCOMPARE(f.Edit8->text(), QStringLiteral("12.5"));  // the first row the list stood on
+        QCOMPARE(f.Edit9->text(), QStringLiteral("20.00"));
+        QCOMPARE(f.Edit8->text(), QStringLiteral("10"));  // the dialog's operation's, not the row the list stood on
         // A list emptied by the search: "Выбрать" closes it and writes nothing.
         modal.setHandler([&](QDialog* d) {
             auto* f4 = qobject_cast<TForm4*>(d);
@@ -595,18 +596,18 @@ private slots:
         f.Edit6->clear();
         QVERIFY(f.Edit6Exit());
         QCOMPARE(f.Edit6->text(), QStringLiteral("0"));
-        QCOMPARE(f.Edit9->text(), QStringLiteral("37.5"));
+        QCOMPARE(f.Edit9->text(), QStringLiteral("37.50"));
         QCOMPARE(f.Edit8->text(), QStringLiteral("0"));
         f.Edit3->clear();
         QVERIFY(f.Edit6Exit());
         QCOMPARE(f.Edit3->text(), QStringLiteral("0"));
-        QCOMPARE(f.Edit9->text(), QStringLiteral("0"));
+        QCOMPARE(f.Edit9->text(), QStringLiteral("0.00"));
         // Pasted hours that are no whole number: a clear message, the displays stay.
         f.Edit3->setText(QStringLiteral("4"));
         f.Edit6->setText(QStringLiteral("7,5"));
         QVERIFY(!f.Edit6Exit());
         QCOMPARE(log.texts(), QStringList{entry::notANumberMessage("Время", "7,5")});
-        QCOMPARE(f.Edit9->text(), QStringLiteral("0"));
+        QCOMPARE(f.Edit9->text(), QStringLiteral("0.00"));
     }
 
     // ------------------------------------------------------------ the save

@@ -781,6 +781,33 @@ private slots:
         f.hide();
     }
 
+    // A day's total wider than its narrow column widens that column, so that it reads whole
+    // (run at 100 % and, as test_grids_200, at 200 %); the other days keep their width.
+    void timesheetTotalsReadWhole() {
+        loadTimesheet();
+        testdb::exec(QStringLiteral("update accounts_dep.h_tabel set d4=126 where w_id=101 and smena=1"));
+        TForm19& f = showTimesheet();
+        DBGrid* g = f.DBGrid1;
+        QFont bold = g->totalsLine()->font();
+        bold.setBold(true);
+        const QFontMetrics fm(bold);
+        const auto room = [g](int c) { return g->totalRect(c).width() - 2 * 3 - 1; };  // less the padding and the line
+        const int d4 = columnOf(g, "4"), d6 = columnOf(g, "6");
+        QCOMPARE(g->totalText(d4), QStringLiteral("133"));
+        QVERIFY2(fm.horizontalAdvance(QStringLiteral("133")) <= room(d4),
+                 qPrintable(QStringLiteral("%1 > %2").arg(fm.horizontalAdvance(QStringLiteral("133"))).arg(room(d4))));
+        QHeaderView* h = g->horizontalHeader();
+        QCOMPARE(h->sectionSize(d6), h->sectionSize(columnOf(g, "7")));
+        QVERIFY(h->sectionSize(d4) > h->sectionSize(d6));
+        // A bigger figure after "Обновить" widens the column again.
+        testdb::exec(QStringLiteral("update accounts_dep.h_tabel set d6=1234 where w_id=101 and smena=1"));
+        QTest::mouseClick(f.Button5, Qt::LeftButton);
+        QCOMPARE(g->totalText(d6), QStringLiteral("1234"));
+        QVERIFY(fm.horizontalAdvance(QStringLiteral("1234")) <= room(d6));
+        QVERIFY(fm.horizontalAdvance(QStringLiteral("133")) <= room(d4));
+        f.hide();
+    }
+
     // Each total stands under its column: after a column is widened and moved, and after the
     // grid is scrolled sideways by the keyboard.
     void totalsStayUnderTheirColumns() {

@@ -317,6 +317,7 @@ private slots:
         TForm1& f1 = openJournal(QStringLiteral("9471"));
         MessageLog log;
         ModalScript modal;
+        f1.Keys->setCopyToUndo(true);  // Ctrl+Z is on only while a copy stands to be taken back
         QList<QAction*> named;
         for (QAction* top : f1.MainMenu1->actions()) {
             if (!top->menu()) continue;
@@ -326,8 +327,8 @@ private slots:
         QStringList keys;
         for (QAction* a : named) keys << a->shortcut().toString();
         keys.sort();
-        QCOMPARE(keys, (QStringList{"Alt+1", "Alt+2", "Alt+3", "Alt+4", "Ctrl+F", "Ctrl+Left", "Ctrl+Right", "Del",
-                                    "F2", "F5", "Ins", "Space"}));
+        QCOMPARE(keys, (QStringList{"Alt+1", "Alt+2", "Alt+3", "Alt+4", "Ctrl+F", "Ctrl+Left", "Ctrl+Right", "Ctrl+Z",
+                                    "Del", "F2", "F5", "Ins", "Space"}));
         for (QAction* a : named) {
             log.answers = {QMessageBox::No};
             f1.DBGrid2->setFocus();
@@ -555,6 +556,96 @@ private slots:
         if (focus == QLatin1String("quantity")) QCOMPARE(quantity, QStringLiteral("12"));
     }
 
+    // "Изменить" by F2 or Enter opens on the quantity with its text selected: the corrected
+    // figure is typed over it and Enter saves it, no picker on the way. The sum reads as
+    // money, the base price is the operation's norm (КР-100: 12.5).
+    void changeOpensOnTheQuantity_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("F2") << int(Qt::Key_F2);
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+    }
+    void changeOpensOnTheQuantity() {
+        QFETCH(int, key);
+        TForm1& f1 = openJournal(QStringLiteral("9471"));
+        dm().Smena1.setRecNo(2);  // Иванов: 10 pieces of КР-100 at 12.5
+        QCOMPARE(dm().Smena1.asInt(QStringLiteral("id")), 901);
+        TForm11& f11 = forms::form<TForm11>();
+        Keyboard kb;
+        QString where, selected;
+        QStringList displays;  // base, final, sum: on opening, then after the new quantity
+        kb.key(key);
+        kb.check([&] {
+            where = focusedField();
+            selected = f11.Edit3->selectedText();
+            displays << f11.Edit8->text() << f11.Edit7->text() << f11.Edit9->text();
+        });
+        kb.type(QStringLiteral("7"));
+        kb.key(Qt::Key_Tab);
+        kb.check([&] { displays << f11.Edit8->text() << f11.Edit7->text() << f11.Edit9->text(); });
+        kb.key(Qt::Key_Return);
+        QVERIFY2(kb.run(), qPrintable(kb.problems.join('\n')));
+        QVERIFY2(kb.log.messages.isEmpty(), qPrintable(kb.log.texts().join('|')));
+        QCOMPARE(where, QStringLiteral("quantity"));
+        QCOMPARE(selected, QStringLiteral("10"));
+        QCOMPARE(displays, (QStringList{"12.5", "12.5", "125.00", "12.5", "12.5", "87.50"}));
+        QCOMPARE(kb.shown.size(), 1);  // the dialog alone
+        QCOMPARE(testdb::rows(QStringLiteral("select kol_vo::int, cena::text, time from accounts_dep.smena where id=901")),
+                 (QList<QVariantList>{{7, QStringLiteral("12.5"), 2}}));
+        QCOMPARE(f1.DBGrid2->query()->recordCount(), 3);
+    }
+
+    // Back on today after a window the journal opened: when that changes the shown date,
+    // "Выходной" follows today as a date change sets it; when the journal showed today
+    // already, the user's tick stands. The next entry is priced by it (КР-100 at 12.5,
+    // doubled on a day off).
+    void dayOffAfterComingBackToToday_data() {
+        QTest::addColumn<bool>("fromOtherDay");  // else: today, the box clicked by hand
+        QTest::newRow("from a day of the other kind") << true;
+        QTest::newRow("today, the box clicked") << false;
+    }
+    void dayOffAfterComingBackToToday() {
+        QFETCH(bool, fromOtherDay);
+        const QDate today = QDate::currentDate();
+        const auto weekend = [](const QDate& d) { return d.dayOfWeek() == Qt::Saturday || d.dayOfWeek() == Qt::Sunday; };
+        TForm1& f1 = openJournal(QStringLiteral("9471"));
+        QCOMPARE(f1.CBox1->isChecked(), weekend(today));
+        Keyboard kb;
+        bool before = false, after = false;
+        QDate back;
+        if (fromOtherDay) {
+            // Ctrl+Left to the nearest day that is a weekday when today is a weekend day, or
+            // the other way round.
+            int days = 1;
+            while (weekend(today.addDays(-days)) == weekend(today)) ++days;
+            for (int i = 0; i < days; ++i) kb.key(Qt::Key_Left, Qt::ControlModifier);
+        } else {
+            kb.check([&] { QTest::mouseClick(f1.CBox1, Qt::LeftButton); });
+        }
+        kb.check([&] { before = f1.CBox1->isChecked(); });
+        kb.key(Qt::Key_Insert);
+        kb.key(Qt::Key_Escape);  // the dialog cancelled: the journal is back on today
+        kb.check([&] {
+            after = f1.CBox1->isChecked();
+            back = f1.DateT->date();
+        });
+        kb.key(Qt::Key_Insert);
+        kb.type(QStringLiteral("Сид"));
+        kb.key(Qt::Key_Return);
+        kb.type(QStringLiteral("100"));
+        kb.key(Qt::Key_Return);
+        kb.type(QStringLiteral("5"));
+        kb.key(Qt::Key_Return);
+        QVERIFY2(kb.run(), qPrintable(kb.problems.join('\n')));
+        QVERIFY2(kb.log.messages.isEmpty(), qPrintable(kb.log.texts().join('|')));
+        QCOMPARE(before, !weekend(today));
+        QCOMPARE(back, today);
+        const bool dayOff = fromOtherDay ? weekend(today) : before;
+        QCOMPARE(after, dayOff);
+        QCOMPARE(testdb::rows(QStringLiteral("select w_id, o_id, kol_vo::int, cena::text, data = current_date from "
+                                             "accounts_dep.smena where id < 900")),
+                 (QList<QVariantList>{{103, 1, 5, dayOff ? QStringLiteral("25") : QStringLiteral("12.5"), true}}));
+    }
+
     // Typing into a number field the keys moved to replaces what it held.
     void typingReplacesTheValue_data() {
         QTest::addColumn<QString>("opener");  // "add" or "change"
@@ -578,8 +669,11 @@ private slots:
         TForm11& f11 = forms::form<TForm11>();
         Keyboard kb;
         QString where, result;
-        kb.key(opener == QLatin1String("add") ? Qt::Key_Insert : Qt::Key_F2);
-        kb.key(Qt::Key_Tab);
+        // A new entry opens on the worker, a change on the quantity: the operation's field
+        // is the next one, or the one before.
+        const bool add = opener == QLatin1String("add");
+        kb.key(add ? Qt::Key_Insert : Qt::Key_F2);
+        kb.key(add ? Qt::Key_Tab : Qt::Key_Backtab, add ? Qt::NoModifier : Qt::ShiftModifier);
         kb.key(Qt::Key_F4);
         kb.type(QStringLiteral("100"));
         kb.key(Qt::Key_Return);

@@ -12,6 +12,7 @@
 #include "domain/entry_store.h"
 #include "domain/history.h"
 #include "domain/period.h"
+#include "journal/journal_keys.h"
 #include "journal/tform1.h"
 #include "journal/tform11.h"
 #include "papers/change_report.h"
@@ -235,6 +236,44 @@ private slots:
         f25.DTPcker1->setDate(today().addMonths(-1));
         QVERIFY(f25.MonthBanner->isHidden());
         for (QPushButton* b : {f25.Button5, f25.Button6, f25.Button7}) QVERIFY(b->isEnabled());
+    }
+
+    // "Обновить" (F5) reads again whether the month is closed: closed and reopened from
+    // another workstation, the banner, the buttons and Space in the grid follow; Space and
+    // its menu entry confirm nothing while the month is closed.
+    void refreshReadsTheMonthState() {
+        TForm1& f1 = start(true);
+        f1.show();
+        f1.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f1));
+        QVERIFY(!dm().Smena1.isEmpty());
+        const auto state = [&f1] {
+            QStringList s;
+            s << (f1.MonthBanner->isHidden() ? "open" : "closed");
+            for (QPushButton* b : {f1.Button1, f1.Button2, f1.Button3}) s << (b->isEnabled() ? "on" : "off");
+            s << (f1.Keys->Confirm->isEnabled() ? "space on" : "space off");
+            return s.join(QLatin1Char(' '));
+        };
+        const auto okNow = [] {
+            return testdb::scalar(QStringLiteral("select string_agg(ok, ',' order by id) from accounts_dep.smena "
+                                                 "where data = current_date")).toString();
+        };
+        QCOMPARE(state(), QStringLiteral("open on on on space on"));
+        QCOMPARE(psql({}, closeSql(today())), 0);
+        f1.DBGrid2->setFocus();
+        QTest::keyClick(f1.DBGrid2, Qt::Key_F5);
+        QCOMPARE(state(), QStringLiteral("closed off off off space off"));
+        const QString before = okNow();
+        MessageLog log;
+        QTest::keyClick(f1.DBGrid2, Qt::Key_Space);
+        QCOMPARE(okNow(), before);
+        QVERIFY(log.messages.isEmpty());
+        testdb::exec(QStringLiteral("delete from accounts_dep.period_lock"));
+        QTest::keyClick(f1.DBGrid2, Qt::Key_F5);
+        QCOMPARE(state(), QStringLiteral("open on on on space on"));
+        QTest::keyClick(f1.DBGrid2, Qt::Key_Space);
+        QVERIFY(okNow() != before);
+        f1.hide();
     }
 
     // A role's restrictions outlive the closed month: reopening switches on only what

@@ -1,5 +1,6 @@
 // The hours timesheet window: month rules, colouring, rebuild from the journal and print.
 #include "core/datamodule.h"
+#include "gui/busy.h"
 #include "gui/forms.h"
 #include "domain/session.h"
 #include "core/signin.h"
@@ -336,6 +337,46 @@ private slots:
         for (int d = 1; d <= 31; ++d) all << d;
         QCOMPARE(days, all);
         QVERIFY(storedRows(3, 2024).contains(QStringLiteral("103/1: d15=4")));
+    }
+
+    // "Перестроить" shows its progress with "Отмена"; pressed, it leaves the month as it
+    // was and says nothing more; not pressed, the month is rebuilt.
+    void rebuildCanBeCancelled_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QStringList>("stored");
+        QTest::newRow("cancelled") << true << QStringList{"101/1: d4=99 d20=5", "105/2: d1=8"};
+        QTest::newRow("let run") << false
+                                 << QStringList{"101/1: d4=11 d5=8", "101/4: d4=2", "102/2: d31=12", "102/3: d1=0"};
+    }
+    void rebuildCanBeCancelled() {
+        QFETCH(bool, cancel);
+        QFETCH(QStringList, stored);
+        TForm19& f = showMonth(3, QStringLiteral("2024"));
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        MessageLog log;
+        QString label;
+        bool othersOff = false;
+        ui::testing::setProgressHook([&](ui::Progress& p) {
+            label = p.dialog()->labelText();
+            othersOff = !f.Button1->isEnabled() && !f.Button5->isEnabled() && !f.Button4->isEnabled();
+            if (!cancel) return;
+            auto* button = p.dialog()->findChild<QPushButton*>();
+            QTest::mouseClick(button, Qt::LeftButton);
+        });
+        QTest::mouseClick(f.Button1, Qt::LeftButton);
+        ui::testing::setProgressHook({});
+        QCOMPARE(label, QStringLiteral("Перестроение табеля: Март 2024"));
+        QVERIFY(othersOff);
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.texts().join('|')));
+        QCOMPARE(storedRows(3, 2024), stored);
+        QCOMPARE(testdb::advisoryLocks(), 0);
+        // The window is usable again and shows the month as stored.
+        QVERIFY(f.Button1->isEnabled());
+        QVERIFY(f.PB->isHidden());
+        for (Query* q : {&dm().H_Tabel_1, &dm().H_Tabel_2, &dm().H_Tabel_3}) QVERIFY(q->active());
+        QCOMPARE(column(dm().H_Tabel_1, QStringLiteral("fio")), QStringList{QStringLiteral("Антонов А.А.")});
+        f.hide();
     }
 
     // The print adds up every shift of a worker, overtime included.
