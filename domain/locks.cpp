@@ -26,11 +26,8 @@ QString call(const QString& fn, const QList<qint64>& keys) {
     return calls.join(QStringLiteral(", "));
 }
 
-void run(const QString& connection, const QString& sql) {
-    if (sql.isEmpty()) return;
-    Command c(connection);
-    c.setText(sql);
-    c.exec();
+void run(const Db& db, const QString& sql) {
+    if (!sql.isEmpty()) db.exec(sql);
 }
 }  // namespace
 
@@ -70,16 +67,12 @@ QString monthsStatement(QList<QPair<int, int>> months) {
     return QStringLiteral("select ") + call(QStringLiteral("pg_advisory_xact_lock"), keys);
 }
 
-void takeDays(const QString& connection, const QList<Day>& days) {
-    run(connection, statement(days, MonthMode::Shared));
-}
+void takeDays(const Db& db, const QList<Day>& days) { run(db, statement(days, MonthMode::Shared)); }
 
-void takeMonths(const QString& connection, const QList<QPair<int, int>>& months) {
-    run(connection, monthsStatement(months));
-}
+void takeMonths(const Db& db, const QList<QPair<int, int>>& months) { run(db, monthsStatement(months)); }
 
-void takeBook(const QString& connection, Book book) {
-    run(connection, QStringLiteral("select pg_advisory_xact_lock(%1)").arg(bookKey(book)));
+void takeBook(const Db& db, Book book) {
+    run(db, QStringLiteral("select pg_advisory_xact_lock(%1)").arg(bookKey(book)));
 }
 
 }  // namespace locks

@@ -17,6 +17,8 @@
 // Duplicate checks of the reference books (product marks, operation type names,
 // priced operations) take an exclusive reference lock of their book before the check,
 // in the transaction of the insert or update. They never hold a timesheet lock.
+#include "domain/db.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -50,9 +52,9 @@ QString statement(const QList<Day>& days, MonthMode mode);
 QString monthsStatement(QList<QPair<int, int>> months);
 
 // Takes them on the connection (inside its open transaction).
-void takeDays(const QString& connection, const QList<Day>& days);
-void takeMonths(const QString& connection, const QList<QPair<int, int>>& months);
-void takeBook(const QString& connection, Book book);
+void takeDays(const Db& db, const QList<Day>& days);
+void takeMonths(const Db& db, const QList<QPair<int, int>>& months);
+void takeBook(const Db& db, Book book);
 
 }  // namespace locks
 

@@ -12,26 +12,23 @@ QDate previousWorkingDay(const QDate& date) {
     return d;
 }
 
-namespace {
-// The source shift's entries with what a new entry needs: the operation's product and
-// lowest norm price as they stand now, and the worker's name as the journal finds it
-// (by person id or by worker number, codes that are no number skipped).
-const QStringList kSourceQuery = {
-    QStringLiteral("select s.id, s.w_id, s.o_id, oper.i_id, s.kol_vo, s.time, s.color, oper.naimen, izdel.marka, vid_oper.vid,"),
-    QStringLiteral("(select min(norm.price) from accounts_dep.norm where norm.o_id=s.o_id)::numeric as base,"),
-    QStringLiteral("(select p.s_caption from cmn_contractor.person p where p.id=s.w_id or"),
-    QStringLiteral(" (case when p.s_code ~ '^[[:space:]]*[0-9]{1,15}[[:space:]]*$' then p.s_code::t_id end)=s.w_id"),
-    QStringLiteral(" order by p.id limit 1) as fio"),
-    QStringLiteral("from accounts_dep.smena s left join accounts_dep.oper on oper.id=s.o_id"),
-    QStringLiteral("left join accounts_dep.izdel on izdel.id=oper.i_id left join accounts_dep.vid_oper on vid_oper.id=oper.vid"),
-    QStringLiteral("where s.data=:data and s.smena=:smena"),
-    QStringLiteral("order by fio, izdel.marka, vid_oper.vid, oper.naimen, s.color, s.id"),
-};
-}  // namespace
+QList<CopiedEntry> CopyResult::copied() const {
+    QList<CopiedEntry> out;
+    for (int i = 0; i < entries.size(); ++i)
+        if (items[i].saved()) out << entries[i];
+    return out;
+}
 
-CopyResult copyShift(const ShiftRef& from, const ShiftRef& to, bool dayOff, const QString& connection) {
-    Query q(connection);
-    q.SQL = kSourceQuery;
+QList<CopiedEntry> CopyResult::skipped() const {
+    QList<CopiedEntry> out;
+    for (int i = 0; i < entries.size(); ++i)
+        if (!items[i].saved()) out << entries[i];
+    return out;
+}
+
+CopyResult copyShift(const ShiftRef& from, const ShiftRef& to, bool dayOff, const Db& db) {
+    Query q(db);
+    q.SQL = sqltext::copySource();
     q.setParam(QStringLiteral("data"), from.date);
     q.setParam(QStringLiteral("smena"), from.shift);
     q.open();
@@ -74,13 +71,18 @@ CopyResult copyShift(const ShiftRef& from, const ShiftRef& to, bool dayOff, cons
         all << e;
     }
 
-    if (!records.isEmpty()) {
-        QStringList reasons;
-        const QList<int> refused = EntryStore(connection).insertAll(records, /*skipRefused=*/true, &reasons);
-        for (qsizetype k = 0; k < refused.size(); ++k) all[recordOf[refused[k]]].reason = reasons[k];
-    }
     CopyResult result;
-    for (const CopiedEntry& e : all) (e.reason.isEmpty() ? result.copied : result.skipped) << e;
+    for (const CopiedEntry& e : all)
+        result.items << (e.reason.isEmpty() ? Result::ok() : Result::refuse(Status::Invalid, e.reason));
+    if (!records.isEmpty()) {
+        const BatchResult stored = EntryStore(db).insertAll(records, /*skipRefused=*/true);
+        for (qsizetype k = 0; k < stored.items.size(); ++k) {
+            result.items[recordOf[k]] = stored.items[k];
+            if (!stored.items[k].saved()) all[recordOf[k]].reason = stored.items[k].message;
+        }
+        result.stored = stored.stored;
+    }
+    result.entries = all;
     return result;
 }
 
@@ -92,10 +94,11 @@ QString skippedLine(const CopiedEntry& e) {
 }
 
 QString copySummary(const CopyResult& r) {
-    QString text = QStringLiteral("Скопировано позиций: %1.").arg(r.copied.size());
-    if (r.skipped.isEmpty()) return text;
-    text += QStringLiteral("\n\nПропущено позиций: %1:").arg(r.skipped.size());
-    for (const CopiedEntry& e : r.skipped) text += QStringLiteral("\n") + skippedLine(e);
+    const QList<CopiedEntry> skipped = r.skipped();
+    QString text = QStringLiteral("Скопировано позиций: %1.").arg(r.copied().size());
+    if (skipped.isEmpty()) return text;
+    text += QStringLiteral("\n\nПропущено позиций: %1:").arg(skipped.size());
+    for (const CopiedEntry& e : skipped) text += QStringLiteral("\n") + skippedLine(e);
     return text;
 }
 

@@ -36,9 +36,13 @@ struct CopiedEntry {
     QString reason;     // why it was skipped; empty when copied
 };
 
-struct CopyResult {
-    QList<CopiedEntry> copied;
-    QList<CopiedEntry> skipped;
+// The batch result of a copy, one item per entry of the source shift in its order,
+// with what each entry was for the summary.
+struct CopyResult : BatchResult {
+    QList<CopiedEntry> entries;  // as items: entries[i] is what items[i] answers for
+
+    QList<CopiedEntry> copied() const;
+    QList<CopiedEntry> skipped() const;
 };
 
 // The working day before a date: the day before, or the Friday before a weekend.
@@ -47,7 +51,7 @@ QDate previousWorkingDay(const QDate& date);
 // Copies every entry of `from` to `to`; dayOff: the target day is a day off (doubles
 // the price, as the journal's "Выходной" box does for a picked operation). Database
 // failures (a closed month among them) throw, with nothing stored.
-CopyResult copyShift(const ShiftRef& from, const ShiftRef& to, bool dayOff, const QString& connection = {});
+CopyResult copyShift(const ShiftRef& from, const ShiftRef& to, bool dayOff, const Db& db = {});
 
 // One line of the summary for a skipped entry: who, what, colour, and why.
 QString skippedLine(const CopiedEntry& e);

@@ -1,23 +1,17 @@
 #include "domain/workers.h"
 
 #include "domain/db.h"
+#include "domain/sqltext.h"
 
 namespace mirn {
 
 namespace workers {
 
-WorkerStore::WorkerStore(QString connection) : connection_(std::move(connection)) {}
+WorkerStore::WorkerStore(Db db) : db_(std::move(db)) {}
 
 Result WorkerStore::save(int id, const QString& fio, const QString& staffpos) {
-    Query cmd(connection_);
-    if (id == 0) {
-        cmd.setText(QStringLiteral(
-            "INSERT INTO accounts_dep.person (fio, s_staffpos_hl)VALUES(:fio, :staffpos) returning id"));
-    } else {
-        cmd.setText(QStringLiteral("UPDATE accounts_dep.person SET fio=:fio, s_staffpos_hl=:staffpos where "
-                                   "accounts_dep.person.id=") +
-                    QString::number(id) + QStringLiteral(" returning id"));
-    }
+    Query cmd(db_);
+    cmd.setText(id == 0 ? sqltext::workerInsert() : sqltext::workerUpdate(id));
     cmd.setParam(QStringLiteral("fio"), fio);
     cmd.setParam(QStringLiteral("staffpos"), staffpos);
     cmd.open();
@@ -25,9 +19,7 @@ Result WorkerStore::save(int id, const QString& fio, const QString& staffpos) {
 }
 
 void WorkerStore::remove(int id) {
-    Command cmd(connection_);
-    cmd.setText(QStringLiteral("delete from accounts_dep.person where id =") + QString::number(id));
-    cmd.exec();
+    db_.exec(sqltext::workerDelete(id));
 }
 
 }  // namespace workers

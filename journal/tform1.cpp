@@ -368,9 +368,7 @@ void TForm1::DBGrid2DblClick() {
     Query& q = *CurrentShiftQuery;
     if (q.isEmpty()) return;
     entry::EntryStore().setConfirmation(q.asInt(QStringLiteral("id")), toggledOk(q.asString(QStringLiteral("ok"))));
-    const int rec = q.recNo();
-    q.reopen();
-    q.setRecNo(rec);
+    q.reopenKeepingRow();
 }
 
 int TForm1::showChild(QDialog* child) {

@@ -116,7 +116,7 @@ void TForm1::Button11Click() {
     openShifts(target.date);
     for (Query* t : {&dm().H_Tabel_1, &dm().H_Tabel_2, &dm().H_Tabel_3}) t->close();
     ui::message(entry::copySummary(result), QStringLiteral("Копировать смену"),
-                result.skipped.isEmpty() ? ui::Icon::Information : ui::Icon::Warning);
+                result.skipped().isEmpty() ? ui::Icon::Information : ui::Icon::Warning);
 }
 
 }  // namespace mirn

@@ -61,7 +61,7 @@ void TForm1::Button2Click() {
     if (f.Edit5->isEnabled()) f.Edit5->setText(q.asString(QStringLiteral("color")));
     f.FormActivate();
     showChild(&f);
-    if (q.recordCount() >= rec) q.setRecNo(rec);
+    q.returnTo(rec, Query::KeepRow::OnlyIfThere);
 }
 
 void TForm1::Button3Click() {

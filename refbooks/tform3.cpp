@@ -104,7 +104,7 @@ void TForm3::Button1Click() {
     ui::execModal(&ed);
     ed.item.close();
     // An empty list had no current row: the list then stands on its first row.
-    izdel.setRecNo(rec > 0 ? rec : 1);
+    izdel.returnTo(rec);
 }
 
 void TForm3::Button2Click() {
@@ -129,7 +129,7 @@ void TForm3::Button2Click() {
     ed.FormActivate();
     ui::execModal(&ed);
     ed.item.close();
-    izdel.setRecNo(rec);
+    izdel.returnTo(rec);
 }
 
 void TForm3::Button3Click() {

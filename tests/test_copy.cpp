@@ -200,8 +200,8 @@ private slots:
         const QStringList sourceBefore = textRows(kSourceSnapshot);
         const entry::CopyResult r = entry::copyShift({kSource, fromShift}, {to, toShift}, dayOff);
         QCOMPARE(shiftRows(to, toShift), expected);
-        QCOMPARE(r.copied.size(), expected.size());
-        QVERIFY(r.skipped.isEmpty());
+        QCOMPARE(r.copied().size(), expected.size());
+        QVERIFY(r.skipped().isEmpty());
         // New rows: entered today, bonus and document columns 0; the source untouched.
         QCOMPARE(count(QStringLiteral("select count(*) from accounts_dep.smena where data='%1' and smena=%2 and "
                                       "vvod=current_date and prize=0 and id_doc=0 and id_doc_item=0")
@@ -235,7 +235,7 @@ private slots:
             r.kol_vo = 1;
             r.cena = 1;
             r.date = QDate(2024, 3, p[4].toInt());
-            QCOMPARE(entry::EntryStore().insert(r), entry::EntryStore::Outcome::Saved);
+            QCOMPARE(entry::EntryStore().insert(r).status, Status::Saved);
         }
         entry::copyShift({kSource, 1}, {kTarget, 1}, false);
         QCOMPARE(textRows(QStringLiteral(
@@ -289,8 +289,8 @@ private slots:
                              .arg(stored));
         if (copyTwice) entry::copyShift({kSource, 1}, {kTarget, 1}, false);
         const entry::CopyResult r = entry::copyShift({kSource, 1}, {kTarget, 1}, false);
-        QCOMPARE(lines(r.skipped), skipped);
-        QCOMPARE(r.copied.size() + r.skipped.size(), 3);
+        QCOMPARE(lines(r.skipped()), skipped);
+        QCOMPARE(r.copied().size() + r.skipped().size(), 3);
         QCOMPARE(shiftRows(kTarget, 1), target);
     }
 
@@ -332,8 +332,8 @@ private slots:
         QFETCH(QStringList, hours);
         testdb::exec(setup);
         const entry::CopyResult r = entry::copyShift({kSource, 1}, {kTarget, 1}, false);
-        QCOMPARE(lines(r.skipped), skipped);
-        QCOMPARE(r.copied.size(), target.size());
+        QCOMPARE(lines(r.skipped()), skipped);
+        QCOMPARE(r.copied().size(), target.size());
         QCOMPARE(shiftRows(kTarget, 1), target);
         QCOMPARE(textRows(QStringLiteral("select w_id, d6 from accounts_dep.h_tabel where d6 is not null order by w_id")),
                  hours);
