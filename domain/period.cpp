@@ -1,6 +1,7 @@
 #include "domain/period.h"
 
 #include "domain/buildstamp.h"
+#include "domain/connection.h"
 #include "domain/db.h"
 
 #include <QSysInfo>
@@ -43,15 +44,11 @@ QString appVersion() {
 }
 
 void setClientFields(const QString& role, const QString& host, const QString& version, const Db& db) {
-    Query q(db);
-    // Session-wide (false): every later transaction of this connection carries them.
-    q.SQL = {QStringLiteral("select set_config('mirn.client_role', :role, false), "
-                            "set_config('mirn.client_host', :host, false), "
-                            "set_config('mirn.app_version', :version, false)")};
-    q.setParam(QStringLiteral("role"), role);
-    q.setParam(QStringLiteral("host"), host);
-    q.setParam(QStringLiteral("version"), version);
-    q.open();
+    // Set again on every new connection (a reconnect after a lost one included).
+    connection::setSessionFields({{QStringLiteral("mirn.client_role"), role},
+                                  {QStringLiteral("mirn.client_host"), host},
+                                  {QStringLiteral("mirn.app_version"), version}},
+                                 db.name());
 }
 
 void signIn(Role role, const Db& db) {

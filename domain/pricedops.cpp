@@ -3,11 +3,18 @@
 #include "domain/db.h"
 #include "domain/limits.h"
 #include "domain/locks.h"
+#include "domain/period.h"
 #include "domain/sqltext.h"
 
 namespace mirn {
 
 namespace pricedops {
+
+QString closedMonthMessage(int month, int year) {
+    return QStringLiteral("Месяц закрыт: %1. Изделие, операцию и вид нельзя изменить, пока по этой расценке "
+                          "есть позиции закрытого месяца.")
+        .arg(period::monthCaption(month, year));
+}
 
 PricedOpStore::PricedOpStore(Db db) : db_(std::move(db)) {}
 
@@ -25,6 +32,16 @@ Result PricedOpStore::save(const Choice& c, int changingId) {
     } else {
         if (db_.scalarInt(sqltext::pricedOpDuplicate(c.oper_vid, c.kind, c.i_id, changingId)) > 0)
             return Result::refuse(Status::Duplicate, kDuplicate);
+        // A closed month's printed figures name the operation's product, type and kind;
+        // its norms and prices may change, since every entry keeps its own price.
+        if (period::installed()) {
+            Query closed(db_);
+            closed.setText(sqltext::closedMonthUsing(changingId, c.oper_vid, c.kind, c.i_id));
+            closed.open();
+            if (!closed.isEmpty())
+                return Result::refuse(Status::Invalid,
+                                      closedMonthMessage(toInt(closed.value(0, 0)), toInt(closed.value(0, 1))));
+        }
         db_.exec(sqltext::pricedOpUpdate(c.oper_vid, c.kind, c.i_id, changingId));
     }
     tx.commit();

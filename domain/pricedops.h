@@ -27,6 +27,10 @@ struct Norm {
     QVariant o_id, norma, prize, price;
 };
 
+// The refusal of a change of product, type or kind while a closed month's entries use
+// the operation: "Месяц закрыт: ноябрь 2026. …"
+QString closedMonthMessage(int month, int year);
+
 class PricedOpStore {
 public:
     explicit PricedOpStore(Db db = {});

@@ -8,7 +8,8 @@
 
 namespace mirn {
 
-enum class Status { Saved, Incomplete, Duplicate, Invalid };
+// Stale: the row is gone or was changed by another workstation since the caller read it.
+enum class Status { Saved, Incomplete, Duplicate, Invalid, Stale };
 
 struct Result {
     Status status = Status::Saved;

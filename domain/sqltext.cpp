@@ -168,6 +168,11 @@ QString update(int id, const Record& r, const QDate& enteredOn) {
 
 QString deleteEntry(int id) { return QStringLiteral("delete from accounts_dep.smena where id=") + n(id); }
 
+QString storedEntry(int id, bool lock) {
+    return QStringLiteral("select w_id, i_id, o_id, cena, kol_vo, brak, time, color, data, smena from accounts_dep.smena where id=") +
+           n(id) + (lock ? QStringLiteral(" for update") : QString());
+}
+
 QString confirm() { return QStringLiteral("update accounts_dep.smena set ok=:ok where id=:id"); }
 
 QString monthAmount(int w_id, const QDate& day) {
@@ -376,6 +381,15 @@ QString pricedOpUpdate(int vid, int kind, int i_id, int id) {
 }
 
 QString pricedOpDelete() { return QStringLiteral("delete from accounts_dep.oper where id=:id"); }
+
+QString closedMonthUsing(int id, int vid, int kind, int i_id) {
+    return QStringLiteral("select pl.month, pl.year from accounts_dep.period_lock pl, accounts_dep.oper o where o.id=") + n(id) +
+           QStringLiteral(" and (o.vid is distinct from ") + n(vid) + QStringLiteral(" or o.naimen is distinct from ") + n(kind) +
+           QStringLiteral(" or o.i_id is distinct from ") + n(i_id) +
+           QStringLiteral(") and exists (select 1 from accounts_dep.smena s where s.o_id=o.id and s.data>=make_date(pl.year, "
+                          "pl.month, 1) and s.data<make_date(pl.year, pl.month, 1) + interval '1 month') "
+                          "order by pl.year, pl.month limit 1");
+}
 
 QString normInsert() {
     return QStringLiteral("insert into accounts_dep.norm(o_id, norma, prize, price) "

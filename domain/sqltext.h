@@ -45,6 +45,8 @@ QString duplicateCheck(const entry::Record& r, int excludeId);  // a change of e
 QString insert(const entry::Record& r, const QDate& enteredOn);
 QString update(int id, const entry::Record& r, const QDate& enteredOn);
 QString deleteEntry(int id);
+// The stored row of an entry, locked for the change when `lock`.
+QString storedEntry(int id, bool lock);
 // The confirmation mark of an entry (parameters ok, id).
 QString confirm();
 // The worker's earnings of the month holding `day`, as the timesheet's month query adds
@@ -105,6 +107,9 @@ QString pricedOpDuplicate(int vid, int kind, int i_id, int excludeId);
 QString pricedOpInsert(int vid, int kind, int i_id);
 QString pricedOpUpdate(int vid, int kind, int i_id, int id);
 QString pricedOpDelete();
+// The first closed month (month, year) with entries of priced operation id, while its
+// product, type or kind would change to these.
+QString closedMonthUsing(int id, int vid, int kind, int i_id);
 QString normInsert();
 QString normUpdate();
 QString normDelete();

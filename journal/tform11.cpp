@@ -282,10 +282,8 @@ void TForm11::Button1Click() {
         outcome = store.insert(r);
     } else {
         if (journal.isEmpty()) return;  // the entry is gone from the list
-        const entry::Day previous{journal.asInt(QStringLiteral("w_id")),
-                                  journal.field(QStringLiteral("data")).toDate(),
-                                  journal.asInt(QStringLiteral("smena"))};
-        outcome = store.update(journal.asInt(QStringLiteral("id")), r, previous);
+        // The entry as the journal showed it: a change made meanwhile elsewhere is refused.
+        outcome = store.update(journal.asInt(QStringLiteral("id")), r, entry::recordOf(journal));
     }
     if (!outcome.saved()) {
         ui::error(outcome.message);

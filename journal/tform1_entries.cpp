@@ -72,11 +72,10 @@ void TForm1::Button3Click() {
         q.reopen();
         return;
     }
-    // The entry's own day, whatever date the picker shows by now.
-    const entry::Day day{q.asInt(QStringLiteral("w_id")), rowDate(q.field(QStringLiteral("data"))),
-                         q.asInt(QStringLiteral("smena"))};
-    entry::EntryStore().remove(q.asInt(QStringLiteral("id")), day);
+    // The entry as the journal shows it; the store recounts the day it really has.
+    const Result r = entry::EntryStore().remove(q.asInt(QStringLiteral("id")), entry::recordOf(q));
     q.reopen();
+    if (!r.saved()) ui::error(r.message);
 }
 
 }  // namespace mirn

@@ -130,11 +130,11 @@ private slots:
                             const size_t at = rng.bounded(quint32(stored.size()));
                             const auto [id, was] = stored[at];
                             if (kind == 2) {
-                                if (const Result s = store.update(id, r, was.day()); !s.saved())
+                                if (const Result s = store.update(id, r, was); !s.saved())
                                     throw Refusal(s.message);
                                 stored[at].second = r;
                             } else {
-                                store.remove(id, was.day());
+                                store.remove(id, was);
                                 stored.erase(stored.begin() + long(at));
                             }
                         }

@@ -288,6 +288,15 @@ private slots:
                                 << QStringList{QStringLiteral("insert into accounts_dep.oper(vid, naimen, i_id, cena_new)values (2, 1, 5, 0) returning id")};
         QTest::newRow("pricedOpUpdate") << QStringList{sqltext::pricedOpUpdate(2, 1, 5, 7)}
                                 << QStringList{QStringLiteral("update accounts_dep.oper set vid=2, naimen=1,  i_id=5 where id=7")};
+        QTest::newRow("storedEntry") << QStringList{sqltext::storedEntry(9, false), sqltext::storedEntry(9, true)}
+            << QStringList{QStringLiteral("select w_id, i_id, o_id, cena, kol_vo, brak, time, color, data, smena from accounts_dep.smena where id=9"),
+                           QStringLiteral("select w_id, i_id, o_id, cena, kol_vo, brak, time, color, data, smena from accounts_dep.smena where id=9 for update")};
+        QTest::newRow("closedMonthUsing") << QStringList{sqltext::closedMonthUsing(7, 2, 1, 5)}
+            << QStringList{QStringLiteral("select pl.month, pl.year from accounts_dep.period_lock pl, accounts_dep.oper o where o.id=7 "
+                                          "and (o.vid is distinct from 2 or o.naimen is distinct from 1 or o.i_id is distinct from 5) "
+                                          "and exists (select 1 from accounts_dep.smena s where s.o_id=o.id and "
+                                          "s.data>=make_date(pl.year, pl.month, 1) and s.data<make_date(pl.year, pl.month, 1) + "
+                                          "interval '1 month') order by pl.year, pl.month limit 1")};
         QTest::newRow("pricedOpDelete") << QStringList{sqltext::pricedOpDelete()}
                                 << QStringList{QStringLiteral("delete from accounts_dep.oper where id=:id")};
         QTest::newRow("normInsert") << QStringList{sqltext::normInsert()}
