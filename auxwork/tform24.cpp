@@ -143,11 +143,8 @@ void TForm24::Edit6Exit() {
     bool ok = false;
     const qlonglong hours = text.toLongLong(&ok);
     if (!ok) return;
-    const int rec = type_work.recNo();
-    type_work.close();
     type_work.setParam(QStringLiteral("cnt"), hours);
-    type_work.open();
-    type_work.setRecNo(rec);
+    type_work.reopenKeepingRow();
 }
 
 void TForm24::Button1Click() {
@@ -188,9 +185,7 @@ void TForm24::Button1Click() {
         ui::error(r.message);
         return;
     }
-    const int rec = reg.recNo();
-    reg.reopen();
-    if (rec > 0) reg.setRecNo(rec);
+    reg.fatigue.reopenKeepingRow();
     accept();
 }
 

@@ -159,10 +159,8 @@ void TForm25::Button7Click() {
     if (fatigue.isEmpty()) return;
     if (!ui::confirmDelete(QStringLiteral("Удалить позицию из списка?"))) return;
     auxwork::AuxWorkStore().remove(fatigue.asInt(QStringLiteral("id")));
-    const int rec = fatigue.recNo();
-    fatigue.reopen();
     // Past the end (the last row was deleted) this stands on the new last row.
-    if (!fatigue.isEmpty()) fatigue.setRecNo(rec);
+    fatigue.reopenKeepingRow();
 }
 
 }  // namespace mirn

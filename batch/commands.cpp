@@ -495,7 +495,7 @@ int cmdImport(const Args& a) {
     entry::EntryImport import;
     if (import.setHeader(rows.front().line, rows.front().fields))
         for (int i = 1; i < rows.size(); ++i) import.addRow(rows[i].line, rows[i].fields);
-    if (!import.post()) {
+    if (!import.post().stored) {
         for (const entry::ImportRefusal& r : import.refusals()) {
             err(QStringLiteral("%1: строка %2: %3").arg(path).arg(r.line).arg(r.reason));
             // A header not understood may be a separator or encoding not guessed right.

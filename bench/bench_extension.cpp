@@ -83,7 +83,7 @@ class Saver {
 public:
     explicit Saver(const QString& connection) : store_(connection) {}
     void save(const entry::Record& r) {
-        if (store_.insert(r) != entry::EntryStore::Outcome::Saved) die(QStringLiteral("refused: ") + store_.refusal());
+        if (const Result s = store_.insert(r); !s.saved()) die(QStringLiteral("refused: ") + s.message);
     }
 
 private:

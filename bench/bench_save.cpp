@@ -40,8 +40,8 @@ int main(int argc, char** argv) {
         r.color = i / 50;  // never a duplicate
         r.date = QDate(2024, 3, 1).addDays(i % 28);
         r.shift = 1;
-        if (store.insert(r) != entry::EntryStore::Outcome::Saved) {
-            std::fprintf(stderr, "refused: %s\n", qPrintable(store.refusal()));
+        if (const Result s = store.insert(r); !s.saved()) {
+            std::fprintf(stderr, "refused: %s\n", qPrintable(s.message));
             std::exit(1);
         }
         journal.reopen();

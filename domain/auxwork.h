@@ -2,6 +2,7 @@
 // Auxiliary work (accounts_dep.fatigue): hours booked at the rate of one of the two
 // reserved operation types, 7777 and 7778. The query texts and statements of the
 // register and its entry dialog.
+#include "domain/db.h"
 #include "domain/result.h"
 
 #include <QDate>
@@ -13,14 +14,15 @@ namespace mirn {
 
 namespace auxwork {
 
-// The register's query: the entries of every shift of one date (parameter d_date).
+// The register's and the kinds' queries, the rate as statements write it, and the
+// statements; their texts are in the catalogue (domain/sqltext.h).
 QStringList registerSql();
-// The kinds of work with the rate of each of their norms and rate × hours (parameter cnt).
 QStringList typeWorkSql();
-
-// A rate as a statement carries it: a decimal point whatever the desktop's number
-// format, no trailing zeros. Empty when there is no rate.
 QString rateText(const QVariant& price);
+
+struct Entry;
+QString insertStatement(const Entry& e);
+QString updateStatement(const Entry& e, int id);
 
 struct Entry {
     int id_nom = 0;
@@ -32,20 +34,16 @@ struct Entry {
     int shift = 1; // the register's shift (new entries only)
 };
 
-QString insertStatement(const Entry& e);
-// A changed entry keeps its date and shift.
-QString updateStatement(const Entry& e, int id);
-
 class AuxWorkStore {
 public:
-    explicit AuxWorkStore(QString connection = {});
+    explicit AuxWorkStore(Db db = {});
     // Books a new entry (id == 0) or changes entry id; the hours must lie in their range
     // and a rate must be given.
     Result save(const Entry& e, int id);
     void remove(int id);
 
 private:
-    QString connection_;
+    Db db_;
 };
 
 }  // namespace auxwork

@@ -3,6 +3,7 @@
 #include "domain/db.h"
 
 #include <QDir>
+#include <QHash>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QSettings>
@@ -19,6 +20,24 @@ namespace connection {
 namespace {
 
 Params g_current;
+QHash<QString, QList<QPair<QString, QString>>> g_sessionFields;  // connection name -> set_config pairs
+
+// Session-wide (false): every later transaction of the connection carries them.
+bool applySessionFields(QSqlDatabase& db, const QString& connectionName, QString* why) {
+    const auto fields = g_sessionFields.value(connectionName);
+    if (fields.isEmpty()) return true;
+    QStringList calls;
+    for (int i = 0; i < fields.size(); ++i) calls << QStringLiteral("set_config(?, ?, false)");
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("select ") + calls.join(QStringLiteral(", ")));
+    for (const auto& f : fields) {
+        q.addBindValue(f.first);
+        q.addBindValue(f.second);
+    }
+    if (q.exec()) return true;
+    *why = q.lastError().text();
+    return false;
+}
 
 // One source of values: a name for the log and the values it gives (empty: not given).
 struct Layer {
@@ -235,6 +254,7 @@ bool open(const Params& p, QString* error, const QString& name) {
             QSqlQuery q(db);
             ok = q.exec(QStringLiteral("set DateStyle to 'ISO, DMY'"));
             if (!ok) why = q.lastError().text();
+            if (ok) ok = applySessionFields(db, connectionName, &why);
         } else {
             why = db.lastError().databaseText().trimmed();
             if (why.isEmpty()) why = db.lastError().text();
@@ -254,12 +274,22 @@ bool open(const Params& p, QString* error, const QString& name) {
     return ok;
 }
 
+void setSessionFields(const QList<QPair<QString, QString>>& fields, const QString& name) {
+    const QString connectionName = name.isEmpty() ? kConnectionName : name;
+    g_sessionFields.insert(connectionName, fields);
+    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+    QString why;
+    if (db.isOpen() && !applySessionFields(db, connectionName, &why))
+        throw DbError(why, QString(), QStringLiteral("select set_config(...)"));
+}
+
 const Params& current() { return g_current; }
 
 // A deliberate close: nothing reconnects afterwards.
 void closeShared(const QString& name) {
     const QString connectionName = name.isEmpty() ? kConnectionName : name;
     dropConnection(connectionName);
+    g_sessionFields.remove(connectionName);
     if (connectionName == kConnectionName) g_current = Params();
 }
 

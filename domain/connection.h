@@ -71,6 +71,11 @@ QString passwordFromFile(const QString& path, const QString& host, int port, con
 // or a worker thread); false (and nothing open) when it cannot be opened. The shared
 // connection's parameters are kept for reconnecting.
 bool open(const Params& p, QString* error = nullptr, const QString& name = {});
+// Session settings (set_config name, value) given to the connection of that name (the
+// shared one when empty) now and again each time it is opened, a reconnect included:
+// what the history's triggers read of the client must not go with a lost connection.
+void setSessionFields(const QList<QPair<QString, QString>>& fields, const QString& name = {});
+
 // The parameters of the last successful open of the shared connection.
 const Params& current();
 // Closes and removes the shared connection (or the one named).

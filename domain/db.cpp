@@ -256,10 +256,36 @@ double toDouble(const QVariant& v) {
     return v.typeId() == QMetaType::QString ? v.toString().trimmed().toDouble() : v.toDouble();
 }
 
+// ---------------------------------------------------------------- Db
+
+QSqlDatabase Db::database() const { return QSqlDatabase::database(name(), false); }
+
+int Db::exec(const QString& text) const {
+    Command c(*this);
+    c.setText(text);
+    return c.exec();
+}
+
+int Db::scalarInt(const QString& text) const {
+    Query q(*this);
+    q.setText(text);
+    q.open();
+    return q.isEmpty() ? 0 : toInt(q.value(0, 0));
+}
+
+Decimal Db::scalarDecimal(const QString& text) const {
+    Query q(*this);
+    q.setText(text);
+    q.open();
+    if (q.isEmpty() || q.value(0, 0).isNull()) return {};
+    const auto d = Decimal::fromVariant(q.value(0, 0));
+    if (!d) throw DbError(QStringLiteral("not a number: ") + q.value(0, 0).toString(), QString(), text);
+    return *d;
+}
+
 // ---------------------------------------------------------------- Statement
 
-Statement::Statement(QString connectionName)
-    : connection_(connectionName.isEmpty() ? kConnectionName : std::move(connectionName)) {}
+Statement::Statement(Db db) : connection_(db.name()) {}
 
 void Statement::setParam(const QString& name, const QVariant& value) {
     for (auto& p : params_)
@@ -355,8 +381,7 @@ int Command::exec() {
 
 // ---------------------------------------------------------------- Query
 
-Query::Query(QString connectionName, QObject* parent)
-    : QObject(parent), Statement(std::move(connectionName)) {}
+Query::Query(Db db, QObject* parent) : QObject(parent), Statement(std::move(db)) {}
 
 void Query::open() {
     if (active_) return;
@@ -425,6 +450,14 @@ void Query::setRecNo(int recNo) {
     eof_ = bof_ = recordCount() == 0;
     moveTo(recNo - 1);
 }
+
+void Query::returnTo(int recNo, KeepRow how) {
+    if (isEmpty()) return;
+    if (how == KeepRow::OnlyIfThere && (recNo < 1 || recNo > recordCount())) return;
+    setRecNo(recNo);
+}
+
+QueryCloser::~QueryCloser() { q_.close(); }
 
 void Query::next() {
     if (current_ + 1 >= recordCount()) {
@@ -603,8 +636,7 @@ void Query::applyFilter() {
 
 // ---------------------------------------------------------------- Transaction
 
-Transaction::Transaction(QString connectionName)
-    : connection_(connectionName.isEmpty() ? kConnectionName : std::move(connectionName)) {
+Transaction::Transaction(Db on) : connection_(on.name()) {
     ensureConnected(connection_);
     for (int attempt = 0;; ++attempt) {
         QSqlDatabase db = QSqlDatabase::database(connection_, false);

@@ -1,6 +1,8 @@
 #pragma once
 // Data access over the one shared connection: static client-side result sets
 // (open, read, scroll, filter on the fetched rows, close) and commands.
+#include "domain/decimal.h"
+
 #include <QDate>
 #include <QObject>
 #include <QSqlDatabase>
@@ -18,6 +20,30 @@ namespace mirn {
 
 // The name of the one shared connection.
 inline const QString kConnectionName = QStringLiteral("ADO_DB");
+
+class Query;
+
+// The connection a store or a statement works on: the application's shared one unless
+// named (a second client in a test, a worker thread). A name converts to one, so
+// whatever took a connection name takes a Db.
+class Db {
+public:
+    Db() = default;
+    Db(QString name) : name_(std::move(name)) {}  // NOLINT: a name is a connection
+
+    QString name() const { return name_.isEmpty() ? kConnectionName : name_; }
+    bool isShared() const { return name() == kConnectionName; }
+    QSqlDatabase database() const;
+
+    // One statement without parameters, each throwing DbError: run it and return the
+    // number of rows it changed; read its first column of its first row (none: 0).
+    int exec(const QString& text) const;
+    int scalarInt(const QString& text) const;
+    Decimal scalarDecimal(const QString& text) const;
+
+private:
+    QString name_;
+};
 
 // A database statement failed; what() carries the server's message.
 class DbError : public std::runtime_error {
@@ -54,7 +80,7 @@ public:
 // parameters (":name") bound by the driver — never pasted into the text.
 class Statement {
 public:
-    explicit Statement(QString connectionName = QString());
+    explicit Statement(Db db = {});
     virtual ~Statement() = default;
 
     QStringList SQL;  // the text, line by line
@@ -66,7 +92,7 @@ public:
     void clearParams() { params_.clear(); }
 
     QSqlDatabase database() const;
-    void setConnectionName(const QString& name) { connection_ = name; }
+    void setConnectionName(const QString& name) { connection_ = Db(name).name(); }
 
 protected:
     // Runs the text with the current parameters; throws DbError on failure.
@@ -92,11 +118,25 @@ class Query : public QObject, public Statement {
 public:
     using Row = QVector<QVariant>;
 
-    explicit Query(QString connectionName = QString(), QObject* parent = nullptr);
+    explicit Query(Db db = {}, QObject* parent = nullptr);
 
     void open();
     void close();
     void reopen() { close(); open(); }
+
+    // Where a query goes back to after its rows were read again: the record number it
+    // stood on, or the last row when there are fewer rows now (Nearest); or that number
+    // only while there are still as many rows, else the first row (OnlyIfThere).
+    enum class KeepRow { Nearest, OnlyIfThere };
+    // Remembers the current record number, reads the rows again and goes back to it.
+    void reopenKeepingRow(KeepRow how = KeepRow::Nearest) {
+        const int rec = recNo();
+        reopen();
+        returnTo(rec, how);
+    }
+    // Goes back to a record number remembered before the rows were read again (by this
+    // code or by a window it opened); an empty query stays without a row.
+    void returnTo(int recNo, KeepRow how = KeepRow::Nearest);
     bool active() const { return active_; }
 
     // Field access on the current row; names compare case-insensitively.
@@ -166,10 +206,22 @@ private:
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };
 
-// Begins a transaction on the shared connection and rolls it back unless committed.
+// Closes a query on every way out of a scope: the end, a return, a refusal, a throw.
+class QueryCloser {
+public:
+    explicit QueryCloser(Query& q) : q_(q) {}
+    ~QueryCloser();
+    QueryCloser(const QueryCloser&) = delete;
+    QueryCloser& operator=(const QueryCloser&) = delete;
+
+private:
+    Query& q_;
+};
+
+// Begins a transaction on the connection and rolls it back unless committed.
 class Transaction {
 public:
-    explicit Transaction(QString connectionName = QString());
+    explicit Transaction(Db db = {});
     ~Transaction();
     void commit();
     Transaction(const Transaction&) = delete;

@@ -142,6 +142,26 @@ Decimal& Decimal::operator+=(Decimal other) {
     return *this;
 }
 
+Decimal& Decimal::operator-=(Decimal other) {
+    if ((other.units_ < 0 && units_ > kMax + other.units_) ||
+        (other.units_ > 0 && units_ < kMin + other.units_))
+        overflow(toString() + QStringLiteral(" - ") + other.toString());
+    units_ -= other.units_;
+    return *this;
+}
+
+Decimal Decimal::times(qint64 factor) const {
+    qint64 r = 0;
+    if (__builtin_mul_overflow(units_, factor, &r))
+        overflow(toString() + QStringLiteral(" * ") + QString::number(factor));
+    return fromUnits(r);
+}
+
+Decimal Decimal::abs() const {
+    if (units_ == kMin) overflow(toString());
+    return fromUnits(units_ < 0 ? -units_ : units_);
+}
+
 Decimal Decimal::rounded(int decimals) const {
     if (decimals >= kDecimals) return *this;
     if (decimals < 0) decimals = 0;

@@ -1,5 +1,6 @@
 #pragma once
-// Exact decimal numbers for report totals and display masks.
+// Exact decimal numbers: money in the domain (amounts, month sums, limits), report totals
+// and display masks.
 //
 // Totals must agree with the database to the kopeck, so they are never summed as binary
 // floats. A Decimal is a fixed-point number held as a signed 64-bit count of millionths:
@@ -15,6 +16,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <compare>
 #include <optional>
 
 namespace mirn {
@@ -46,8 +48,14 @@ public:
     bool isZero() const { return units_ == 0; }
 
     Decimal& operator+=(Decimal other);  // throws std::overflow_error
+    Decimal& operator-=(Decimal other);  // throws std::overflow_error
     friend Decimal operator+(Decimal a, Decimal b) { return a += b; }
+    friend Decimal operator-(Decimal a, Decimal b) { return a -= b; }
     friend bool operator==(Decimal a, Decimal b) { return a.units_ == b.units_; }
+    friend auto operator<=>(Decimal a, Decimal b) { return a.units_ <=> b.units_; }
+    // A price times a count of pieces, exactly; throws std::overflow_error.
+    Decimal times(qint64 factor) const;
+    Decimal abs() const;  // throws std::overflow_error for the one value without a positive
 
     // Rounded to the given number of decimals (0..6), half away from zero.
     Decimal rounded(int decimals) const;

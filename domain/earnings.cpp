@@ -46,14 +46,14 @@ QStringList decimalFields() {
             QStringLiteral("summa")};
 }
 
-std::vector<Worker> workers(const QString& connection) {
-    Query q(connection);
+std::vector<Worker> workers(const Db& db) {
+    Query q(db);
+    const QueryCloser closer(q);
     q.setText(QStringLiteral("select id, fio from accounts_dep.person order by fio, id"));
     q.open();
     std::vector<Worker> out;
     for (int r = 0; r < q.recordCount(); ++r)
         out.push_back({toInt(q.value(r, 0)), q.value(r, 1).toString()});
-    q.close();
     return out;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // The worker's earnings statement: what each worker made and earned in a period, entry
 // by entry, with the auxiliary work booked for them.
+#include "domain/db.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -34,7 +36,7 @@ struct Worker {
 };
 
 // The department's workers for the chooser, by name.
-std::vector<Worker> workers(const QString& connection = {});
+std::vector<Worker> workers(const Db& db = {});
 
 }  // namespace earnings
 

@@ -6,8 +6,6 @@
 
 #include <QRegularExpression>
 
-#include <cmath>
-
 namespace mirn {
 
 namespace entry {
@@ -46,7 +44,7 @@ QString echo(const QString& s) {
 }
 }  // namespace
 
-EntryImport::EntryImport(QString connection) : connection_(std::move(connection)) {}
+EntryImport::EntryImport(Db db) : db_(std::move(db)) {}
 
 bool EntryImport::setHeader(int line, const QStringList& names) {
     column_.clear();
@@ -134,7 +132,7 @@ std::optional<QString> EntryImport::check(const QStringList& fields, Record* out
     if (period::installed()) {
         const QString month = day.toString(QStringLiteral("yyyy-MM"));
         if (!closedMonth_.contains(month))
-            closedMonth_.insert(month, period::PeriodStore(connection_).isClosed(day));
+            closedMonth_.insert(month, period::PeriodStore(db_).isClosed(day));
         if (closedMonth_.value(month)) return closedMonthText(day);
     }
 
@@ -157,17 +155,14 @@ std::optional<QString> EntryImport::check(const QStringList& fields, Record* out
     for (int i = 0; i < records_.size(); ++i)
         if (dayKey(records_[i]) == key)
             return kDuplicateEntry + QStringLiteral(" (повторяет строку %1)").arg(lines_[i]);
-    Query dup(connection_);
-    dup.setText(sql::duplicateCheck(r));
-    dup.open();
-    if (!dup.isEmpty() && toInt(dup.value(0, 0)) != 0) return kDuplicateEntry;
+    if (db_.scalarInt(sql::duplicateCheck(r)) != 0) return kDuplicateEntry;
 
     // The worker's month as the timesheet sums it, with this file's earlier rows.
     const QString month = monthKey(r.w_id, r.date);
-    if (!monthAmount_.contains(month)) monthAmount_.insert(month, storedMonthAmount(r.w_id, r.date));
-    const double amount = monthAmount_.value(month) + double(r.kol_vo - r.brak) * r.cena;
-    if (std::abs(amount) > limits::kMonthAmountMax) return limits::amountMessage(amount);
-    monthAmount_.insert(month, amount);
+    if (!monthAmount_.contains(month)) monthAmount_.insert(month, monthAmount(db_, r.w_id, r.date));
+    const Decimal sum = monthAmount_.value(month) + amount(r);
+    if (auto refusal = limits::checkAmount(sum)) return refusal;
+    monthAmount_.insert(month, sum);
     return std::nullopt;
 }
 
@@ -176,10 +171,8 @@ std::optional<QString> EntryImport::findWorker(const QString& text, int* w_id) {
     if (!number) return notANumberMessage(QStringLiteral("Рабочий"), text);
     // As the journal finds an entry's worker: by person id or by the worker number
     // (s_code), skipping codes that are no number instead of failing on them.
-    Query q(connection_);
-    q.setText(QStringLiteral(
-        "select count(*) from cmn_contractor.person where id=:n or "
-        "(case when s_code ~ '^[[:space:]]*[0-9]{1,15}[[:space:]]*$' then s_code::t_id end)=:code"));
+    Query q(db_);
+    q.setText(sqltext::workerKnown());
     q.setParam(QStringLiteral("n"), *number);
     q.setParam(QStringLiteral("code"), *number);
     q.open();
@@ -194,12 +187,8 @@ std::optional<QString> EntryImport::findOperation(const QString& mark, const QSt
     if (!operations_) {
         // The priced operations with their lowest norm price, as the operations list
         // offers them to the dialog; those without norms come too, to be refused by name.
-        Query q(connection_);
-        q.SQL = {QStringLiteral("select oper.id, oper.i_id, oper.naimen, izdel.marka, vid_oper.vid, min(norm.price)::numeric as cena"),
-                 QStringLiteral("from accounts_dep.oper join accounts_dep.izdel on oper.i_id=izdel.id"),
-                 QStringLiteral("join accounts_dep.vid_oper on oper.vid=vid_oper.id"),
-                 QStringLiteral("left join accounts_dep.norm on norm.o_id=oper.id"),
-                 QStringLiteral("group by oper.id, oper.i_id, oper.naimen, izdel.marka, vid_oper.vid")};
+        Query q(db_);
+        q.SQL = sqltext::importOperations();
         q.open();
         operations_.emplace();
         for (int i = 0; i < q.recordCount(); ++i) {
@@ -224,43 +213,30 @@ std::optional<QString> EntryImport::findOperation(const QString& mark, const QSt
     return std::nullopt;
 }
 
-double EntryImport::storedMonthAmount(int w_id, const QDate& date) {
-    const QDate first(date.year(), date.month(), 1);
-    Query q(connection_);
-    q.setText(QStringLiteral("select coalesce(sum(cena*(kol_vo-brak)), 0) from accounts_dep.smena "
-                             "where w_id=:w and data>=:d1 and data<:d2"));
-    q.setParam(QStringLiteral("w"), w_id);
-    q.setParam(QStringLiteral("d1"), first);
-    q.setParam(QStringLiteral("d2"), first.addMonths(1));
-    q.open();
-    return q.isEmpty() ? 0.0 : toDouble(q.value(0, 0));
-}
-
 QString EntryImport::closedMonthText(const QDate& day) {
     return period::kClosedBanner + QStringLiteral(": ") + period::monthCaption(day.month(), day.year());
 }
 
-bool EntryImport::post() {
-    if (!headerOk_ || !refusals_.isEmpty()) return false;
-    if (records_.isEmpty()) return true;
-    EntryStore store(connection_);
-    QStringList reasons;
-    QList<int> refused;
+BatchResult EntryImport::post() {
+    if (!headerOk_ || !refusals_.isEmpty()) return {};
+    if (records_.isEmpty()) return {{}, true};
+    BatchResult result;
     try {
-        refused = store.insertAll(records_, /*skipRefused=*/false, &reasons);
+        result = EntryStore(db_).insertAll(records_, /*skipRefused=*/false);
     } catch (const ClosedMonthError& e) {
         // A month closed after the rows were checked: nothing is stored; the rows of the
         // months now closed are named, or every row when none can be told.
-        const period::PeriodStore months(connection_);
+        const period::PeriodStore months(db_);
         for (int i = 0; i < records_.size(); ++i)
             if (months.isClosed(records_[i].date))
                 refusals_ << ImportRefusal{lines_[i], closedMonthText(records_[i].date)};
         if (refusals_.isEmpty())
             for (int line : std::as_const(lines_)) refusals_ << ImportRefusal{line, QString::fromStdString(e.what())};
-        return false;
+        return {};
     }
-    for (int k = 0; k < refused.size(); ++k) refusals_ << ImportRefusal{lines_[refused[k]], reasons[k]};
-    return refused.isEmpty();
+    for (int k = 0; k < result.items.size(); ++k)
+        if (!result.items[k].saved()) refusals_ << ImportRefusal{lines_[k], result.items[k].message};
+    return result;
 }
 
 }  // namespace entry

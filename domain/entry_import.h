@@ -29,8 +29,7 @@ struct ImportRefusal {
 
 class EntryImport {
 public:
-    // connection: the name of an open connection; empty for the application's own.
-    explicit EntryImport(QString connection = {});
+    explicit EntryImport(Db db = {});
 
     // The header row: every column of kImportColumns exactly once, in any order, and no
     // other. False (with the refusal recorded) otherwise; rows are then not read.
@@ -39,10 +38,10 @@ public:
     // Checks and prices one row; it becomes a record or a refusal.
     void addRow(int line, const QStringList& fields);
 
-    // Posts every record in one transaction when no row was refused. False when a row
-    // was refused before or by the store (another client saved the same entry meanwhile);
-    // then nothing is stored.
-    bool post();
+    // Posts every record in one transaction when no row was refused; one item per record.
+    // Not stored when a row was refused before or by the store (another client saved the
+    // same entry meanwhile): then nothing is, and refusals() names every refused line.
+    BatchResult post();
 
     const QList<Record>& records() const { return records_; }
     const QList<ImportRefusal>& refusals() const { return refusals_; }
@@ -51,25 +50,24 @@ private:
     struct Operation {
         int o_id = 0;
         int i_id = 0;
-        double basePrice = 0;  // the lowest norm price
+        double basePrice = 0;  // the lowest norm price, as the schema stores it
         bool priced = false;   // it has norm rows with a price
     };
     std::optional<QString> check(const QStringList& fields, Record* r);
     std::optional<QString> findWorker(const QString& text, int* w_id);
     std::optional<QString> findOperation(const QString& mark, const QString& type, int kind, Operation* op);
-    double storedMonthAmount(int w_id, const QDate& date);
     // "Месяц закрыт: март 2030", as the database and the client say it.
     static QString closedMonthText(const QDate& day);
 
-    QString connection_;
+    Db db_;
     QHash<QString, int> column_;  // column name -> index in a row
     bool headerOk_ = false;
     QList<Record> records_;
     QList<int> lines_;  // the line of each record
     QList<ImportRefusal> refusals_;
-    QHash<QString, double> monthAmount_;
-    QHash<QString, bool> closedMonth_;  // "yyyy-MM" -> closed
-    std::optional<QMultiHash<QString, Operation>> operations_;  // "MARK\nTYPE\nkind" -> operation  // "w_id/yyyy-MM" -> stored amount plus earlier rows
+    QHash<QString, Decimal> monthAmount_;  // "w_id/yyyy-MM" -> stored amount plus earlier rows
+    QHash<QString, bool> closedMonth_;     // "yyyy-MM" -> closed
+    std::optional<QMultiHash<QString, Operation>> operations_;  // "MARK\nTYPE\nkind" -> operation
 };
 
 }  // namespace entry

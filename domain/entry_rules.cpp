@@ -43,8 +43,6 @@ QString priceText(double value) {
     return s.replace(QLatin1Char(','), QLatin1Char('.'));
 }
 
-QString dateText(const QDate& date) { return date.toString(QStringLiteral("dd.MM.yyyy")); }
-
 QString kindText(int naimen) {
     return naimen == 0 ? QStringLiteral("Готовая продукция") : QStringLiteral("Заготовки");
 }

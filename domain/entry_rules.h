@@ -1,6 +1,8 @@
 #pragma once
 // The rules of a shift entry that need no database: prices and their coefficients,
 // how numbers read in the dialog and in SQL, the paint rule, the checks before a save.
+#include "domain/sqltext.h"
+
 #include <QChar>
 #include <QDate>
 #include <QString>
@@ -26,7 +28,7 @@ QString displayNumber(double value);
 QString priceText(double value);
 
 // A date as the statements write it: DD.MM.YYYY.
-QString dateText(const QDate& date);
+using sqltext::dateText;
 
 // "Готовая продукция" for kind 0, "Заготовки" for any other kind.
 QString kindText(int naimen);

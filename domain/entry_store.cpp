@@ -1,7 +1,6 @@
 #include "domain/entry_store.h"
 
 #include "domain/clock.h"
-#include "domain/db.h"
 #include "domain/limits.h"
 
 #include <cmath>
@@ -10,57 +9,40 @@ namespace mirn {
 
 namespace entry {
 
-namespace sql {
-
-namespace {
-QString n(qint64 v) { return QString::number(v); }
-QString toDate(const QDate& d) { return QStringLiteral("to_date('") + dateText(d) + QStringLiteral("', 'DD.MM.YYYY')"); }
-QString sameEntry(const Record& r) {
-    return QStringLiteral("select count(id) as cnt from accounts_dep.SMENA where w_id=") + n(r.w_id) +
-           QStringLiteral(" and o_id=") + n(r.o_id) + QStringLiteral(" and i_id=") + n(r.i_id) +
-           QStringLiteral(" and data=") + toDate(r.date) + QStringLiteral(" and smena=") + n(r.shift);
-}
-}  // namespace
-
-QString duplicateCheck(const Record& r) { return sameEntry(r) + QStringLiteral(" and color=") + n(r.color); }
-
-QString duplicateCheck(const Record& r, int excludeId) {
-    return sameEntry(r) + QStringLiteral(" and id<>") + n(excludeId) + QStringLiteral(" and color=") + n(r.color);
+Decimal amount(const Record& r) {
+    // priceText is the text the statements store; a price past the limits is refused
+    // before it gets here, so the text is always a number.
+    const Decimal price = Decimal::parse(priceText(r.cena)).value_or(Decimal());
+    return price.times(qint64(r.kol_vo) - qint64(r.brak));
 }
 
-QString insert(const Record& r, const QDate& enteredOn) {
-    return QStringLiteral(
-               "insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, "
-               "vvod,ok, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) values(") +
-           n(r.w_id) + QStringLiteral(", ") + n(r.i_id) + QStringLiteral(", ") + n(r.o_id) + QStringLiteral(", ") +
-           priceText(r.cena) + QStringLiteral(",") + n(r.kol_vo) + QStringLiteral(", ") + n(r.brak) +
-           QStringLiteral(", to_date('") + dateText(r.date) + QStringLiteral("', 'DD.MM.YYYY HH24:MI:SS'), ") +
-           n(r.shift) + QStringLiteral(", ") + n(r.color) + QStringLiteral(", ") + n(r.time) + QStringLiteral(", '") +
-           dateText(enteredOn) + QStringLiteral("', 'no', 0, 0, 0, 0, 0, 0)");
+Decimal monthAmount(const Db& db, int w_id, const QDate& day) {
+    return db.scalarDecimal(sqltext::monthAmount(w_id, day));
 }
 
-QString update(int id, const Record& r, const QDate& enteredOn) {
-    return QStringLiteral("update accounts_dep.SMENA set w_id=") + n(r.w_id) + QStringLiteral(", i_id=") +
-           n(r.i_id) + QStringLiteral(", o_id=") + n(r.o_id) + QStringLiteral(", cena=") + priceText(r.cena) +
-           QStringLiteral(", kol_vo=") + n(r.kol_vo) + QStringLiteral(", brak=") + n(r.brak) +
-           QStringLiteral(", data=") + toDate(r.date) + QStringLiteral(", smena=") + n(r.shift) +
-           QStringLiteral(", color=") + n(r.color) + QStringLiteral(", time=") + n(r.time) +
-           QStringLiteral(", vvod='") + dateText(enteredOn) +
-           QStringLiteral("', prize=0, id_doc=0, id_doc_item=0, f_gds_qty_use=0, id_gds_use=0, id_cons_use=0") +
-           QStringLiteral(" where id=") + n(id);
+Record recordOf(const Query& row) {
+    Record r;
+    r.w_id = row.asInt(QStringLiteral("w_id"));
+    r.i_id = row.asInt(QStringLiteral("i_id"));
+    r.o_id = row.asInt(QStringLiteral("o_id"));
+    r.cena = row.asDouble(QStringLiteral("cena"));
+    r.kol_vo = row.asInt(QStringLiteral("kol_vo"));
+    r.brak = row.asInt(QStringLiteral("brak"));
+    r.time = row.asInt(QStringLiteral("time"));
+    r.color = row.asInt(QStringLiteral("color"));
+    const QVariant data = row.field(QStringLiteral("data"));
+    if (data.typeId() == QMetaType::QDateTime) r.date = data.toDateTime().date();
+    else if (data.typeId() == QMetaType::QDate) r.date = data.toDate();
+    else r.date = QDate::fromString(data.toString().trimmed().left(10), Qt::ISODate);
+    r.shift = row.asInt(QStringLiteral("smena"));
+    return r;
 }
 
-QString deleteEntry(int id) { return QStringLiteral("delete from accounts_dep.smena where id=") + n(id); }
-
-// The worker's earnings of the entry's month, as the timesheet's month query adds them up.
-QString monthAmount(const Record& r) {
-    const QDate first(r.date.year(), r.date.month(), 1);
-    return QStringLiteral("select coalesce(sum(cena*(kol_vo-brak)), 0) from accounts_dep.smena where w_id=") +
-           n(r.w_id) + QStringLiteral(" and data>=") + toDate(first) + QStringLiteral(" and data<") +
-           toDate(first.addMonths(1));
+bool sameEntry(const Record& a, const Record& b) {
+    return a.w_id == b.w_id && a.i_id == b.i_id && a.o_id == b.o_id && priceText(a.cena) == priceText(b.cena) &&
+           a.kol_vo == b.kol_vo && a.brak == b.brak && a.time == b.time && a.color == b.color && a.date == b.date &&
+           a.shift == b.shift;
 }
-
-}  // namespace sql
 
 std::optional<QString> outOfRange(const Record& r) {
     const std::pair<const limits::Range*, int> fields[] = {{&limits::kQuantity, r.kol_vo},
@@ -70,130 +52,148 @@ std::optional<QString> outOfRange(const Record& r) {
     for (const auto& [range, value] : fields)
         if (auto refusal = limits::check(*range, double(value))) return refusal;
     if (!std::isfinite(r.cena) || r.cena < 0) return limits::check(limits::kPrice, r.cena);
-    const double amount = std::abs(double(r.kol_vo - r.brak) * r.cena);
-    if (amount > limits::kMonthAmountMax) return limits::amountMessage(amount);
-    return std::nullopt;
+    return limits::checkAmount(amount(r));
 }
 
-EntryStore::EntryStore(QString connection) : connection_(std::move(connection)), timesheet_(connection_) {}
+EntryStore::EntryStore(Db db) : db_(std::move(db)), timesheet_(db_) {}
 
-int EntryStore::count(const QString& text) const {
-    Query q(connection_);
-    q.setText(text);
-    q.open();
-    return q.isEmpty() ? 0 : toInt(q.value(0, 0));
-}
-
-std::optional<QString> EntryStore::monthAmountRefusal(const Record& r, double adding) const {
-    Query amount(connection_);
-    amount.setText(sql::monthAmount(r));
-    amount.open();
-    const double month = toDouble(amount.value(0, 0)) + adding;
-    if (std::abs(month) > limits::kMonthAmountMax) return limits::amountMessage(month);
-    return std::nullopt;
+std::optional<QString> EntryStore::monthAmountRefusal(const Record& r, Decimal adding) const {
+    return limits::checkAmount(monthAmount(db_, r.w_id, r.date) + adding);
 }
 
 namespace {
 // Refused after the rollback, so that no lock is held while the user reads the message.
 struct Refused {
-    EntryStore::Outcome outcome;
-    QString message;
+    Result result;
 };
+Refused refuse(Status s, const QString& message) { return {Result::refuse(s, message)}; }
 }  // namespace
 
-EntryStore::Outcome EntryStore::insert(const Record& r) {
-    if (auto refusal = outOfRange(r)) {
-        refusal_ = *refusal;
-        return Outcome::Invalid;
-    }
+namespace {
+std::optional<Record> readStored(const Db& db, int id, bool lock) {
+    Query q(db);
+    q.setText(sqltext::storedEntry(id, lock));
+    q.open();
+    if (q.isEmpty()) return std::nullopt;
+    return recordOf(q);
+}
+}  // namespace
+
+std::optional<Record> EntryStore::read(int id) const { return readStored(db_, id, false); }
+
+std::optional<Record> EntryStore::lockStored(int id, const QList<Day>& also) const {
+    const auto read = [&](bool lock) { return readStored(db_, id, lock); };
+    // The day is known only from the row, and the locks come before the row lock (a
+    // whole-month writer holds its month and then deletes rows): read, lock, read again.
+    const std::optional<Record> before = read(false);
+    QList<Day> days = also;
+    if (before) days << before->day();
+    timesheet_.lockDays(days);
+    std::optional<Record> now = read(true);
+    if (now && before && !(now->day() == before->day())) throw refuse(Status::Stale, kEntryChanged);
+    return now;
+}
+
+Result EntryStore::insert(const Record& r) {
+    if (auto refusal = outOfRange(r)) return Result::refuse(Status::Invalid, *refusal);
     try {
-        Transaction t(connection_);
+        Transaction t(db_);
         timesheet_.lockDays({r.day()});
-        if (count(sql::duplicateCheck(r)) != 0) throw Refused{Outcome::Duplicate, kDuplicateEntry};
+        if (db_.scalarInt(sql::duplicateCheck(r)) != 0) throw refuse(Status::Duplicate, kDuplicateEntry);
         if (afterCheck) afterCheck();
-        Command c(connection_);
-        c.setText(sql::insert(r, clock::today()));
-        c.exec();
-        if (auto refusal = monthAmountRefusal(r)) throw Refused{Outcome::Invalid, *refusal};
+        db_.exec(sql::insert(r, clock::today()));
+        if (auto refusal = monthAmountRefusal(r)) throw refuse(Status::Invalid, *refusal);
         timesheet_.postDay(r.day(), true);
         t.commit();
-        return Outcome::Saved;
+        return Result::ok();
     } catch (const Refused& refused) {
-        refusal_ = refused.message;
-        return refused.outcome;
+        return refused.result;
     }
 }
 
-EntryStore::Outcome EntryStore::update(int id, const Record& r, const Day& previous) {
-    if (auto refusal = outOfRange(r)) {
-        refusal_ = *refusal;
-        return Outcome::Invalid;
-    }
+Result EntryStore::update(int id, const Record& r, const Record& seen) {
+    if (auto refusal = outOfRange(r)) return Result::refuse(Status::Invalid, *refusal);
     try {
-        Transaction t(connection_);
-        timesheet_.lockDays({r.day(), previous});
-        if (count(sql::duplicateCheck(r, id)) != 0) throw Refused{Outcome::Duplicate, kDuplicateEntry};
+        Transaction t(db_);
+        const std::optional<Record> stored = lockStored(id, {r.day()});
+        if (!stored) throw refuse(Status::Stale, kEntryGone);
+        if (!sameEntry(*stored, seen)) throw refuse(Status::Stale, kEntryChanged);
+        if (db_.scalarInt(sql::duplicateCheck(r, id)) != 0) throw refuse(Status::Duplicate, kDuplicateEntry);
         if (afterCheck) afterCheck();
-        Command c(connection_);
-        c.setText(sql::update(id, r, clock::today()));
-        c.exec();
-        if (auto refusal = monthAmountRefusal(r)) throw Refused{Outcome::Invalid, *refusal};
+        db_.exec(sql::update(id, r, clock::today()));
+        if (auto refusal = monthAmountRefusal(r)) throw refuse(Status::Invalid, *refusal);
         timesheet_.postDay(r.day(), true);
         // The day the entry left would otherwise keep its hours.
-        if (!(previous == r.day())) timesheet_.postDay(previous, false);
+        if (!(stored->day() == r.day())) timesheet_.postDay(stored->day(), false);
         t.commit();
-        return Outcome::Saved;
+        return Result::ok(id);
     } catch (const Refused& refused) {
-        refusal_ = refused.message;
-        return refused.outcome;
+        return refused.result;
     }
 }
 
-QList<int> EntryStore::insertAll(const QList<Record>& records, bool skipRefused, QStringList* reasons) {
+BatchResult EntryStore::insertAll(const QList<Record>& records, bool skipRefused) {
     QList<Day> days;
     for (const Record& r : records) days << r.day();
-    QList<int> skipped;
-    Transaction t(connection_);
+    BatchResult out;
+    Transaction t(db_);
     timesheet_.lockDays(days);
     QList<Day> posted;
-    Command c(connection_);
-    for (int i = 0; i < records.size(); ++i) {
-        const Record& r = records[i];
+    for (const Record& r : records) {
         std::optional<QString> refusal = outOfRange(r);
-        if (!refusal && count(sql::duplicateCheck(r)) != 0) refusal = kDuplicateEntry;
+        Status status = Status::Invalid;
+        if (!refusal && db_.scalarInt(sql::duplicateCheck(r)) != 0) {
+            refusal = kDuplicateEntry;
+            status = Status::Duplicate;
+        }
         // The earlier records of the batch are stored by now and counted in the month.
-        if (!refusal) refusal = monthAmountRefusal(r, double(r.kol_vo - r.brak) * r.cena);
+        if (!refusal) refusal = monthAmountRefusal(r, amount(r));
         if (refusal) {
-            skipped << i;
-            if (reasons) *reasons << *refusal;
+            out.items << Result::refuse(status, *refusal);
             continue;
         }
-        c.setText(sql::insert(r, clock::today()));
-        c.exec();
+        db_.exec(sql::insert(r, clock::today()));
+        out.items << Result::ok();
         if (!posted.contains(r.day())) posted << r.day();
     }
-    if (!skipRefused && !skipped.isEmpty()) return skipped;  // rolled back: nothing stored
+    if (!skipRefused && !out.allSaved()) return out;  // rolled back: nothing stored
     for (const Day& d : posted) timesheet_.postDay(d, true);
     t.commit();
-    return skipped;
+    out.stored = true;
+    return out;
 }
 
-void EntryStore::remove(int id, const Day& day) {
-    Transaction t(connection_);
-    timesheet_.lockDays({day});
-    Command c(connection_);
-    c.setText(sql::deleteEntry(id));
-    c.exec();
-    timesheet_.postDay(day, false);
-    t.commit();
+Result EntryStore::remove(int id, const Record& seen) {
+    try {
+        Transaction t(db_);
+        const std::optional<Record> stored = lockStored(id, {});
+        if (!stored) throw refuse(Status::Stale, kEntryGone);
+        if (!sameEntry(*stored, seen)) throw refuse(Status::Stale, kEntryChanged);
+        db_.exec(sql::deleteEntry(id));
+        timesheet_.postDay(stored->day(), false);
+        t.commit();
+        return Result::ok(id);
+    } catch (const Refused& refused) {
+        return refused.result;
+    }
 }
 
-void EntryStore::setConfirmation(int id, const QString& ok) {
-    Command c(connection_);
-    c.setText(QStringLiteral("update accounts_dep.smena set ok=:ok where id=:id"));
-    c.setParam(QStringLiteral("ok"), ok);
-    c.setParam(QStringLiteral("id"), id);
-    c.exec();
+Result EntryStore::setConfirmation(int id, const QString& ok) {
+    try {
+        Transaction t(db_);
+        // The confirmation posts no hours, but it is a change of the entry like any
+        // other: it waits for a rebuild or a delete of its month, never the other way.
+        if (!lockStored(id, {})) throw refuse(Status::Stale, kEntryGone);
+        Command c(db_);
+        c.setText(sql::confirm());
+        c.setParam(QStringLiteral("ok"), ok);
+        c.setParam(QStringLiteral("id"), id);
+        c.exec();
+        t.commit();
+        return Result::ok(id);
+    } catch (const Refused& refused) {
+        return refused.result;
+    }
 }
 
 }  // namespace entry

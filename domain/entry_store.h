@@ -2,7 +2,11 @@
 // Shift entries (accounts_dep.smena): saving, changing, deleting and confirming them.
 // Every change runs in one transaction with its day postings, through the timesheet
 // service and its lock protocol (domain/locks.h).
+#include "domain/db.h"
+#include "domain/decimal.h"
 #include "domain/entry_rules.h"
+#include "domain/result.h"
+#include "domain/sqltext.h"
 #include "domain/timesheet_service.h"
 
 #include <QDate>
@@ -22,7 +26,7 @@ struct Record {
     int w_id = 0;
     int i_id = 0;
     int o_id = 0;
-    double cena = 0;  // final price of a piece
+    double cena = 0;  // final price of a piece, stored as the schema's double
     int kol_vo = 0;
     int brak = 0;
     int time = 0;
@@ -32,58 +36,73 @@ struct Record {
     Day day() const { return {w_id, date, shift}; }
 };
 
-// The statement texts, exactly as the database is given them.
-namespace sql {
-QString duplicateCheck(const Record& r);                 // a new entry
-QString duplicateCheck(const Record& r, int excludeId);  // a change of entry excludeId
-QString insert(const Record& r, const QDate& enteredOn);
-QString update(int id, const Record& r, const QDate& enteredOn);
-QString deleteEntry(int id);
-}  // namespace sql
+// The statement texts live in the catalogue (domain/sqltext.h).
+namespace sql = mirn::sqltext;
+
+// The entry's amount, quantity less rejects times the price as it is stored (four
+// decimals), exactly.
+Decimal amount(const Record& r);
+// The worker's earnings of the month holding `day`, as stored, exactly.
+Decimal monthAmount(const Db& db, int w_id, const QDate& day);
+
+// The entry a query's current row holds (the journal's shift queries, the stored row):
+// fields w_id, i_id, o_id, cena, kol_vo, brak, time, color, data, smena.
+Record recordOf(const Query& row);
+// The same entry as far as a change of it goes: worker, product, operation, price as
+// stored, quantity, rejects, hours, colour, date and shift.
+bool sameEntry(const Record& a, const Record& b);
+
+inline const QString kEntryGone = QStringLiteral(
+    "Эта позиция уже удалена на другом рабочем месте. Обновите журнал (F5).");
+inline const QString kEntryChanged = QStringLiteral(
+    "Эту позицию только что изменили на другом рабочем месте. Обновите журнал (F5) и повторите действие.");
 
 // The first limit a record's values break (see the limits in entry_rules.h), or none.
 std::optional<QString> outOfRange(const Record& r);
 
 class EntryStore {
 public:
-    // connection: the name of an open connection; empty for the application's own.
-    explicit EntryStore(QString connection = {});
-
-    enum class Outcome { Saved, Duplicate, Invalid };
+    explicit EntryStore(Db db = {});
 
     // A new entry with "no" as its confirmation, and its day posted.
-    Outcome insert(const Record& r);
-    // A change of entry id; previous is the day the entry had, recounted too when it moves.
-    Outcome update(int id, const Record& r, const Day& previous);
+    Result insert(const Record& r);
+    // A change of entry id to r; seen is the entry as the caller read it. The stored row
+    // is read and locked inside the transaction: the days it really leaves and enters
+    // are recounted, and an entry deleted or changed meanwhile is refused (Stale).
+    Result update(int id, const Record& r, const Record& seen);
     // Many new entries in one transaction: the ones that would be duplicates (of stored
     // entries or of each other), break a limit or take the worker's month past its sum
-    // are refused; returns their indexes, and into reasons (when given) the refusal of
-    // each, in the same order. With skipRefused the others are stored; without it nothing
-    // is stored unless none is refused.
-    QList<int> insertAll(const QList<Record>& records, bool skipRefused, QStringList* reasons = nullptr);
-    // Deletes entry id and recounts its day.
-    void remove(int id, const Day& day);
-    // Sets the confirmation mark ("ok", "да" or "no") of entry id.
-    void setConfirmation(int id, const QString& ok);
+    // are refused, each with its sentence. With skipRefused the others are stored;
+    // without it nothing is stored unless none is refused.
+    BatchResult insertAll(const QList<Record>& records, bool skipRefused);
+    // Deletes entry id, as the caller saw it, and recounts the day it really had;
+    // refused (Stale) when it was deleted or changed meanwhile.
+    Result remove(int id, const Record& seen);
+    // Sets the confirmation mark ("ok", "да" or "no") of entry id, under the locks of
+    // its day; refused (Stale) when the entry is gone.
+    Result setConfirmation(int id, const QString& ok);
+
+    // Entry id as it is stored now; none when there is no such entry.
+    std::optional<Record> read(int id) const;
 
     // The day postings of this store's changes.
     timesheet::Service& timesheet() { return timesheet_; }
-
-    // The message of the last refusal (Duplicate or Invalid).
-    const QString& refusal() const { return refusal_; }
 
     // Runs inside the transaction right after the duplicate check (tests hold a save
     // there to let a second client in).
     std::function<void()> afterCheck;
 
 private:
-    int count(const QString& sql) const;
+    // Inside the transaction: the stored row of entry id, with the locks of its day and
+    // of `also` taken (one statement, the protocol's order) and the row locked; none
+    // when there is no such entry. An entry moved between the first read and the lock
+    // is refused as changed (throws the refusal to the caller's catch).
+    std::optional<Record> lockStored(int id, const QList<Day>& also) const;
     // The refusal when the worker's month, as stored plus adding, no longer fits the
     // month's sums (adding is 0 once the entry itself is stored).
-    std::optional<QString> monthAmountRefusal(const Record& r, double adding = 0) const;
-    QString connection_;
+    std::optional<QString> monthAmountRefusal(const Record& r, Decimal adding = {}) const;
+    Db db_;
     timesheet::Service timesheet_;
-    QString refusal_;
 };
 
 }  // namespace entry

@@ -273,8 +273,8 @@ QStringList fieldLines(const Change& c) {
 
 QString fieldsText(const Change& c) { return fieldLines(c).join(QStringLiteral("; ")); }
 
-QList<Change> rowHistory(const QString& table, qlonglong rowId, const QString& connection) {
-    Reader r(connection);
+QList<Change> rowHistory(const QString& table, qlonglong rowId, const Db& db) {
+    Reader r(db);
     r.SQL = {kColumns + fieldsSql(),
              QStringLiteral("from accounts_dep.change_log c where c.table_name = :t and c.row_id = :id "
                             "order by c.at desc, c.id desc")};
@@ -286,8 +286,8 @@ QList<Change> rowHistory(const QString& table, qlonglong rowId, const QString& c
     return out;
 }
 
-std::vector<Change> periodChanges(const QDate& from, const QDate& to, const QString& connection) {
-    Reader r(connection);
+std::vector<Change> periodChanges(const QDate& from, const QDate& to, const Db& db) {
+    Reader r(db);
     r.SQL = {kColumns + fieldsSql(),
              QStringLiteral("from accounts_dep.change_log c where c.at >= :from and c.at < :to "
                             "and c.table_name in ('smena', 'norm', 'oper') order by c.at, c.id")};

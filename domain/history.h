@@ -3,6 +3,8 @@
 // for the history window, and a period's changes of entries and prices for the change
 // report. Which fields changed, and from what to what, is worked out by the server from
 // the rows before and after, so only the changed values travel to the client.
+#include "domain/db.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QList>
@@ -54,12 +56,12 @@ QString fieldCaption(const QString& table, const QString& column);
 QString tableCaption(const QString& table);
 
 // A row's changes, newest first. table: smena or fatigue (or norm, oper).
-QList<Change> rowHistory(const QString& table, qlonglong rowId, const QString& connection = {});
+QList<Change> rowHistory(const QString& table, qlonglong rowId, const Db& db = {});
 
 // Every change of entries and prices (smena, norm, oper) from the start of day `from` up
 // to the start of day `to` (excluded, as the reports window takes its period), oldest
 // first.
-std::vector<Change> periodChanges(const QDate& from, const QDate& to, const QString& connection = {});
+std::vector<Change> periodChanges(const QDate& from, const QDate& to, const Db& db = {});
 
 }  // namespace history
 

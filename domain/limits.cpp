@@ -46,9 +46,16 @@ std::optional<QString> check(const Range& r, const QString& text) {
     return rangeMessage(r, text.trimmed());
 }
 
-QString amountMessage(double amount) {
+QString amountMessage(Decimal amount) {
+    const Mask kopecks{1, 2, 2};
+    const QString point = QStringLiteral(".");
     return QStringLiteral("Сумма %1 больше допустимой (%2): проверьте количество и цену!")
-        .arg(QString::number(amount, 'f', 2), QString::number(kMonthAmountMax, 'f', 2));
+        .arg(kopecks.format(amount, point), kopecks.format(kMonthAmountMax, point));
+}
+
+std::optional<QString> checkAmount(Decimal amount) {
+    if (amount.abs() > kMonthAmountMax) return amountMessage(amount);
+    return std::nullopt;
 }
 
 }  // namespace limits

@@ -4,6 +4,8 @@
 // the timesheet's month query casts a worker's month earnings to numeric(10,2), so an
 // entry's amount and a worker's month must stay below 10^8; a day column is a
 // smallint; quantities, hours and colours are integers that make no sense negative.
+#include "domain/decimal.h"
+
 #include <QString>
 #include <optional>
 
@@ -28,8 +30,8 @@ inline const Range kPrize{QStringLiteral("Премия"), 0, 1000, true};
 inline const Range kMass{QStringLiteral("Масса"), 0, 1000000, false};
 inline const Range kAuxHours{QStringLiteral("Часы"), 0, 24, true};
 
-// The largest sum of money a worker's month (and so one entry) may come to.
-inline constexpr double kMonthAmountMax = 99999999.99;
+// The largest sum of money a worker's month (and so one entry) may come to, exactly.
+inline constexpr Decimal kMonthAmountMax = Decimal::fromUnits(99'999'999'990'000);
 
 // Reads a number as the user typed it ("," or "." as the separator); none when the
 // text is not one finite number.
@@ -42,7 +44,9 @@ std::optional<QString> check(const Range& r, double value);
 std::optional<QString> check(const Range& r, const QString& text);
 
 // The refusal for an entry (or a worker's month) whose amount does not fit.
-QString amountMessage(double amount);
+QString amountMessage(Decimal amount);
+// That refusal when the amount (of either sign) is past kMonthAmountMax; none otherwise.
+std::optional<QString> checkAmount(Decimal amount);
 
 }  // namespace limits
 

@@ -12,6 +12,7 @@ namespace {
 constexpr quint64 kWorkerTag = 0x3A;
 constexpr quint64 kMonthTag = 0x3B;
 constexpr quint64 kBookTag = 0x3C;
+constexpr quint64 kWorkerMonthTag = 0x3D;
 
 quint64 monthIndex(int year, int month) { return quint64(year * 12 + month - 1) & 0xFFFFF; }
 
@@ -26,11 +27,8 @@ QString call(const QString& fn, const QList<qint64>& keys) {
     return calls.join(QStringLiteral(", "));
 }
 
-void run(const QString& connection, const QString& sql) {
-    if (sql.isEmpty()) return;
-    Command c(connection);
-    c.setText(sql);
-    c.exec();
+void run(const Db& db, const QString& sql) {
+    if (!sql.isEmpty()) db.exec(sql);
 }
 }  // namespace
 
@@ -41,23 +39,34 @@ qint64 workerKey(const Day& d) {
                   monthIndex(d.date.year(), d.date.month()));
 }
 
+qint64 workerMonthKey(const Day& d) {
+    return qint64((kWorkerMonthTag << 56) | (quint64(quint32(d.w_id)) << 24) | monthIndex(d.date.year(), d.date.month()));
+}
+
 qint64 bookKey(Book book) { return qint64((kBookTag << 56) | quint64(book)); }
 
 QString statement(const QList<Day>& days, MonthMode mode) {
-    QList<qint64> months, workers;
+    QList<qint64> months, workerMonths, workers;
     for (const Day& d : days) {
         if (!d.date.isValid()) continue;
         months << monthKey(d.date.year(), d.date.month());
-        if (mode == MonthMode::Shared) workers << workerKey(d);
+        if (mode == MonthMode::Shared) {
+            workerMonths << workerMonthKey(d);
+            workers << workerKey(d);
+        }
     }
     sortUnique(months);
+    sortUnique(workerMonths);
     sortUnique(workers);
     if (months.isEmpty()) return {};
-    // The select list is evaluated left to right: months first, then workers.
+    // The select list is evaluated left to right: months first, then workers' months,
+    // then workers' shifts.
     QString sql = QStringLiteral("select ") +
                   call(mode == MonthMode::Shared ? QStringLiteral("pg_advisory_xact_lock_shared")
                                                  : QStringLiteral("pg_advisory_xact_lock"),
                        months);
+    if (!workerMonths.isEmpty())
+        sql += QStringLiteral(", ") + call(QStringLiteral("pg_advisory_xact_lock"), workerMonths);
     if (!workers.isEmpty()) sql += QStringLiteral(", ") + call(QStringLiteral("pg_advisory_xact_lock"), workers);
     return sql;
 }
@@ -70,16 +79,12 @@ QString monthsStatement(QList<QPair<int, int>> months) {
     return QStringLiteral("select ") + call(QStringLiteral("pg_advisory_xact_lock"), keys);
 }
 
-void takeDays(const QString& connection, const QList<Day>& days) {
-    run(connection, statement(days, MonthMode::Shared));
-}
+void takeDays(const Db& db, const QList<Day>& days) { run(db, statement(days, MonthMode::Shared)); }
 
-void takeMonths(const QString& connection, const QList<QPair<int, int>>& months) {
-    run(connection, monthsStatement(months));
-}
+void takeMonths(const Db& db, const QList<QPair<int, int>>& months) { run(db, monthsStatement(months)); }
 
-void takeBook(const QString& connection, Book book) {
-    run(connection, QStringLiteral("select pg_advisory_xact_lock(%1)").arg(bookKey(book)));
+void takeBook(const Db& db, Book book) {
+    run(db, QStringLiteral("select pg_advisory_xact_lock(%1)").arg(bookKey(book)));
 }
 
 }  // namespace locks

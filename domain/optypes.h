@@ -1,6 +1,7 @@
 #pragma once
 // Operation types (accounts_dep.vid_oper): the store behind the operation types list
 // and its editor.
+#include "domain/db.h"
 #include "domain/result.h"
 
 #include <QString>
@@ -13,7 +14,7 @@ inline const QString kDuplicateName = QStringLiteral("Такая операци�
 
 class OpTypeStore {
 public:
-    explicit OpTypeStore(QString connection = {});
+    explicit OpTypeStore(Db db = {});
     // Adds an operation type (renamingId == 0) or renames type renamingId; the duplicate
     // check and the write run in one transaction under the types' reference lock.
     Result save(const QString& typed, int renamingId);
@@ -21,7 +22,7 @@ public:
     void remove(int id);
 
 private:
-    QString connection_;
+    Db db_;
 };
 
 }  // namespace optypes

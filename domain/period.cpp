@@ -1,6 +1,7 @@
 #include "domain/period.h"
 
 #include "domain/buildstamp.h"
+#include "domain/connection.h"
 #include "domain/db.h"
 
 #include <QSysInfo>
@@ -15,8 +16,8 @@ const QString kAdminOnly = QStringLiteral("Закрыть и открыть ме
 const QString kNoMonth = QStringLiteral("Не выбран год.");
 }  // namespace
 
-bool detect(const QString& connection) {
-    Query q(connection);
+bool detect(const Db& db) {
+    Query q(db);
     q.SQL = {QStringLiteral("select to_regclass('accounts_dep.period_lock') is not null as installed")};
     q.open();
     g_installed = q.field(QStringLiteral("installed")).toBool();
@@ -42,21 +43,17 @@ QString appVersion() {
         .arg(buildstamp::timeFromText(buildstamp::compileTime()));
 }
 
-void setClientFields(const QString& role, const QString& host, const QString& version, const QString& connection) {
-    Query q(connection);
-    // Session-wide (false): every later transaction of this connection carries them.
-    q.SQL = {QStringLiteral("select set_config('mirn.client_role', :role, false), "
-                            "set_config('mirn.client_host', :host, false), "
-                            "set_config('mirn.app_version', :version, false)")};
-    q.setParam(QStringLiteral("role"), role);
-    q.setParam(QStringLiteral("host"), host);
-    q.setParam(QStringLiteral("version"), version);
-    q.open();
+void setClientFields(const QString& role, const QString& host, const QString& version, const Db& db) {
+    // Set again on every new connection (a reconnect after a lost one included).
+    connection::setSessionFields({{QStringLiteral("mirn.client_role"), role},
+                                  {QStringLiteral("mirn.client_host"), host},
+                                  {QStringLiteral("mirn.app_version"), version}},
+                                 db.name());
 }
 
-void signIn(Role role, const QString& connection) {
-    if (!detect(connection)) return;
-    setClientFields(roleName(role), QSysInfo::machineHostName(), appVersion(), connection);
+void signIn(Role role, const Db& db) {
+    if (!detect(db)) return;
+    setClientFields(roleName(role), QSysInfo::machineHostName(), appVersion(), db);
 }
 
 QString monthCaption(int month, int year) {
@@ -66,11 +63,11 @@ QString monthCaption(int month, int year) {
     return QStringLiteral("%1 %2").arg(QString::fromUtf8(names[month - 1])).arg(year);
 }
 
-PeriodStore::PeriodStore(QString connection) : connection_(std::move(connection)) {}
+PeriodStore::PeriodStore(Db db) : db_(std::move(db)) {}
 
 bool PeriodStore::isClosed(int month, int year) const {
     if (!installed() || year == 0) return false;
-    Query q(connection_);
+    Query q(db_);
     q.SQL = {QStringLiteral("select count(*) as n from accounts_dep.period_lock where year = :y and month = :m")};
     q.setParam(QStringLiteral("y"), year);
     q.setParam(QStringLiteral("m"), month);
@@ -80,7 +77,7 @@ bool PeriodStore::isClosed(int month, int year) const {
 
 QString PeriodStore::closedBy(int month, int year) const {
     if (!installed() || year == 0) return {};
-    Query q(connection_);
+    Query q(db_);
     q.SQL = {QStringLiteral("select coalesce(closed_by, '') as who, "
                             "coalesce(to_char(closed_at, 'DD.MM.YYYY HH24:MI'), '') as at "
                             "from accounts_dep.period_lock where year = :y and month = :m")};
@@ -94,7 +91,7 @@ QString PeriodStore::closedBy(int month, int year) const {
 Result PeriodStore::close(int month, int year, Role role) {
     if (role != Role::Administrator) return Result::refuse(Status::Invalid, kAdminOnly);
     if (year == 0 || month < 1 || month > 12) return Result::refuse(Status::Incomplete, kNoMonth);
-    Command c(connection_);
+    Command c(db_);
     // Waits for the saves already writing into the month (the extension's lock).
     c.SQL = {QStringLiteral("insert into accounts_dep.period_lock(year, month, closed_by) values (:y, :m, :who) "
                             "on conflict (year, month) do nothing")};
@@ -108,7 +105,7 @@ Result PeriodStore::close(int month, int year, Role role) {
 Result PeriodStore::reopen(int month, int year, Role role) {
     if (role != Role::Administrator) return Result::refuse(Status::Invalid, kAdminOnly);
     if (year == 0 || month < 1 || month > 12) return Result::refuse(Status::Incomplete, kNoMonth);
-    Command c(connection_);
+    Command c(db_);
     c.SQL = {QStringLiteral("delete from accounts_dep.period_lock where year = :y and month = :m")};
     c.setParam(QStringLiteral("y"), year);
     c.setParam(QStringLiteral("m"), month);

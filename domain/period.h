@@ -2,6 +2,7 @@
 // Closed months (db/extension.sql, when the enterprise has installed it): whether the
 // extension is there, whether a month is closed, closing and reopening a month, and the
 // client fields the history records for every change made over this connection.
+#include "domain/db.h"
 #include "domain/result.h"
 #include "domain/session.h"
 
@@ -13,7 +14,7 @@ namespace mirn {
 namespace period {
 
 // Looks for the extension on the connection and remembers the answer for installed().
-bool detect(const QString& connection = {});
+bool detect(const Db& db = {});
 // The answer of the last detect(); false before any. Without the extension every
 // closed-month control stays hidden and nothing here touches the database.
 bool installed();
@@ -26,11 +27,11 @@ QString appVersion();
 // Names this client on its connection, so that the history's triggers record the role,
 // the workstation and the version with each change.
 void setClientFields(const QString& role, const QString& host, const QString& version,
-                     const QString& connection = {});
+                     const Db& db = {});
 
 // What sign-in does once the role is known: detect the extension and, with it, set
 // the client fields (the workstation is this machine's host name).
-void signIn(Role role, const QString& connection = {});
+void signIn(Role role, const Db& db = {});
 
 // "ноябрь 2026"
 QString monthCaption(int month, int year);
@@ -40,7 +41,7 @@ inline const QString kClosedBanner = QStringLiteral("Месяц закрыт");
 
 class PeriodStore {
 public:
-    explicit PeriodStore(QString connection = {});
+    explicit PeriodStore(Db db = {});
 
     // False without the extension, and for no month (year 0).
     bool isClosed(int month, int year) const;
@@ -56,7 +57,7 @@ public:
     Result reopen(int month, int year, Role role);
 
 private:
-    QString connection_;
+    Db db_;
 };
 
 }  // namespace period

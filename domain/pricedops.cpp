@@ -3,51 +3,54 @@
 #include "domain/db.h"
 #include "domain/limits.h"
 #include "domain/locks.h"
+#include "domain/period.h"
+#include "domain/sqltext.h"
 
 namespace mirn {
 
 namespace pricedops {
 
-PricedOpStore::PricedOpStore(QString connection) : connection_(std::move(connection)) {}
+QString closedMonthMessage(int month, int year) {
+    return QStringLiteral("Месяц закрыт: %1. Изделие, операцию и вид нельзя изменить, пока по этой расценке "
+                          "есть позиции закрытого месяца.")
+        .arg(period::monthCaption(month, year));
+}
+
+PricedOpStore::PricedOpStore(Db db) : db_(std::move(db)) {}
 
 Result PricedOpStore::save(const Choice& c, int changingId) {
     if (c.mark.trimmed().isEmpty() || c.vidName.trimmed().isEmpty())
         return Result::refuse(Status::Incomplete, kFillAllFields);
     // Every value here is a key or an index, so the statements carry them as digits.
-    const QString vid = QString::number(c.oper_vid), kind = QString::number(c.kind), iid = QString::number(c.i_id);
-    Transaction tx(connection_);
-    locks::takeBook(connection_, locks::Book::PricedOperations);
-    Query dup(connection_);
-    Command cmd(connection_);
+    Transaction tx(db_);
+    locks::takeBook(db_, locks::Book::PricedOperations);
     qlonglong id = changingId;
     if (changingId == 0) {
-        dup.setText(QStringLiteral("select count(ID) as cnt from accounts_dep.OPER where vid=") + vid +
-                    QStringLiteral(" and naimen=") + kind + QStringLiteral(" and i_id=") + iid);
-        dup.open();
-        if (dup.asInt(QStringLiteral("cnt")) > 0) return Result::refuse(Status::Duplicate, kDuplicate);
-        Query ins(connection_);
-        ins.setText(QStringLiteral("insert into accounts_dep.oper(vid, naimen, i_id, cena_new)values (") + vid +
-                    QStringLiteral(", ") + kind + QStringLiteral(", ") + iid + QStringLiteral(", 0) returning id"));
-        ins.open();
-        id = ins.isEmpty() ? 0 : toInt(ins.value(0, 0));
+        if (db_.scalarInt(sqltext::pricedOpDuplicate(c.oper_vid, c.kind, c.i_id)) > 0)
+            return Result::refuse(Status::Duplicate, kDuplicate);
+        id = db_.scalarInt(sqltext::pricedOpInsert(c.oper_vid, c.kind, c.i_id));
     } else {
-        const QString sid = QString::number(changingId);
-        dup.setText(QStringLiteral("select count(*) as cnt from accounts_dep.OPER where vid=") + vid +
-                    QStringLiteral(" and naimen=") + kind + QStringLiteral(" and i_id=") + iid +
-                    QStringLiteral(" and id<>") + sid);
-        dup.open();
-        if (dup.asInt(QStringLiteral("cnt")) > 0) return Result::refuse(Status::Duplicate, kDuplicate);
-        cmd.setText(QStringLiteral("update accounts_dep.oper set vid=") + vid + QStringLiteral(", naimen=") + kind +
-                    QStringLiteral(",  i_id=") + iid + QStringLiteral(" where id=") + sid);
-        cmd.exec();
+        if (db_.scalarInt(sqltext::pricedOpDuplicate(c.oper_vid, c.kind, c.i_id, changingId)) > 0)
+            return Result::refuse(Status::Duplicate, kDuplicate);
+        // A closed month's printed figures name the operation's product, type and kind;
+        // its norms and prices may change, since every entry keeps its own price.
+        if (period::installed()) {
+            Query closed(db_);
+            closed.setText(sqltext::closedMonthUsing(changingId, c.oper_vid, c.kind, c.i_id));
+            closed.open();
+            if (!closed.isEmpty())
+                return Result::refuse(Status::Invalid,
+                                      closedMonthMessage(toInt(closed.value(0, 0)), toInt(closed.value(0, 1))));
+        }
+        db_.exec(sqltext::pricedOpUpdate(c.oper_vid, c.kind, c.i_id, changingId));
     }
     tx.commit();
     return Result::ok(id);
 }
 
 void PricedOpStore::remove(int id) {
-    Command del(connection_);
-    del.setText(QStringLiteral("delete from accounts_dep.oper where id=:id"));
+    Command del(db_);
+    del.setText(sqltext::pricedOpDelete());
     del.setParam(QStringLiteral("id"), id);
     del.exec();
 }
@@ -63,9 +66,8 @@ Result PricedOpStore::saveNorm(const Norm& n) {
         return v.isNull() ? QVariant() : QVariant(*limits::parse(v.toString()));
     };
     if (n.id.isNull()) {
-        Query ins(connection_);
-        ins.setText(QStringLiteral("insert into accounts_dep.norm(o_id, norma, prize, price) "
-                                   "values(:o_id, :norma, :prize, :price) returning id"));
+        Query ins(db_);
+        ins.setText(sqltext::normInsert());
         ins.setParam(QStringLiteral("o_id"), n.o_id);
         ins.setParam(QStringLiteral("norma"), number(n.norma));
         ins.setParam(QStringLiteral("prize"), number(n.prize));
@@ -73,9 +75,8 @@ Result PricedOpStore::saveNorm(const Norm& n) {
         ins.open();
         return Result::ok(ins.isEmpty() ? 0 : toInt(ins.value(0, 0)));
     }
-    Command upd(connection_);
-    upd.setText(QStringLiteral(
-        "update accounts_dep.norm set o_id=:o_id, norma=:norma, prize=:prize, price=:price where id=:id"));
+    Command upd(db_);
+    upd.setText(sqltext::normUpdate());
     upd.setParam(QStringLiteral("o_id"), n.o_id);
     upd.setParam(QStringLiteral("norma"), number(n.norma));
     upd.setParam(QStringLiteral("prize"), number(n.prize));
@@ -86,8 +87,8 @@ Result PricedOpStore::saveNorm(const Norm& n) {
 }
 
 void PricedOpStore::removeNorm(int id) {
-    Command del(connection_);
-    del.setText(QStringLiteral("delete from accounts_dep.norm where id=:id"));
+    Command del(db_);
+    del.setText(sqltext::normDelete());
     del.setParam(QStringLiteral("id"), id);
     del.exec();
 }

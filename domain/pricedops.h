@@ -1,6 +1,7 @@
 #pragma once
 // Priced operations (accounts_dep.oper) and their norms (accounts_dep.norm): the store
 // behind the priced operations list, its editor and the norms window.
+#include "domain/db.h"
 #include "domain/result.h"
 
 #include <QString>
@@ -26,9 +27,13 @@ struct Norm {
     QVariant o_id, norma, prize, price;
 };
 
+// The refusal of a change of product, type or kind while a closed month's entries use
+// the operation: "Месяц закрыт: ноябрь 2026. …"
+QString closedMonthMessage(int month, int year);
+
 class PricedOpStore {
 public:
-    explicit PricedOpStore(QString connection = {});
+    explicit PricedOpStore(Db db = {});
 
     // Adds a priced operation (changingId == 0, stored price 0) or changes operation
     // changingId (its stored price kept). Refuses a second operation with the same
@@ -44,7 +49,7 @@ public:
     void removeNorm(int id);
 
 private:
-    QString connection_;
+    Db db_;
 };
 
 }  // namespace pricedops

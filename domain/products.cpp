@@ -4,6 +4,7 @@
 #include "domain/text_rules.h"
 #include "domain/limits.h"
 #include "domain/locks.h"
+#include "domain/sqltext.h"
 #include "domain/timesheet_service.h"
 
 #include <QSet>
@@ -30,7 +31,7 @@ QDate entriesCountedSince(const QDate& today) {
     return QDate(2000, m == 1 ? 12 : m - 1, 1);
 }
 
-ProductStore::ProductStore(QString connection) : connection_(std::move(connection)) {}
+ProductStore::ProductStore(Db db) : db_(std::move(db)) {}
 
 Result ProductStore::save(const Product& p, qlonglong changingId) {
     const QString mark = p.mark.trimmed();
@@ -41,25 +42,20 @@ Result ProductStore::save(const Product& p, qlonglong changingId) {
     if (auto refusal = limits::check(limits::kMass, massa)) return Result::refuse(Status::Invalid, *refusal);
 
     const bool adding = changingId == 0;
-    Transaction tx(connection_);
-    locks::takeBook(connection_, locks::Book::Products);
-    Query dup(connection_);
-    dup.setText(QStringLiteral("select count(*) as cnt from accounts_dep.izdel where upper(marka)=:marka") +
-                (adding ? QString() : QStringLiteral(" and id<>:id")));
+    Transaction tx(db_);
+    locks::takeBook(db_, locks::Book::Products);
+    Query dup(db_);
+    dup.setText(sqltext::productDuplicate(adding));
     dup.setParam(QStringLiteral("marka"), mark.toUpper());
     if (!adding) dup.setParam(QStringLiteral("id"), changingId);
     dup.open();
     if (dup.asInt(QStringLiteral("cnt")) > 0) return Result::refuse(Status::Duplicate, kDuplicateMark);
 
-    Command cmd(connection_);
+    Command cmd(db_);
     if (adding) {
-        cmd.setText(QStringLiteral(
-            "INSERT INTO cmn_gds_and_srv.gds_and_srv(s_caption, s_description, id_msm_bs, massa, id_class_item)"
-            "VALUES(:s_caption, '', 6, :massa, :id_class_item)"));
+        cmd.setText(sqltext::productInsert());
     } else {
-        cmd.setText(QStringLiteral(
-            "UPDATE cmn_gds_and_srv.gds_and_srv SET s_caption=:s_caption, s_description='', id_msm_bs=6, "
-            "massa=:massa, id_class_item=:id_class_item where id=:id"));
+        cmd.setText(sqltext::productUpdate());
         cmd.setParam(QStringLiteral("id"), changingId);
     }
     cmd.setParam(QStringLiteral("s_caption"), mark);
@@ -71,14 +67,13 @@ Result ProductStore::save(const Product& p, qlonglong changingId) {
 }
 
 Usage ProductStore::usage(qlonglong id, const QDate& today) {
-    Query entries(connection_);
-    entries.setText(QStringLiteral(
-        "select count(*) as cnt from accounts_dep.smena s where s.i_id =:id_ii and s.\"data\">=:dt"));
+    Query entries(db_);
+    entries.setText(sqltext::productEntries());
     entries.setParam(QStringLiteral("dt"), entriesCountedSince(today));
     entries.setParam(QStringLiteral("id_ii"), id);
     entries.open();
-    Query opers(connection_);
-    opers.setText(QStringLiteral("select count(*) as cnt from accounts_dep.oper o where o.i_id =:id_ii"));
+    Query opers(db_);
+    opers.setText(sqltext::productOpers());
     opers.setParam(QStringLiteral("id_ii"), id);
     opers.open();
     return {entries.asInt(QStringLiteral("cnt")), opers.asInt(QStringLiteral("cnt"))};
@@ -88,58 +83,46 @@ namespace {
 using Month = QPair<int, int>;
 
 // The months the product's entries lie in.
-QSet<Month> entryMonths(const QString& connection, const QString& p) {
-    Query q(connection);
-    q.setText(QStringLiteral("select distinct extract(year from data)::int as y, extract(month from data)::int as m "
-                             "from accounts_dep.smena s where s.i_id =") +
-              p + QStringLiteral(" and data is not null"));
+QSet<Month> entryMonths(const Db& db, qlonglong id) {
+    Query q(db);
+    q.setText(sqltext::productEntryMonths(id));
     q.open();
     QSet<Month> months;
     for (int r = 0; r < q.recordCount(); ++r) months.insert({toInt(q.value(r, 0)), toInt(q.value(r, 1))});
     return months;
 }
-
-void run(const QString& connection, const QString& sql) {
-    Command c(connection);
-    c.setText(sql);
-    c.exec();
-}
 }  // namespace
 
 void ProductStore::remove(qlonglong id, const DeletePlan& plan) {
     if (!plan.opers && !plan.entries && !plan.product) return;
-    const QString p = QString::number(id);
     // An entry saved into another month between reading the months and locking them
     // would escape the recount: then start again with the new months known.
     for (int attempt = 0;; ++attempt) {
-        Transaction tx(connection_);
+        Transaction tx(db_);
         if (plan.entries) {
-            const QSet<Month> months = entryMonths(connection_, p);
-            locks::takeMonths(connection_, months.values());
-            if (!entryMonths(connection_, p).subtract(months).isEmpty()) {
+            const QSet<Month> months = entryMonths(db_, id);
+            locks::takeMonths(db_, months.values());
+            if (!entryMonths(db_, id).subtract(months).isEmpty()) {
                 if (attempt < 5) continue;
                 throw DbError(QStringLiteral("Записи изделия всё время меняются, удаление не выполнено"));
             }
             // The worker days the entries are booked on, read before they go.
-            Query days(connection_);
-            days.setText(QStringLiteral("select distinct w_id, smena, data from accounts_dep.smena s where s.i_id =") +
-                         p + QStringLiteral(" and w_id is not null and smena is not null and data is not null"));
+            Query days(db_);
+            days.setText(sqltext::productEntryDays(id));
             days.open();
             QList<timesheet::Day> touched;
             for (int r = 0; r < days.recordCount(); ++r)
                 touched << timesheet::Day{toInt(days.value(r, QStringLiteral("w_id"))),
                                           days.value(r, QStringLiteral("data")).toDate(),
                                           toInt(days.value(r, QStringLiteral("smena")))};
-            run(connection_, QStringLiteral("delete from accounts_dep.smena s where s.i_id =") + p);
-            timesheet::Service(connection_).recountDays(touched);
+            db_.exec(sqltext::productDeleteEntries(id));
+            timesheet::Service(db_).recountDays(touched);
         }
         if (plan.opers) {
-            run(connection_, QStringLiteral("delete from accounts_dep.norm n where n.o_id in (select o.id from "
-                                            "accounts_dep.oper o where o.i_id =") +
-                                 p + QStringLiteral(")"));
-            run(connection_, QStringLiteral("delete from accounts_dep.oper o where o.i_id =") + p);
+            db_.exec(sqltext::productDeleteNorms(id));
+            db_.exec(sqltext::productDeleteOpers(id));
         }
-        if (plan.product) run(connection_, QStringLiteral("delete from cmn_gds_and_srv.gds_and_srv  where id=") + p);
+        if (plan.product) db_.exec(sqltext::productDelete(id));
         tx.commit();
         return;
     }

@@ -2,6 +2,7 @@
 // Products: the rules and the store behind the products list and the product editor.
 // A product is a row of the enterprise nomenclature (cmn_gds_and_srv.gds_and_srv),
 // read back through accounts_dep.izdel with the same id.
+#include "domain/db.h"
 #include "domain/result.h"
 
 #include <QChar>
@@ -46,7 +47,7 @@ struct Usage {
 
 class ProductStore {
 public:
-    explicit ProductStore(QString connection = {});
+    explicit ProductStore(Db db = {});
 
     // Adds a product (changingId == 0) or changes product changingId. The duplicate
     // check and the write run in one transaction under the products' reference lock.
@@ -62,7 +63,7 @@ public:
     void remove(qlonglong id, const DeletePlan& plan);
 
 private:
-    QString connection_;
+    Db db_;
 };
 
 }  // namespace products

@@ -1,5 +1,7 @@
 #include "domain/shift_copy.h"
 
+#include "domain/sqltext.h"
+
 #include "domain/db.h"
 
 namespace mirn {
@@ -13,27 +15,10 @@ QDate previousWorkingDay(const QDate& date) {
 }
 
 namespace {
-// The source shift's entries with what a new entry needs: the operation's product and
-// lowest norm price as they stand now, and the worker's name as the journal finds it
-// (by person id or by worker number, codes that are no number skipped).
-const QStringList kSourceQuery = {
-    QStringLiteral("select s.id, s.w_id, s.o_id, oper.i_id, s.kol_vo, s.time, s.color, oper.naimen, izdel.marka, vid_oper.vid,"),
-    QStringLiteral("(select min(norm.price) from accounts_dep.norm where norm.o_id=s.o_id)::numeric as base,"),
-    QStringLiteral("(select p.s_caption from cmn_contractor.person p where p.id=s.w_id or"),
-    QStringLiteral(" (case when p.s_code ~ '^[[:space:]]*[0-9]{1,15}[[:space:]]*$' then p.s_code::t_id end)=s.w_id"),
-    QStringLiteral(" order by p.id limit 1) as fio"),
-    QStringLiteral("from accounts_dep.smena s left join accounts_dep.oper on oper.id=s.o_id"),
-    QStringLiteral("left join accounts_dep.izdel on izdel.id=oper.i_id left join accounts_dep.vid_oper on vid_oper.id=oper.vid"),
-    QStringLiteral("where s.data=:data and s.smena=:smena"),
-    QStringLiteral("order by fio, izdel.marka, vid_oper.vid, oper.naimen, s.color, s.id"),
-};
-}  // namespace
-
-namespace {
 // Source entries in the query's order, each priced for the target or with its reason.
-QList<CopiedEntry> readSource(const ShiftRef& from, const ShiftRef& to, bool dayOff, const QString& connection) {
-    Query q(connection);
-    q.SQL = kSourceQuery;
+QList<CopiedEntry> readSource(const ShiftRef& from, const ShiftRef& to, bool dayOff, const Db& db) {
+    Query q(db);
+    q.SQL = sqltext::copySource();
     q.setParam(QStringLiteral("data"), from.date);
     q.setParam(QStringLiteral("smena"), from.shift);
     q.open();
@@ -80,7 +65,7 @@ bool sameKey(const Record& r, int w_id, int o_id, int i_id, int color) {
 
 // Stores the entries of `all` that have no reason yet; the refused ones get theirs, the
 // stored ones their keys.
-void store(QList<CopiedEntry>& all, const QString& connection) {
+void store(QList<CopiedEntry>& all, const Db& db) {
     QList<Record> records;  // the entries that can be priced, for the store
     QList<int> recordOf;    // the index in `all` of each of them
     for (int i = 0; i < all.size(); ++i)
@@ -89,16 +74,16 @@ void store(QList<CopiedEntry>& all, const QString& connection) {
             recordOf << i;
         }
     if (records.isEmpty()) return;
-    QStringList reasons;
-    const QList<int> refused = EntryStore(connection).insertAll(records, /*skipRefused=*/true, &reasons);
-    for (qsizetype k = 0; k < refused.size(); ++k) all[recordOf[refused[k]]].reason = reasons[k];
+    const BatchResult stored = EntryStore(db).insertAll(records, /*skipRefused=*/true);
+    for (qsizetype k = 0; k < stored.items.size(); ++k)
+        if (!stored.items[k].saved()) all[recordOf[k]].reason = stored.items[k].message;
     // The keys of the stored entries: no two entries of a date and shift share worker,
     // operation, product and colour, so each is found by them.
     QList<std::pair<QDate, int>> shifts;
     for (const Record& r : records)
         if (!shifts.contains(std::pair{r.date, r.shift})) shifts << std::pair{r.date, r.shift};
     for (const auto& [date, shift] : shifts) {
-        Query stored(connection);
+        Query stored(db);
         stored.setText(QStringLiteral("select id, w_id, o_id, i_id, color from accounts_dep.smena "
                                       "where data=:data and smena=:smena order by id"));
         stored.setParam(QStringLiteral("data"), date);
@@ -121,24 +106,24 @@ CopyResult split(const QList<CopiedEntry>& all) {
 }
 }  // namespace
 
-CopyResult previewCopy(const ShiftRef& from, const ShiftRef& to, bool dayOff, const QString& connection) {
-    return split(readSource(from, to, dayOff, connection));
+CopyResult previewCopy(const ShiftRef& from, const ShiftRef& to, bool dayOff, const Db& db) {
+    return split(readSource(from, to, dayOff, db));
 }
 
-CopyResult copyEntries(const QList<CopiedEntry>& chosen, const QString& connection) {
+CopyResult copyEntries(const QList<CopiedEntry>& chosen, const Db& db) {
     QList<CopiedEntry> all = chosen;
     for (CopiedEntry& e : all) e.newId = 0;
-    store(all, connection);
+    store(all, db);
     return split(all);
 }
 
-CopyResult copyShift(const ShiftRef& from, const ShiftRef& to, bool dayOff, const QString& connection) {
-    QList<CopiedEntry> all = readSource(from, to, dayOff, connection);
-    store(all, connection);
+CopyResult copyShift(const ShiftRef& from, const ShiftRef& to, bool dayOff, const Db& db) {
+    QList<CopiedEntry> all = readSource(from, to, dayOff, db);
+    store(all, db);
     return split(all);
 }
 
-Result undoCopy(const QList<CopiedEntry>& copied, const QString& connection) {
+Result undoCopy(const QList<CopiedEntry>& copied, const Db& db) {
     QList<Day> days;
     QStringList ids;
     for (const CopiedEntry& e : copied) {
@@ -147,10 +132,10 @@ Result undoCopy(const QList<CopiedEntry>& copied, const QString& connection) {
         ids << QString::number(e.newId);
     }
     if (ids.isEmpty()) return Result::ok();
-    const timesheet::Service timesheet(connection);
-    Transaction t(connection);
+    const timesheet::Service timesheet(db);
+    Transaction t(db);
     timesheet.lockDays(days);
-    Query now(connection);
+    Query now(db);
     now.setText(QStringLiteral("select id, w_id, o_id, i_id, cena::text as cena, kol_vo, brak, time, color, data, smena, "
                                "ok from accounts_dep.smena where id in (") +
                 ids.join(QLatin1Char(',')) + QStringLiteral(") for update"));
@@ -172,7 +157,7 @@ Result undoCopy(const QList<CopiedEntry>& copied, const QString& connection) {
                                       .arg(e.worker, e.operation,
                                            found ? QStringLiteral("изменена") : QStringLiteral("удалена")));
     }
-    Command del(connection);
+    Command del(db);
     del.setText(QStringLiteral("delete from accounts_dep.smena where id in (") + ids.join(QLatin1Char(',')) +
                 QStringLiteral(")"));
     del.exec();

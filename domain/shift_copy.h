@@ -49,20 +49,20 @@ QDate previousWorkingDay(const QDate& date);
 // Copies every entry of `from` to `to`; dayOff: the target day is a day off (doubles
 // the price, as the journal's "Выходной" box does for a picked operation). Database
 // failures (a closed month among them) throw, with nothing stored.
-CopyResult copyShift(const ShiftRef& from, const ShiftRef& to, bool dayOff, const QString& connection = {});
+CopyResult copyShift(const ShiftRef& from, const ShiftRef& to, bool dayOff, const Db& db = {});
 
 // What copyShift would store, without storing anything: `copied` the entries that can be
 // priced, each with its new record; `skipped` those that cannot, with the reason.
 // Duplicates and limits are checked only when the entries are stored.
-CopyResult previewCopy(const ShiftRef& from, const ShiftRef& to, bool dayOff, const QString& connection = {});
+CopyResult previewCopy(const ShiftRef& from, const ShiftRef& to, bool dayOff, const Db& db = {});
 // Stores the chosen entries of a preview in one transaction, as copyShift does; the
 // copied ones come back with their new keys.
-CopyResult copyEntries(const QList<CopiedEntry>& chosen, const QString& connection = {});
+CopyResult copyEntries(const QList<CopiedEntry>& chosen, const Db& db = {});
 
 // Takes a copy back: deletes exactly the entries it stored and recounts their days, in
 // one transaction under the lock protocol. Refused, with nothing deleted, when any of
 // them is gone or was changed since (another quantity, price, date, a confirmation...).
-Result undoCopy(const QList<CopiedEntry>& copied, const QString& connection = {});
+Result undoCopy(const QList<CopiedEntry>& copied, const Db& db = {});
 
 // One line of the summary for a skipped entry: who, what, colour, and why.
 QString skippedLine(const CopiedEntry& e);

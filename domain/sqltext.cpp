@@ -1,5 +1,8 @@
 #include "domain/sqltext.h"
 
+#include "domain/auxwork.h"
+#include "domain/entry_store.h"
+
 namespace mirn {
 
 namespace sqltext {
@@ -10,12 +13,35 @@ const QString kNmn = QStringLiteral(
 const QString kWhere = QStringLiteral(
     "where smena.i_id=izdel.id and smena.o_id=oper.id and (w_id=person.id or s_code::t_id=w_id) and ");
 
-QString daySum(int from, int to) {
+QString dayColumns(int from, int to) {
     QString s;
     for (int d = from; d <= to; ++d) s += QStringLiteral("coalesce(d%1,0)+").arg(d);
     return s;
 }
 }  // namespace
+
+QString number(qint64 v) { return QString::number(v); }
+
+QString dateText(const QDate& date) { return date.toString(QStringLiteral("dd.MM.yyyy")); }
+
+QString toDate(const QDate& d) { return QStringLiteral("to_date('") + dateText(d) + QStringLiteral("', 'DD.MM.YYYY')"); }
+
+QString rateText(const QVariant& price) {
+    if (price.isNull()) return {};
+    QString t;
+    if (price.typeId() == QMetaType::QString) {
+        t = price.toString().trimmed();
+        t.replace(QLatin1Char(','), QLatin1Char('.'));
+        if (t.contains(QLatin1Char('.'))) {
+            while (t.endsWith(QLatin1Char('0'))) t.chop(1);
+            if (t.endsWith(QLatin1Char('.'))) t.chop(1);
+        }
+    } else {
+        // QString::number ignores the locale: always a point.
+        t = QString::number(price.toDouble(), 'g', 15);
+    }
+    return t;
+}
 
 QStringList smena(int shift) {
     if (shift == 1)
@@ -76,7 +102,7 @@ QStringList oper() {
 }
 
 QStringList hTabel(int shift) {
-    const QString s1 = daySum(1, 10), s2 = daySum(11, 20), s3 = daySum(21, 30);
+    const QString s1 = dayColumns(1, 10), s2 = dayColumns(11, 20), s3 = dayColumns(21, 30);
     return {
         QStringLiteral("select person.s_caption fio, "),
         QStringLiteral("(") + s1,
@@ -99,6 +125,296 @@ QStringList hTabel(int shift) {
         QStringLiteral("order by fio"),
     };
 }
+
+// ---------------------------------------------------------------- shift entries
+
+namespace {
+using entry::Record;
+const auto n = number;
+QString sameEntry(const Record& r) {
+    return QStringLiteral("select count(id) as cnt from accounts_dep.SMENA where w_id=") + n(r.w_id) +
+           QStringLiteral(" and o_id=") + n(r.o_id) + QStringLiteral(" and i_id=") + n(r.i_id) +
+           QStringLiteral(" and data=") + toDate(r.date) + QStringLiteral(" and smena=") + n(r.shift);
+}
+}  // namespace
+
+QString duplicateCheck(const Record& r) { return sameEntry(r) + QStringLiteral(" and color=") + n(r.color); }
+
+QString duplicateCheck(const Record& r, int excludeId) {
+    return sameEntry(r) + QStringLiteral(" and id<>") + n(excludeId) + QStringLiteral(" and color=") + n(r.color);
+}
+
+QString insert(const Record& r, const QDate& enteredOn) {
+    return QStringLiteral(
+               "insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, "
+               "vvod,ok, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) values(") +
+           n(r.w_id) + QStringLiteral(", ") + n(r.i_id) + QStringLiteral(", ") + n(r.o_id) + QStringLiteral(", ") +
+           entry::priceText(r.cena) + QStringLiteral(",") + n(r.kol_vo) + QStringLiteral(", ") + n(r.brak) +
+           QStringLiteral(", to_date('") + dateText(r.date) + QStringLiteral("', 'DD.MM.YYYY HH24:MI:SS'), ") +
+           n(r.shift) + QStringLiteral(", ") + n(r.color) + QStringLiteral(", ") + n(r.time) + QStringLiteral(", '") +
+           dateText(enteredOn) + QStringLiteral("', 'no', 0, 0, 0, 0, 0, 0)");
+}
+
+QString update(int id, const Record& r, const QDate& enteredOn) {
+    return QStringLiteral("update accounts_dep.SMENA set w_id=") + n(r.w_id) + QStringLiteral(", i_id=") +
+           n(r.i_id) + QStringLiteral(", o_id=") + n(r.o_id) + QStringLiteral(", cena=") + entry::priceText(r.cena) +
+           QStringLiteral(", kol_vo=") + n(r.kol_vo) + QStringLiteral(", brak=") + n(r.brak) +
+           QStringLiteral(", data=") + toDate(r.date) + QStringLiteral(", smena=") + n(r.shift) +
+           QStringLiteral(", color=") + n(r.color) + QStringLiteral(", time=") + n(r.time) +
+           QStringLiteral(", vvod='") + dateText(enteredOn) +
+           QStringLiteral("', prize=0, id_doc=0, id_doc_item=0, f_gds_qty_use=0, id_gds_use=0, id_cons_use=0") +
+           QStringLiteral(" where id=") + n(id);
+}
+
+QString deleteEntry(int id) { return QStringLiteral("delete from accounts_dep.smena where id=") + n(id); }
+
+QString storedEntry(int id, bool lock) {
+    return QStringLiteral("select w_id, i_id, o_id, cena, kol_vo, brak, time, color, data, smena from accounts_dep.smena where id=") +
+           n(id) + (lock ? QStringLiteral(" for update") : QString());
+}
+
+QString confirm() { return QStringLiteral("update accounts_dep.smena set ok=:ok where id=:id"); }
+
+QString monthAmount(int w_id, const QDate& day) {
+    const QDate first(day.year(), day.month(), 1);
+    // A stored price is a double the client wrote with four decimals at most: as
+    // numeric it is that decimal again, and the sum is exact.
+    return QStringLiteral("select coalesce(sum(cena::numeric*(kol_vo-brak)), 0) from accounts_dep.smena where w_id=") +
+           n(w_id) + QStringLiteral(" and data>=") + toDate(first) + QStringLiteral(" and data<") +
+           toDate(first.addMonths(1));
+}
+
+QStringList copySource() {
+    return {
+        QStringLiteral("select s.id, s.w_id, s.o_id, oper.i_id, s.kol_vo, s.time, s.color, oper.naimen, izdel.marka, vid_oper.vid,"),
+        QStringLiteral("(select min(norm.price) from accounts_dep.norm where norm.o_id=s.o_id)::numeric as base,"),
+        QStringLiteral("(select p.s_caption from cmn_contractor.person p where p.id=s.w_id or"),
+        QStringLiteral(" (case when p.s_code ~ '^[[:space:]]*[0-9]{1,15}[[:space:]]*$' then p.s_code::t_id end)=s.w_id"),
+        QStringLiteral(" order by p.id limit 1) as fio"),
+        QStringLiteral("from accounts_dep.smena s left join accounts_dep.oper on oper.id=s.o_id"),
+        QStringLiteral("left join accounts_dep.izdel on izdel.id=oper.i_id left join accounts_dep.vid_oper on vid_oper.id=oper.vid"),
+        QStringLiteral("where s.data=:data and s.smena=:smena"),
+        QStringLiteral("order by fio, izdel.marka, vid_oper.vid, oper.naimen, s.color, s.id"),
+    };
+}
+
+QString workerKnown() {
+    return QStringLiteral(
+        "select count(*) from cmn_contractor.person where id=:n or "
+        "(case when s_code ~ '^[[:space:]]*[0-9]{1,15}[[:space:]]*$' then s_code::t_id end)=:code");
+}
+
+QStringList importOperations() {
+    return {QStringLiteral("select oper.id, oper.i_id, oper.naimen, izdel.marka, vid_oper.vid, min(norm.price)::numeric as cena"),
+            QStringLiteral("from accounts_dep.oper join accounts_dep.izdel on oper.i_id=izdel.id"),
+            QStringLiteral("join accounts_dep.vid_oper on oper.vid=vid_oper.id"),
+            QStringLiteral("left join accounts_dep.norm on norm.o_id=oper.id"),
+            QStringLiteral("group by oper.id, oper.i_id, oper.naimen, izdel.marka, vid_oper.vid")};
+}
+
+// ---------------------------------------------------------------- day postings
+
+namespace {
+QString monthRow(const locks::Day& d) {
+    return QStringLiteral(" where w_id=") + n(d.w_id) + QStringLiteral(" and smena=") + n(d.shift) +
+           QStringLiteral(" and month=") + n(d.date.month()) + QStringLiteral(" and year=") + n(d.date.year());
+}
+}  // namespace
+
+QString timesheetCount(const locks::Day& d) {
+    return QStringLiteral("select count(w_id) as cnt from accounts_dep.h_tabel") + monthRow(d);
+}
+
+QString daySum(const locks::Day& d) {
+    return QStringLiteral("select sum(time) as tim from accounts_dep.smena where w_id=") + n(d.w_id) +
+           QStringLiteral(" and smena=") + n(d.shift) + QStringLiteral(" and data=to_date('") + dateText(d.date) +
+           QStringLiteral("', 'DD.MM.YYYY') group by w_id, smena, data");
+}
+
+QString timesheetInsert(const locks::Day& d, int tim) {
+    return QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d") + n(d.date.day()) +
+           QStringLiteral(") ") + QStringLiteral("values(") + n(d.shift) + QStringLiteral(", ") + n(d.w_id) +
+           QStringLiteral(", ") + n(d.date.month()) + QStringLiteral(", ") + n(d.date.year()) +
+           QStringLiteral(", ") + n(tim) + QStringLiteral(")");
+}
+
+QString timesheetUpdate(const locks::Day& d, int tim) {
+    return QStringLiteral("update accounts_dep.h_tabel set d") + n(d.date.day()) + QStringLiteral("=") + n(tim) +
+           monthRow(d);
+}
+
+QString deleteMonth(int month, int year) {
+    return QStringLiteral("delete from accounts_dep.h_tabel where month=") + n(month) + QStringLiteral(" and year=") +
+           n(year);
+}
+
+QString insertMonth(int month, int year) {
+    const QDate first(year, month, 1);
+    QString sql = QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year");
+    for (int d = 1; d <= 31; ++d) sql += QStringLiteral(", d%1").arg(d);
+    sql += QStringLiteral(") select smena, w_id, ") + n(month) + QStringLiteral(", ") + n(year);
+    for (int d = 1; d <= 31; ++d)
+        sql += QStringLiteral(", sum(time) filter (where extract(day from data)=%1)").arg(d);
+    // Entries without a worker or shift belong to no row of the timesheet.
+    sql += QStringLiteral(" from accounts_dep.smena where data>=to_date('") + dateText(first) +
+           QStringLiteral("', 'DD.MM.YYYY') and data<to_date('") + dateText(first.addMonths(1)) +
+           QStringLiteral("', 'DD.MM.YYYY') and w_id is not null and smena is not null group by smena, w_id");
+    return sql;
+}
+
+// ---------------------------------------------------------------- auxiliary work
+
+QStringList registerSql() {
+    return {
+        QStringLiteral("select distinct vo.vid, p.fio, i.s_caption, (f.cnt*f.price) as summ,  f.* "),
+        QStringLiteral("from accounts_dep.fatigue f, cmn_classifier.item i, accounts_dep.person p,accounts_dep.vid_oper vo, accounts_dep.oper o "),
+        QStringLiteral("where f.id_nom =i.id and p.id=f.id_p and vo.id = f.id_o and o.i_id >=7777 and o.vid >=7777 and f.d_date = :d_date"),
+        QStringLiteral("order by p.fio"),
+    };
+}
+
+QStringList typeWorkSql() {
+    return {
+        QStringLiteral("select vo.id, vo.vid, n.price, (n.price*:cnt) as summ from accounts_dep.vid_oper vo,accounts_dep.norm n, accounts_dep.oper o "),
+        QStringLiteral("where n.o_id =o.id and o.vid=vo.id and (vo.id = 7777 or vo.id = 7778)"),
+    };
+}
+
+QString insertStatement(const auxwork::Entry& e) {
+    return QStringLiteral(
+               "INSERT INTO accounts_dep.fatigue(id_nom, id_o, id_p, d_date, i_mnth, i_year, i_smena, cnt, price)VALUES(") +
+           n(e.id_nom) + QStringLiteral(", ") + n(e.kind) + QStringLiteral(" ,") + n(e.id_p) + QStringLiteral(", '") +
+           dateText(e.date) + QStringLiteral("', ") + n(e.date.month()) + QStringLiteral(", ") + n(e.date.year()) +
+           QStringLiteral(", ") + n(e.shift) + QStringLiteral(", ") + n(e.hours) + QStringLiteral(", ") + e.rate +
+           QStringLiteral(")");
+}
+
+QString updateStatement(const auxwork::Entry& e, int id) {
+    return QStringLiteral("UPDATE accounts_dep.fatigue SET id_nom=") + n(e.id_nom) + QStringLiteral(", id_o=") +
+           n(e.kind) + QStringLiteral(", id_p=") + n(e.id_p) + QStringLiteral(", cnt=") + n(e.hours) +
+           QStringLiteral(", price=") + e.rate + QStringLiteral(" where id=") + n(id);
+}
+
+QString auxDelete(int id) { return QStringLiteral("delete from accounts_dep.fatigue where id=") + n(id); }
+
+// ---------------------------------------------------------------- products
+
+QString productDuplicate(bool adding) {
+    return QStringLiteral("select count(*) as cnt from accounts_dep.izdel where upper(marka)=:marka") +
+           (adding ? QString() : QStringLiteral(" and id<>:id"));
+}
+
+QString productInsert() {
+    return QStringLiteral(
+        "INSERT INTO cmn_gds_and_srv.gds_and_srv(s_caption, s_description, id_msm_bs, massa, id_class_item)"
+        "VALUES(:s_caption, '', 6, :massa, :id_class_item)");
+}
+
+QString productUpdate() {
+    return QStringLiteral(
+        "UPDATE cmn_gds_and_srv.gds_and_srv SET s_caption=:s_caption, s_description='', id_msm_bs=6, "
+        "massa=:massa, id_class_item=:id_class_item where id=:id");
+}
+
+QString productEntries() {
+    return QStringLiteral("select count(*) as cnt from accounts_dep.smena s where s.i_id =:id_ii and s.\"data\">=:dt");
+}
+
+QString productOpers() { return QStringLiteral("select count(*) as cnt from accounts_dep.oper o where o.i_id =:id_ii"); }
+
+QString productEntryMonths(qlonglong id) {
+    return QStringLiteral("select distinct extract(year from data)::int as y, extract(month from data)::int as m "
+                          "from accounts_dep.smena s where s.i_id =") +
+           n(id) + QStringLiteral(" and data is not null");
+}
+
+QString productEntryDays(qlonglong id) {
+    return QStringLiteral("select distinct w_id, smena, data from accounts_dep.smena s where s.i_id =") + n(id) +
+           QStringLiteral(" and w_id is not null and smena is not null and data is not null");
+}
+
+QString productDeleteEntries(qlonglong id) { return QStringLiteral("delete from accounts_dep.smena s where s.i_id =") + n(id); }
+
+QString productDeleteNorms(qlonglong id) {
+    return QStringLiteral("delete from accounts_dep.norm n where n.o_id in (select o.id from accounts_dep.oper o where o.i_id =") +
+           n(id) + QStringLiteral(")");
+}
+
+QString productDeleteOpers(qlonglong id) { return QStringLiteral("delete from accounts_dep.oper o where o.i_id =") + n(id); }
+
+QString productDelete(qlonglong id) { return QStringLiteral("delete from cmn_gds_and_srv.gds_and_srv  where id=") + n(id); }
+
+// ---------------------------------------------------------------- operation types
+
+QString opTypeDuplicate(bool adding) {
+    return QStringLiteral("select count(*) as cnt from accounts_dep.vid_oper where upper(vid)=:vid") +
+           (adding ? QString() : QStringLiteral(" and id<>:id"));
+}
+
+QString opTypeInsert() { return QStringLiteral("insert into accounts_dep.vid_oper(vid) values(:vid)"); }
+
+QString opTypeUpdate() { return QStringLiteral("update accounts_dep.vid_oper set vid=:vid where id=:id"); }
+
+QString opTypeDelete() { return QStringLiteral("delete from accounts_dep.vid_oper where id=:id"); }
+
+// ---------------------------------------------------------------- priced operations and norms
+
+QString pricedOpDuplicate(int vid, int kind, int i_id) {
+    return QStringLiteral("select count(ID) as cnt from accounts_dep.OPER where vid=") + n(vid) +
+           QStringLiteral(" and naimen=") + n(kind) + QStringLiteral(" and i_id=") + n(i_id);
+}
+
+QString pricedOpDuplicate(int vid, int kind, int i_id, int excludeId) {
+    return QStringLiteral("select count(*) as cnt from accounts_dep.OPER where vid=") + n(vid) +
+           QStringLiteral(" and naimen=") + n(kind) + QStringLiteral(" and i_id=") + n(i_id) +
+           QStringLiteral(" and id<>") + n(excludeId);
+}
+
+QString pricedOpInsert(int vid, int kind, int i_id) {
+    return QStringLiteral("insert into accounts_dep.oper(vid, naimen, i_id, cena_new)values (") + n(vid) +
+           QStringLiteral(", ") + n(kind) + QStringLiteral(", ") + n(i_id) + QStringLiteral(", 0) returning id");
+}
+
+QString pricedOpUpdate(int vid, int kind, int i_id, int id) {
+    return QStringLiteral("update accounts_dep.oper set vid=") + n(vid) + QStringLiteral(", naimen=") + n(kind) +
+           QStringLiteral(",  i_id=") + n(i_id) + QStringLiteral(" where id=") + n(id);
+}
+
+QString pricedOpDelete() { return QStringLiteral("delete from accounts_dep.oper where id=:id"); }
+
+QString closedMonthUsing(int id, int vid, int kind, int i_id) {
+    return QStringLiteral("select pl.month, pl.year from accounts_dep.period_lock pl, accounts_dep.oper o where o.id=") + n(id) +
+           QStringLiteral(" and (o.vid is distinct from ") + n(vid) + QStringLiteral(" or o.naimen is distinct from ") + n(kind) +
+           QStringLiteral(" or o.i_id is distinct from ") + n(i_id) +
+           QStringLiteral(") and exists (select 1 from accounts_dep.smena s where s.o_id=o.id and s.data>=make_date(pl.year, "
+                          "pl.month, 1) and s.data<make_date(pl.year, pl.month, 1) + interval '1 month') "
+                          "order by pl.year, pl.month limit 1");
+}
+
+QString normInsert() {
+    return QStringLiteral("insert into accounts_dep.norm(o_id, norma, prize, price) "
+                          "values(:o_id, :norma, :prize, :price) returning id");
+}
+
+QString normUpdate() {
+    return QStringLiteral("update accounts_dep.norm set o_id=:o_id, norma=:norma, prize=:prize, price=:price where id=:id");
+}
+
+QString normDelete() { return QStringLiteral("delete from accounts_dep.norm where id=:id"); }
+
+// ---------------------------------------------------------------- workers
+
+QString workerInsert() {
+    return QStringLiteral("INSERT INTO accounts_dep.person (fio, s_staffpos_hl)VALUES(:fio, :staffpos) returning id");
+}
+
+QString workerUpdate(int id) {
+    return QStringLiteral("UPDATE accounts_dep.person SET fio=:fio, s_staffpos_hl=:staffpos where "
+                          "accounts_dep.person.id=") +
+           n(id) + QStringLiteral(" returning id");
+}
+
+QString workerDelete(int id) { return QStringLiteral("delete from accounts_dep.person where id =") + n(id); }
 
 }  // namespace sqltext
 

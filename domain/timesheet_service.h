@@ -1,7 +1,9 @@
 #pragma once
 // The one writer of accounts_dep.h_tabel. Every posting of a day, recount of days and
 // rebuild of a month goes through here, under the lock protocol of domain/locks.h.
+#include "domain/db.h"
 #include "domain/locks.h"
+#include "domain/sqltext.h"
 
 #include <QList>
 #include <QPair>
@@ -14,22 +16,12 @@ namespace timesheet {
 
 using Day = locks::Day;
 
-// The statement texts of a day posting, exactly as the database is given them.
-namespace sql {
-QString timesheetCount(const Day& d);
-QString daySum(const Day& d);
-QString timesheetInsert(const Day& d, int tim);
-QString timesheetUpdate(const Day& d, int tim);
-QString deleteMonth(int month, int year);
-// The month's rows computed from the shift entries in one statement: one row per
-// worker and shift with entries, the day's total hours in its column, NULL on days
-// without entries.
-QString insertMonth(int month, int year);
-}  // namespace sql
+// The statement texts live in the catalogue (domain/sqltext.h).
+namespace sql = mirn::sqltext;
 
 class Service {
 public:
-    explicit Service(QString connection);
+    explicit Service(Db db);
 
     // Inside the caller's open transaction: the locks of a posting for these days.
     void lockDays(const QList<Day>& days) const;
@@ -50,8 +42,7 @@ public:
     std::function<void()> afterSum;
 
 private:
-    int scalar(const QString& sql) const;
-    QString connection_;
+    Db db_;
 };
 
 }  // namespace timesheet

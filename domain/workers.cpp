@@ -2,24 +2,18 @@
 
 #include "domain/db.h"
 #include "domain/text_rules.h"
+#include "domain/sqltext.h"
 
 namespace mirn {
 
 namespace workers {
 
-WorkerStore::WorkerStore(QString connection) : connection_(std::move(connection)) {}
+WorkerStore::WorkerStore(Db db) : db_(std::move(db)) {}
 
 Result WorkerStore::save(int id, const QString& fio, const QString& staffpos) {
     if (auto refusal = text_rules::check({{QStringLiteral("Фамилия И.О."), fio, text_rules::kWorkerNameMax}, {QStringLiteral("Должность"), staffpos, text_rules::kStaffPosMax}})) return Result::refuse(Status::Invalid, *refusal);
-    Query cmd(connection_);
-    if (id == 0) {
-        cmd.setText(QStringLiteral(
-            "INSERT INTO accounts_dep.person (fio, s_staffpos_hl)VALUES(:fio, :staffpos) returning id"));
-    } else {
-        cmd.setText(QStringLiteral("UPDATE accounts_dep.person SET fio=:fio, s_staffpos_hl=:staffpos where "
-                                   "accounts_dep.person.id=") +
-                    QString::number(id) + QStringLiteral(" returning id"));
-    }
+    Query cmd(db_);
+    cmd.setText(id == 0 ? sqltext::workerInsert() : sqltext::workerUpdate(id));
     cmd.setParam(QStringLiteral("fio"), fio);
     cmd.setParam(QStringLiteral("staffpos"), staffpos);
     cmd.open();
@@ -27,9 +21,7 @@ Result WorkerStore::save(int id, const QString& fio, const QString& staffpos) {
 }
 
 void WorkerStore::remove(int id) {
-    Command cmd(connection_);
-    cmd.setText(QStringLiteral("delete from accounts_dep.person where id =") + QString::number(id));
-    cmd.exec();
+    db_.exec(sqltext::workerDelete(id));
 }
 
 }  // namespace workers

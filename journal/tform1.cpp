@@ -379,10 +379,10 @@ void TForm1::DBGrid2DblClick() {
     CurrentShiftQuery = &dm().shiftQuery(CurrentShift);
     Query& q = *CurrentShiftQuery;
     if (q.isEmpty()) return;
-    entry::EntryStore().setConfirmation(q.asInt(QStringLiteral("id")), toggledOk(q.asString(QStringLiteral("ok"))));
-    const int rec = q.recNo();
-    q.reopen();
-    q.setRecNo(rec);
+    const Result r =
+        entry::EntryStore().setConfirmation(q.asInt(QStringLiteral("id")), toggledOk(q.asString(QStringLiteral("ok"))));
+    q.reopenKeepingRow();
+    if (!r.saved()) ui::error(r.message);
 }
 
 int TForm1::showChild(QDialog* child) {

@@ -331,24 +331,20 @@ void TForm11::Button1Click() {
 
     Query& journal = dm().shiftQuery(f1.CurrentShift);
     entry::EntryStore store;
-    entry::EntryStore::Outcome outcome;
+    Result outcome;
     if (Tag == 1) {
         outcome = store.insert(r);
     } else {
         if (journal.isEmpty()) return;  // the entry is gone from the list
-        const entry::Day previous{journal.asInt(QStringLiteral("w_id")),
-                                  journal.field(QStringLiteral("data")).toDate(),
-                                  journal.asInt(QStringLiteral("smena"))};
-        outcome = store.update(journal.asInt(QStringLiteral("id")), r, previous);
+        // The entry as the journal showed it: a change made meanwhile elsewhere is refused.
+        outcome = store.update(journal.asInt(QStringLiteral("id")), r, entry::recordOf(journal));
     }
-    if (outcome != entry::EntryStore::Outcome::Saved) {
-        ui::error(store.refusal());
+    if (!outcome.saved()) {
+        ui::error(outcome.message);
         return;
     }
 
-    const int rec = journal.recNo();
-    journal.reopen();
-    if (rec >= 1 && journal.recordCount() >= rec) journal.setRecNo(rec);
+    journal.reopenKeepingRow(Query::KeepRow::OnlyIfThere);
     for (Query* q : {&dm().H_Tabel_1, &dm().H_Tabel_2, &dm().H_Tabel_3}) q->close();
 
     for (QLineEdit* e : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8, Edit9}) e->clear();

@@ -50,7 +50,7 @@ void TForm1::Button2Click() {
     TForm11& f = forms::form<TForm11>();
     f.startChange(q, rowDate(q.field(QStringLiteral("data"))), basePriceOf(q));
     showChild(&f);
-    if (q.recordCount() >= rec) q.setRecNo(rec);
+    q.returnTo(rec, Query::KeepRow::OnlyIfThere);
 }
 
 void TForm1::Button3Click() {
@@ -61,11 +61,10 @@ void TForm1::Button3Click() {
         q.reopen();
         return;
     }
-    // The entry's own day, whatever date the picker shows by now.
-    const entry::Day day{q.asInt(QStringLiteral("w_id")), rowDate(q.field(QStringLiteral("data"))),
-                         q.asInt(QStringLiteral("smena"))};
-    entry::EntryStore().remove(q.asInt(QStringLiteral("id")), day);
+    // The entry as the journal shows it; the store recounts the day it really has.
+    const Result r = entry::EntryStore().remove(q.asInt(QStringLiteral("id")), entry::recordOf(q));
     q.reopen();
+    if (!r.saved()) ui::error(r.message);
 }
 
 }  // namespace mirn

@@ -382,9 +382,7 @@ void TForm22::Button1Click() {
         norm.post();
     }
     Query& oper = dm().Oper;
-    const int rec = oper.recNo();
-    oper.reopen();
-    if (rec >= 1) oper.setRecNo(rec);
+    oper.reopenKeepingRow();
     accept();
 }
 

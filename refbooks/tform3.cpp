@@ -54,7 +54,7 @@ void TForm3::Button1Click() {
     const int rec = izdel.recNo();
     forms::form<TForm7>().runNew();
     // An empty list had no current row: the list then stands on its first row.
-    izdel.setRecNo(rec > 0 ? rec : 1);
+    izdel.returnTo(rec);
 }
 
 void TForm3::Button2Click() {
@@ -71,7 +71,7 @@ void TForm3::Button2Click() {
     forms::form<TForm7>().runChange(izdel.asString(QStringLiteral("marka")).trimmed(),
                                     displayText(izdel.field(QStringLiteral("massa"))).trimmed(),
                                     izdel.field(QStringLiteral("id_class_item")));
-    izdel.setRecNo(rec);
+    izdel.returnTo(rec);
 }
 
 void TForm3::Button3Click() {

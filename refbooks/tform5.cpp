@@ -63,18 +63,16 @@ void TForm5::Button2Click() {
     forms::form<TForm2>().runChange(w.asInt(QStringLiteral("id")), w.asString(QStringLiteral("fio")).trimmed(),
                                     w.asString(QStringLiteral("s_staffpos_hl")));
     w.reopen();
-    if (!w.isEmpty()) w.setRecNo(rec);
+    w.returnTo(rec);
 }
 
 void TForm5::Button3Click() {
     Query& w = dm().Workers;
     if (w.isEmpty()) return;  // nobody to delete
     if (!ui::confirmDelete(QStringLiteral("Удалить работника?"))) return;
-    const int rec = w.recNo();
     workers::WorkerStore().remove(w.asInt(QStringLiteral("id")));
-    w.reopen();
     // Past the end (the last row was deleted) this lands on the new last row.
-    if (!w.isEmpty()) w.setRecNo(rec);
+    w.reopenKeepingRow();
 }
 
 }  // namespace mirn

@@ -541,13 +541,13 @@ private slots:
             if (what == QLatin1String("insert")) {
                 store.insert(r);
             } else if (what == QLatin1String("move in")) {
-                store.update(902, r, {10001, QDate(2026, 12, 3), 1});
+                store.update(902, r, *store.read(902));
             } else if (what == QLatin1String("change")) {
                 r.date = QDate(2026, 11, 5);
                 r.shift = 1;
-                store.update(901, r, r.day());
+                store.update(901, r, *store.read(901));
             } else {
-                store.remove(901, {10001, QDate(2026, 11, 5), 1});
+                store.remove(901, *store.read(901));
             }
         } catch (const DbError& e) {
             error = QString::fromUtf8(e.what());

@@ -121,7 +121,7 @@ private slots:
                         const entry::Record r = record(1 + rng.bounded(kWorkers), 1, 1, march.addDays(rng.bounded(5)),
                                                        1 + rng.bounded(2), 1 + rng.bounded(8), ++colour);
                         if (kind <= 1) {
-                            if (store.insert(r) != entry::EntryStore::Outcome::Saved) throw Refusal(store.refusal());
+                            if (const Result s = store.insert(r); !s.saved()) throw Refusal(s.message);
                             Query last(c);
                             last.setText(QStringLiteral("select max(id) from accounts_dep.smena"));
                             last.open();
@@ -130,11 +130,11 @@ private slots:
                             const size_t at = rng.bounded(quint32(stored.size()));
                             const auto [id, was] = stored[at];
                             if (kind == 2) {
-                                if (store.update(id, r, was.day()) != entry::EntryStore::Outcome::Saved)
-                                    throw Refusal(store.refusal());
+                                if (const Result s = store.update(id, r, was); !s.saved())
+                                    throw Refusal(s.message);
                                 stored[at].second = r;
                             } else {
-                                store.remove(id, was.day());
+                                store.remove(id, was);
                                 stored.erase(stored.begin() + long(at));
                             }
                         }
@@ -173,9 +173,9 @@ private slots:
         testdb::exec(QStringLiteral("insert into accounts_dep.oper(id, vid, naimen, i_id, cena_new) values (3, 1, 1, 3, 0)"));
         const QDate day(2024, 3, 4);
         entry::EntryStore seed;
-        QCOMPARE(int(seed.insert(record(1, 3, 3, day, 1, 3, 0))), int(entry::EntryStore::Outcome::Saved));
-        QCOMPARE(int(seed.insert(record(1, 3, 3, day.addMonths(1), 1, 4, 0))), int(entry::EntryStore::Outcome::Saved));
-        QCOMPARE(int(seed.insert(record(1, 1, 1, day, 1, 2, 0))), int(entry::EntryStore::Outcome::Saved));
+        QCOMPARE(int(seed.insert(record(1, 3, 3, day, 1, 3, 0)).status), int(Status::Saved));
+        QCOMPARE(int(seed.insert(record(1, 3, 3, day.addMonths(1), 1, 4, 0)).status), int(Status::Saved));
+        QCOMPARE(int(seed.insert(record(1, 1, 1, day, 1, 2, 0)).status), int(Status::Saved));
 
         std::atomic<bool> deleted{false};
         QString deleteError;
@@ -198,7 +198,7 @@ private slots:
                 QThread::msleep(20);
             }
         };
-        QCOMPARE(int(writer.insert(record(1, 1, 1, day, 1, 1, 5))), int(entry::EntryStore::Outcome::Saved));
+        QCOMPARE(int(writer.insert(record(1, 1, 1, day, 1, 1, 5)).status), int(Status::Saved));
         deleter.join();
         QVERIFY2(deleteError.isEmpty(), qPrintable(deleteError));
         QCOMPARE(testdb::scalarInt("select count(*) from accounts_dep.smena where i_id=3"), 0);

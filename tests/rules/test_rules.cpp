@@ -177,11 +177,23 @@ private slots:
             kinds << m.captured(1);
             keys << m.captured(2).toLongLong();
         }
+        // Two months shared; the worker months 3/Mar, 7/Mar, 7/Apr; the worker shifts
+        // 3/2/Mar, 7/1/Mar, 7/1/Apr.
         QCOMPARE(kinds, (QStringList{"pg_advisory_xact_lock_shared", "pg_advisory_xact_lock_shared",
+                                     "pg_advisory_xact_lock", "pg_advisory_xact_lock", "pg_advisory_xact_lock",
                                      "pg_advisory_xact_lock", "pg_advisory_xact_lock", "pg_advisory_xact_lock"}));
         QCOMPARE(keys[0], locks::monthKey(2024, 3));
         QCOMPARE(keys[1], locks::monthKey(2024, 4));
+        QCOMPARE(keys.mid(2, 3), (QList<qint64>{locks::workerMonthKey({3, march, 2}), locks::workerMonthKey({7, march, 1}),
+                                               locks::workerMonthKey({7, march.addMonths(1), 1})}));
         QVERIFY(keys[2] < keys[3] && keys[3] < keys[4]);
+        QVERIFY(keys[5] < keys[6] && keys[6] < keys[7]);
+        QCOMPARE(keys.mid(5), (QList<qint64>{locks::workerKey({3, march, 2}), locks::workerKey({7, march, 1}),
+                                            locks::workerKey({7, march.addMonths(1), 1})}));
+        // A worker's month is one lock whatever the shift; other workers and months are not.
+        QCOMPARE(locks::workerMonthKey({101, march, 1}), locks::workerMonthKey({101, march.addDays(9), 4}));
+        QVERIFY(locks::workerMonthKey({101, march, 1}) != locks::workerMonthKey({102, march, 1}));
+        QVERIFY(locks::workerMonthKey({101, march, 1}) != locks::workerMonthKey({101, march.addMonths(1), 1}));
         // Days of one worker's month share a lock; other months, shifts and workers do not.
         const locks::Day d{101, march, 1};
         QCOMPARE(locks::workerKey(d), locks::workerKey({101, march.addDays(20), 1}));

@@ -65,7 +65,7 @@ TForm25& openRegister(const QDate& date = kDay) {
     return f25;
 }
 
-QString entry(int id) {
+QString fatigueEntry(int id) {
     return testdb::scalar(QStringLiteral(
                               "select concat_ws('/', id_nom, id_o, id_p, d_date, i_mnth, i_year, i_smena, cnt, price) "
                               "from accounts_dep.fatigue where id=%1")
@@ -232,7 +232,7 @@ private slots:
         QCOMPARE(prepared, (QStringList{"", "", "0", "0", "0", "Хоз. работы", "150", "0"}));
         QCOMPARE(cntParams, QList<int>{8});
         QCOMPARE(shown, (QStringList{"Петров П.П.", "Кронштейны", "150", "1200"}));
-        QCOMPARE(entry(100), QStringLiteral("2/7777/2/2024-03-05/3/2024/3/8/150.00"));
+        QCOMPARE(fatigueEntry(100), QStringLiteral("2/7777/2/2024-03-05/3/2024/3/8/150.00"));
         // The register is re-read and still on shift 3; the dialog's query is closed.
         QCOMPARE(column(f25.fatigue, QStringLiteral("summ")), QStringList{"1200.00"});
         QCOMPARE(f25.i_smena, 3);
@@ -320,7 +320,7 @@ private slots:
         });
         f25.DBGrid1->dblClick();
         QCOMPARE(shown, (QStringList{"1", "Петров П.П.", "Кронштейны", "2", "Уборка территории", "180", "360", "2", "2"}));
-        QCOMPARE(entry(1), QStringLiteral("2/7778/2/2024-03-05/3/2024/1/5/180.00"));
+        QCOMPARE(fatigueEntry(1), QStringLiteral("2/7778/2/2024-03-05/3/2024/1/5/180.00"));
         QCOMPARE(f25.fatigue.asInt(QStringLiteral("id")), 1);  // the register keeps its row
         // An add now creates a new entry and leaves the changed one as it was.
         modal.setHandler([&](QDialog*) {
@@ -332,8 +332,8 @@ private slots:
         });
         f25.Button5->click();
         QVERIFY(log.messages.isEmpty());
-        QCOMPARE(entry(1), QStringLiteral("2/7778/2/2024-03-05/3/2024/1/5/180.00"));
-        QCOMPARE(entry(100), QStringLiteral("4/7777/3/2024-03-05/3/2024/1/1/150.00"));
+        QCOMPARE(fatigueEntry(1), QStringLiteral("2/7778/2/2024-03-05/3/2024/1/5/180.00"));
+        QCOMPARE(fatigueEntry(100), QStringLiteral("4/7777/3/2024-03-05/3/2024/1/1/150.00"));
     }
 
     // A rate with a fractional part under a comma locale: shown with a comma, written with a point.
@@ -356,7 +356,7 @@ private slots:
         // Russian number format: decimal comma; general format has no digit grouping.
         QCOMPARE(shown, (QStringList{QStringLiteral("150,5"), QStringLiteral("1204")}));
         QVERIFY2(log.messages.isEmpty(), qPrintable(log.texts().join('|')));
-        QCOMPARE(entry(100), QStringLiteral("2/7777/1/2024-03-05/3/2024/1/8/150.50"));
+        QCOMPARE(fatigueEntry(100), QStringLiteral("2/7777/1/2024-03-05/3/2024/1/8/150.50"));
     }
 
     // The nomenclature picker: search by the beginning, kept between openings; "Выход" keeps the group.

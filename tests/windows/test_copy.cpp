@@ -221,7 +221,7 @@ private slots:
             r.kol_vo = 1;
             r.cena = 1;
             r.date = QDate(2024, 3, p[4].toInt());
-            QCOMPARE(entry::EntryStore().insert(r), entry::EntryStore::Outcome::Saved);
+            QCOMPARE(entry::EntryStore().insert(r).status, Status::Saved);
         }
         entry::copyShift({kSource, 1}, {kTarget, 1}, false);
         QCOMPARE(textRows(QStringLiteral(

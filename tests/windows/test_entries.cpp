@@ -131,7 +131,7 @@ bool saveNew(const Pick& p, const QString& qty, const QString& brak, const QStri
 
 // A second client: its own connection, made and used in its own thread.
 struct SecondClient {
-    entry::EntryStore::Outcome outcome = entry::EntryStore::Outcome::Saved;
+    Status outcome = Status::Saved;
     QString error;
     QString refusal;
     std::atomic<bool> done{false};
@@ -152,8 +152,9 @@ struct SecondClient {
                 QSqlQuery(db).exec(QStringLiteral("set DateStyle to 'ISO, DMY'"));
                 try {
                     entry::EntryStore store(name);
-                    outcome = store.insert(r);
-                    refusal = store.refusal();
+                    const Result r2 = store.insert(r);
+                    outcome = r2.status;
+                    refusal = r2.message;
                 } catch (const std::exception& e) {
                     error = QString::fromUtf8(e.what());
                 }
@@ -869,7 +870,7 @@ private slots:
             }
         };
         MessageLog log;
-        QCOMPARE(int(first.insert(record(kIvanovCut, 1, 5, kDay))), int(entry::EntryStore::Outcome::Saved));
+        QCOMPARE(int(first.insert(record(kIvanovCut, 1, 5, kDay)).status), int(Status::Saved));
         other.join();
         QVERIFY2(second.error.isEmpty(), qPrintable(second.error));
         QVERIFY(secondWaited);
@@ -878,10 +879,10 @@ private slots:
         QCOMPARE(day(101, 1, 5), 5);
         QVERIFY(log.messages.isEmpty());
         if (expectedEntries == 1) {
-            QCOMPARE(int(second.outcome), int(entry::EntryStore::Outcome::Duplicate));
+            QCOMPARE(int(second.outcome), int(Status::Duplicate));
             QCOMPARE(second.refusal, entry::kDuplicateEntry);
         } else {
-            QCOMPARE(int(second.outcome), int(entry::EntryStore::Outcome::Saved));
+            QCOMPARE(int(second.outcome), int(Status::Saved));
             QCOMPARE(day(101, 1, 6), 3);
         }
     }

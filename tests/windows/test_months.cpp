@@ -340,16 +340,17 @@ private slots:
         TForm1& f1 = start(true);
         entry::EntryStore store;
         const entry::Record r = newRecord();
-        QCOMPARE(store.insert(r), entry::EntryStore::Outcome::Saved);
+        QCOMPARE(store.insert(r).status, Status::Saved);
         const int id = testdb::scalarInt(QStringLiteral("select max(id) from accounts_dep.smena"));
         entry::Record changed = r;
         changed.kol_vo = 7;
         changed.time = 3;
-        QCOMPARE(store.update(id, changed, r.day()), entry::EntryStore::Outcome::Saved);
+        QCOMPARE(store.update(id, changed, r).status, Status::Saved);
         store.setConfirmation(id, QStringLiteral("ok"));
         // From psql: no client fields.
         QCOMPARE(psql({}, QStringLiteral("update accounts_dep.smena set brak = 1 where id = %1;\n").arg(id)), 0);
-        store.remove(id, changed.day());
+        // Deleted as it stands after that change (a stale view of it would be refused).
+        QCOMPARE(store.remove(id, *store.read(id)).status, Status::Saved);
 
         const QList<history::Change> h = history::rowHistory(QStringLiteral("smena"), id);
         QStringList actions;
@@ -432,11 +433,11 @@ private slots:
         start(true);
         entry::EntryStore store;
         const entry::Record r = newRecord();
-        QCOMPARE(store.insert(r), entry::EntryStore::Outcome::Saved);
+        QCOMPARE(store.insert(r).status, Status::Saved);
         const int id = testdb::scalarInt(QStringLiteral("select max(id) from accounts_dep.smena"));
         entry::Record changed = r;
         changed.kol_vo = 9;
-        QCOMPARE(store.update(id, changed, r.day()), entry::EntryStore::Outcome::Saved);
+        QCOMPARE(store.update(id, changed, r).status, Status::Saved);
         testdb::exec(QStringLiteral("update accounts_dep.norm set price = price + 1 where id = (select min(id) from accounts_dep.norm)"));
         testdb::exec(QStringLiteral("update accounts_dep.fatigue set cnt = cnt + 1 where id = (select min(id) from accounts_dep.fatigue)"));
         // A change of the day before the period.
