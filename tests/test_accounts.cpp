@@ -1,0 +1,177 @@
+// The client on a database with db/roles.sql, on a PostgreSQL server of its own
+// (roles belong to the whole server): the code sign-in's user sys closes and reopens
+// a month through the database's functions, which take the login from the server and
+// need a reason to reopen.
+#include "domain/period.h"
+#include "gui/forms.h"
+#include "journal/tform1.h"
+#include "support/testdb.h"
+#include "timesheet/tform19.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+using namespace mirn;
+
+namespace {
+const QString kDb = QStringLiteral("t_accounts");
+const QString kAdmin = QStringLiteral("9471");
+
+QString pgScript() {
+    const QString s = qEnvironmentVariable("MIRN_PG_SCRIPT");
+    return s.isEmpty() ? QStringLiteral(MIRN_SOURCE_DIR "/scripts/pg.sh") : s;
+}
+
+QString g_dir;  // the cluster of this test
+
+int run(const QString& program, const QStringList& args, QString* out = nullptr) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    if (!p.waitForStarted()) return -1;
+    p.closeWriteChannel();
+    p.waitForFinished(300000);
+    const QString text = QString::fromUtf8(p.readAll());
+    if (out) *out = text;
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) qWarning().noquote() << program << args << text;
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+// psql as the superuser over the cluster's socket (roles.sql needs one), or as sys.
+int psql(bool superuser, const QStringList& args) {
+    QStringList a{QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                  QStringLiteral("-d"), kDb};
+    if (superuser) a << QStringLiteral("-h") << g_dir << QStringLiteral("-U") << QStringLiteral("postgres");
+    return run(QStringLiteral("psql"), a + args);
+}
+
+// The demo database with the extension and roles.sql, the application started on it.
+void startWithRoles() {
+    // roles.sql hands the database to its owner role: sys can no longer drop it.
+    testdb::stopApp();
+    if (run(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-h"), g_dir,
+                                     QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-d"),
+                                     QStringLiteral("postgres"), QStringLiteral("-c"),
+                                     QStringLiteral("drop database if exists %1 with (force)").arg(kDb)}) != 0)
+        throw DbError(QStringLiteral("could not drop the database"));
+    testdb::startApp(kDb, true);
+    if (psql(false, {QStringLiteral("-f"), QStringLiteral(MIRN_SOURCE_DIR "/db/extension.sql")}) != 0)
+        throw DbError(QStringLiteral("extension.sql failed"));
+    if (psql(true, {QStringLiteral("-f"), QStringLiteral(MIRN_SOURCE_DIR "/db/roles.sql")}) != 0)
+        throw DbError(QStringLiteral("roles.sql failed"));
+}
+
+TForm19& openTimesheet(TForm1& f1) {
+    ModalScript modal;
+    f1.N11Click();
+    return forms::form<TForm19>();
+}
+
+int locks() { return testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.period_lock")); }
+}  // namespace
+
+class TestAccounts : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        g_dir = QDir::tempPath() + QStringLiteral("/mirn-accounts-%1").arg(QCoreApplication::applicationPid());
+        QCOMPARE(run(QStringLiteral("bash"), {pgScript(), QStringLiteral("start"), g_dir}), 0);
+        QCOMPARE(run(QStringLiteral("bash"),
+                     {pgScript(), QStringLiteral("createdb"), g_dir, QStringLiteral("t_accounts_tmpl"), QStringLiteral("demo")}),
+                 0);
+        QFile env(g_dir + QStringLiteral("/env"));
+        QVERIFY(env.open(QIODevice::ReadOnly));
+        const QString line = QString::fromUtf8(env.readAll());
+        const auto m = QRegularExpression(QStringLiteral("PGPORT=(\\d+)")).match(line);
+        QVERIFY(m.hasMatch());
+        qputenv("PGHOST", "127.0.0.1");
+        qputenv("PGPORT", m.captured(1).toLatin1());
+        qputenv("PGUSER", "sys");
+        qputenv("PGPASSWORD", "wubalem");
+        qputenv("MIRN_DEMO_TEMPLATE", "t_accounts_tmpl");
+    }
+    void cleanupTestCase() {
+        testdb::stopApp();
+        run(QStringLiteral("bash"), {pgScript(), QStringLiteral("stop"), g_dir});
+    }
+
+    // The code sign-in's sys may no longer write period_lock itself: the store goes
+    // through the functions, and the lock names the login.
+    void codesCloseAndReopen() {
+        startWithRoles();
+        signIn(kAdmin);
+        QVERIFY(period::installed());
+        QVERIFY(period::rolesInstalled());
+        period::PeriodStore store;
+        QVERIFY(store.close(10, 2026, Role::Administrator).saved());
+        QCOMPARE(locks(), 1);
+        QCOMPARE(testdb::scalar(QStringLiteral("select closed_by from accounts_dep.period_lock")).toString(),
+                 QStringLiteral("sys"));
+        QVERIFY(store.isClosed(10, 2026));
+        // Closing again changes nothing.
+        QVERIFY(store.close(10, 2026, Role::Administrator, QStringLiteral("ещё раз")).saved());
+        QCOMPARE(locks(), 1);
+
+        const Result noReason = store.reopen(10, 2026, Role::Administrator, QStringLiteral("  "));
+        QVERIFY(!noReason.saved());
+        QCOMPARE(noReason.message, QStringLiteral("Укажите причину, по которой месяц открывается."));
+        QCOMPARE(locks(), 1);
+        QVERIFY(store.reopen(10, 2026, Role::Administrator, QStringLiteral("исправление нормы")).saved());
+        QCOMPARE(locks(), 0);
+        QCOMPARE(testdb::scalar(QStringLiteral("select new_row->>'reason' || '|' || db_user from accounts_dep.change_log "
+                                               "where table_name = 'period_lock' and action = 'reopen'"))
+                     .toString(),
+                 QStringLiteral("исправление нормы|sys"));
+        // Reopening an open month changes nothing.
+        QVERIFY(store.reopen(10, 2026, Role::Administrator, QStringLiteral("ещё раз")).saved());
+        QVERIFY(!store.close(10, 2026, Role::Foremen).saved());
+        QCOMPARE(locks(), 0);
+    }
+
+    void timesheetReopen_data() {
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("reopened");
+        QTest::newRow("with a reason") << QStringLiteral("пересчёт") << true << QString() << true;
+        QTest::newRow("empty reason") << QStringLiteral(" ") << true
+                                      << QStringLiteral("Укажите причину, по которой месяц открывается.") << false;
+        QTest::newRow("cancelled") << QStringLiteral("пересчёт") << false << QString() << false;
+    }
+    // The timesheet's "Открыть месяц" asks for the reason in a dialog of its own.
+    void timesheetReopen() {
+        QFETCH(QString, reason);
+        QFETCH(bool, accept);
+        QFETCH(QString, message);
+        QFETCH(bool, reopened);
+        startWithRoles();
+        TForm1& f1 = signIn(kAdmin);
+        TForm19& f19 = openTimesheet(f1);
+        MessageLog log;
+        f19.CloseMonthButton->click();
+        QCOMPARE(locks(), 1);
+        QVERIFY(!f19.ReopenMonthButton->isHidden());
+        log.clear();
+
+        ModalScript modal([&](QDialog* d) {
+            auto* edit = d->findChild<QLineEdit*>(QStringLiteral("ReasonEdit"));
+            if (!edit) return int(QDialog::Rejected);
+            typeText(edit, reason);
+            return int(accept ? QDialog::Accepted : QDialog::Rejected);
+        });
+        QTest::mouseClick(f19.ReopenMonthButton, Qt::LeftButton);
+        QCOMPARE(modal.shown.size(), 1);
+        QCOMPARE(log.texts(), message.isEmpty() ? QStringList{} : QStringList{message});
+        QCOMPARE(locks(), reopened ? 0 : 1);
+        QCOMPARE(f19.MonthBanner->isHidden(), reopened);
+        QCOMPARE(f19.CloseMonthButton->isHidden(), !reopened);
+    }
+};
+
+QTEST_MAIN(TestAccounts)
+#include "test_accounts.moc"
