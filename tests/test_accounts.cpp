@@ -2,17 +2,23 @@
 // (roles belong to the whole server): the code sign-in's user sys closes and reopens
 // a month through the database's functions, which take the login from the server and
 // need a reason to reopen.
+#include "core/buildguard.h"
+#include "core/signin.h"
+#include "domain/connection.h"
 #include "domain/period.h"
+#include "domain/session.h"
 #include "gui/forms.h"
 #include "journal/tform1.h"
 #include "support/testdb.h"
 #include "timesheet/tform19.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace mirn;
@@ -58,6 +64,10 @@ void startWithRoles() {
                                      QStringLiteral("postgres"), QStringLiteral("-c"),
                                      QStringLiteral("drop database if exists %1 with (force)").arg(kDb)}) != 0)
         throw DbError(QStringLiteral("could not drop the database"));
+    run(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-h"), g_dir,
+                                 QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-d"),
+                                 QStringLiteral("postgres"), QStringLiteral("-c"),
+                                 QStringLiteral("drop role if exists p_viewer, p_foremen, p_goods, p_admin")});
     testdb::startApp(kDb, true);
     if (psql(false, {QStringLiteral("-f"), QStringLiteral(MIRN_SOURCE_DIR "/db/extension.sql")}) != 0)
         throw DbError(QStringLiteral("extension.sql failed"));
@@ -69,6 +79,52 @@ TForm19& openTimesheet(TForm1& f1) {
     ModalScript modal;
     f1.N11Click();
     return forms::form<TForm19>();
+}
+
+// The settings file of the user: accounts mode or none at all.
+QString g_config;
+void setMode(bool accounts) {
+    QDir(g_config).removeRecursively();
+    QDir().mkpath(g_config + QStringLiteral("/mirn"));
+    if (accounts) {
+        QFile f(g_config + QStringLiteral("/mirn/mirn.conf"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[signin]\nmode=accounts\n");
+    }
+    qputenv("XDG_CONFIG_HOME", g_config.toLocal8Bit());
+    qputenv("XDG_CONFIG_DIRS", (g_config + QStringLiteral("/none")).toLocal8Bit());
+}
+
+// The application started again on the same database, as the client starts.
+void restartApp() {
+    testdb::stopApp();
+    app::testing::resetTerminated();
+    session().role = Role::None;
+    if (!forms::form<TForm1>().FormCreate(kDb, testdb::host())) throw DbError(QStringLiteral("no start"));
+}
+
+// What the journal has switched off: its controls and its menu's entries.
+QStringList switchedOff(TForm1& f1) {
+    QStringList off;
+    const auto widgets = f1.findChildren<QWidget*>();
+    for (int i = 0; i < widgets.size(); ++i)
+        if (!widgets[i]->isEnabled() || widgets[i]->isHidden())
+            off << QStringLiteral("%1 %2 %3").arg(i).arg(QString::fromLatin1(widgets[i]->metaObject()->className()),
+                                                       widgets[i]->objectName());
+    for (QAction* a : f1.findChildren<QAction*>())
+        if (!a->isEnabled() || !a->isVisible()) off << QStringLiteral("action ") + a->text();
+    return off;
+}
+
+// Types the login and the password and clicks «Вход», as a person does.
+void signInAs(const QString& login, const QString& password) {
+    TForm23& f23 = forms::form<TForm23>();
+    QVERIFY(f23.LoginEdit);
+    f23.LoginEdit->clear();
+    f23.Edit1->clear();
+    QTest::keyClicks(f23.LoginEdit, login);
+    QTest::keyClicks(f23.Edit1, password);
+    QTest::mouseClick(f23.Button1, Qt::LeftButton);
 }
 
 int locks() { return testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.period_lock")); }
@@ -94,10 +150,13 @@ private slots:
         qputenv("PGUSER", "sys");
         qputenv("PGPASSWORD", "wubalem");
         qputenv("MIRN_DEMO_TEMPLATE", "t_accounts_tmpl");
+        g_config = g_dir + QStringLiteral("-config");
+        setMode(false);
     }
     void cleanupTestCase() {
         testdb::stopApp();
         run(QStringLiteral("bash"), {pgScript(), QStringLiteral("stop"), g_dir});
+        QDir(g_config).removeRecursively();
     }
 
     // The code sign-in's sys may no longer write period_lock itself: the store goes
@@ -170,6 +229,91 @@ private slots:
         QCOMPARE(locks(), reopened ? 0 : 1);
         QCOMPARE(f19.MonthBanner->isHidden(), reopened);
         QCOMPARE(f19.CloseMonthButton->isHidden(), !reopened);
+    }
+
+    void mode_data() {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("system");
+        QTest::addColumn<bool>("accounts");
+        QTest::newRow("nothing") << "" << "" << false;
+        QTest::newRow("user file") << "[signin]\nmode=accounts\n" << "" << true;
+        QTest::newRow("system file") << "" << "[signin]\nmode=accounts\n" << true;
+        QTest::newRow("user's codes win") << "[signin]\nmode=codes\n" << "[signin]\nmode=accounts\n" << false;
+        QTest::newRow("other group only") << "[connection]\nuser=ivanova\n" << "[signin]\nmode=accounts\n" << true;
+        QTest::newRow("unknown word") << "[signin]\nmode=ldap\n" << "" << false;
+    }
+    // [signin] mode from the settings files; accounts mode uses nothing compiled in.
+    void mode() {
+        QFETCH(QString, user);
+        QFETCH(QString, system);
+        QFETCH(bool, accounts);
+        QTemporaryDir dir;
+        auto write = [&](const QString& name, const QString& text) {
+            QFile f(dir.filePath(name));
+            if (!text.isEmpty() && f.open(QIODevice::WriteOnly)) f.write(text.toUtf8());
+            return f.fileName();
+        };
+        const QString u = write(QStringLiteral("user.conf"), user), sy = write(QStringLiteral("system.conf"), system);
+        QProcessEnvironment env;
+        const connection::Params p = connection::resolve({}, env, u, {sy});
+        QCOMPARE(p.accounts, accounts);
+        QCOMPARE(p.atSignIn, accounts);
+        QCOMPARE(p.password.isEmpty(), accounts);
+        QCOMPARE(p.user.isEmpty(), accounts && !user.contains(QStringLiteral("ivanova")));
+        if (!accounts) QCOMPARE(p.user, connection::kUser);
+    }
+
+    void accountsSignIn_data() {
+        QTest::addColumn<QString>("login");
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<int>("role");
+        QTest::newRow("viewer") << "p_viewer" << "mirn_viewer" << "pivrat" << int(Role::Viewer);
+        QTest::newRow("foremen") << "p_foremen" << "mirn_foremen" << QString(kForemenCode) << int(Role::Foremen);
+        QTest::newRow("finished goods") << "p_goods" << "mirn_goods" << "tuvem" << int(Role::FinishedGoods);
+        QTest::newRow("administrator") << "p_admin" << "mirn_admin" << "9471" << int(Role::Administrator);
+    }
+    // A login of each group: the journal switches off exactly what the group's code
+    // switches off; a wrong password first is refused and the window stays.
+    void accountsSignIn() {
+        QFETCH(QString, login);
+        QFETCH(QString, group);
+        QFETCH(QString, code);
+        QFETCH(int, role);
+        setMode(false);
+        startWithRoles();
+        QVERIFY(forms::form<TForm23>().LoginEdit == nullptr);
+        const QStringList byCode = switchedOff(signIn(code));
+        QCOMPARE(int(session().role), role);
+        QCOMPARE(psql(true, {QStringLiteral("-c"), QStringLiteral("select accounts_dep.person_create('%1', 'Иванов Иван', "
+                                                                 "'%2', 'pass-%1')")
+                                                      .arg(login, group)}),
+                 0);
+
+        QCOMPARE(psql(true, {QStringLiteral("-c"), QStringLiteral("update accounts_dep.ver set d = 20000101, t = 0")}), 0);
+        setMode(true);
+        restartApp();
+        QVERIFY(connection::pending());
+        TForm23& f23 = forms::form<TForm23>();
+        QVERIFY(f23.LoginEdit);
+        QCOMPARE(f23.Edit1->echoMode(), QLineEdit::Password);
+        {
+            MessageLog log;
+            signInAs(login, QStringLiteral("wrong"));
+            QCOMPARE(log.texts(), QStringList{QStringLiteral("Введены неверные данные.")});
+            QVERIFY(connection::pending());
+            QCOMPARE(int(session().role), int(Role::None));
+            QVERIFY(!f23.isHidden());
+        }
+        ModalScript modal;
+        signInAs(login, QStringLiteral("pass-") + login);
+        QVERIFY(!connection::pending());
+        QCOMPARE(int(session().role), role);
+        QCOMPARE(testdb::scalar(QStringLiteral("select session_user")).toString(), login);
+        QCOMPARE(switchedOff(forms::form<TForm1>()), byCode);
+        // The build guard ran right after the connection: this build is recorded again.
+        QCOMPARE(testdb::scalarInt(QStringLiteral("select d from accounts_dep.ver")), buildguard::buildDate());
+        setMode(false);
     }
 };
 
