@@ -24,7 +24,7 @@ HistoryWindow::HistoryWindow(const QString& title, const QList<history::Change>&
         QStringList fields;
         for (const history::FieldChange& f : c.fields)
             fields << f.field + QStringLiteral(": ") + f.before + QStringLiteral(" → ") + f.after;
-        const QString cells[] = {c.at.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), c.user, c.role,
+        const QString cells[] = {c.at.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), history::whoText(c), c.role,
                                  c.host, c.action, fields.join(QLatin1Char('\n'))};
         for (int col = 0; col < 6; ++col) Grid->setItem(i, col, new QTableWidgetItem(cells[col]));
     }
