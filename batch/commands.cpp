@@ -5,6 +5,8 @@
 #include "domain/db.h"
 #include "domain/entry_import.h"
 #include "domain/month_check.h"
+#include "domain/period.h"
+#include "domain/session.h"
 #include "domain/timesheet_rules.h"
 #include "domain/timesheet_service.h"
 #include "export/excel.h"
@@ -163,7 +165,14 @@ connection::Params connectionParams(const Args& a) {
 }
 
 void connect(const Args& a) {
-    const connection::Params p = connectionParams(a);
+    connection::Params p = connectionParams(a);
+    // Personal accounts: the login of the settings or PGUSER, the password from
+    // PGPASSWORD or a password file (libpq's ~/.pgpass too); never asked for.
+    p.atSignIn = false;
+    if (p.accounts && p.user.isEmpty()) {
+        err(QStringLiteral("Не указан пользователь: задайте PGUSER или user в разделе [connection] файла настроек."));
+        throw kNoConnection;
+    }
     QString why;
     if (!connection::open(p, &why)) {
         err(QStringLiteral("Не удалось подключиться к базе данных %1 на сервере %2:%3: %4")
@@ -172,6 +181,14 @@ void connect(const Args& a) {
                 .arg(why.trimmed()));
         throw kNoConnection;
     }
+    session().role = p.accounts ? roleOfLogin() : Role::None;
+}
+
+// Accounts mode: a command the login's role may not run is refused before any work.
+void requireRole(bool allowed, const QString& what) {
+    if (!connection::current().accounts || allowed) return;
+    err(QStringLiteral("%1: %2 — недоступно для роли «%3».").arg(kProgram, what, period::roleName(session().role)));
+    throw RefusedInput{};
 }
 
 // ------------------------------------------------------------------ outputs
@@ -281,6 +298,7 @@ int cmdRebuild(const Args& a) {
     a.allow(QStringLiteral("rebuild"), {QStringLiteral("month"), QStringLiteral("year")}, {});
     const int month = a.month(), year = a.year();
     connect(a);
+    requireRole(mayRebuild(session().role), QStringLiteral("перестроение табеля"));
     timesheet::Service(QString()).rebuildMonth(month, year);
     out(QStringLiteral("Табель за %1 %2 перестроен").arg(timesheet::monthNames().at(month - 1)).arg(year));
     return kDone;
@@ -397,6 +415,7 @@ int cmdImport(const Args& a) {
         throw RefusedInput{};
     }
     connect(a);
+    requireRole(mayAddEntries(session().role), QStringLiteral("загрузка записей"));
     entry::EntryImport import;
     if (import.setHeader(rows.front().line, rows.front().fields))
         for (int i = 1; i < rows.size(); ++i) import.addRow(rows[i].line, rows[i].fields);

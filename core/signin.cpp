@@ -113,15 +113,7 @@ Role TForm23::signInWithAccount() {
     }
     buildguard::check();
     if (app::terminated()) return Role::None;
-    Query q;
-    q.SQL = {QStringLiteral(
-        "select case when pg_has_role(session_user, 'mirn_admin', 'MEMBER') then 4 "
-        "when pg_has_role(session_user, 'mirn_goods', 'MEMBER') then 3 "
-        "when pg_has_role(session_user, 'mirn_foremen', 'MEMBER') then 2 "
-        "when pg_has_role(session_user, 'mirn_viewer', 'MEMBER') then 1 else 0 end as role "
-        "where to_regrole('mirn_admin') is not null")};
-    q.open();
-    const Role role = q.isEmpty() ? Role::None : Role(q.asInt(QStringLiteral("role")));
+    const Role role = roleOfLogin();
     if (role == Role::None) {
         qInfo().noquote() << "sign-in refused for" << login << ": in no group of the program";
         p.user = connection::current().user;
