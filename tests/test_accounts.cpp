@@ -4,15 +4,21 @@
 // need a reason to reopen.
 #include "core/buildguard.h"
 #include "core/signin.h"
+#include "core/userswindow.h"
 #include "domain/connection.h"
 #include "domain/period.h"
 #include "domain/session.h"
+#include "domain/entry_store.h"
+#include "domain/history.h"
 #include "gui/forms.h"
+#include "gui/historywindow.h"
+#include "papers/change_report.h"
 #include "journal/tform1.h"
 #include "support/testdb.h"
 #include "timesheet/tform19.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -127,7 +133,7 @@ void signInAs(const QString& login, const QString& password) {
     QTest::mouseClick(f23.Button1, Qt::LeftButton);
 }
 
-int locks() { return testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.period_lock")); }
+int lockRows() { return testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.period_lock")); }
 }  // namespace
 
 class TestAccounts : public QObject {
@@ -168,20 +174,20 @@ private slots:
         QVERIFY(period::rolesInstalled());
         period::PeriodStore store;
         QVERIFY(store.close(10, 2026, Role::Administrator).saved());
-        QCOMPARE(locks(), 1);
+        QCOMPARE(lockRows(), 1);
         QCOMPARE(testdb::scalar(QStringLiteral("select closed_by from accounts_dep.period_lock")).toString(),
                  QStringLiteral("sys"));
         QVERIFY(store.isClosed(10, 2026));
         // Closing again changes nothing.
         QVERIFY(store.close(10, 2026, Role::Administrator, QStringLiteral("ещё раз")).saved());
-        QCOMPARE(locks(), 1);
+        QCOMPARE(lockRows(), 1);
 
         const Result noReason = store.reopen(10, 2026, Role::Administrator, QStringLiteral("  "));
         QVERIFY(!noReason.saved());
         QCOMPARE(noReason.message, QStringLiteral("Укажите причину, по которой месяц открывается."));
-        QCOMPARE(locks(), 1);
+        QCOMPARE(lockRows(), 1);
         QVERIFY(store.reopen(10, 2026, Role::Administrator, QStringLiteral("исправление нормы")).saved());
-        QCOMPARE(locks(), 0);
+        QCOMPARE(lockRows(), 0);
         QCOMPARE(testdb::scalar(QStringLiteral("select new_row->>'reason' || '|' || db_user from accounts_dep.change_log "
                                                "where table_name = 'period_lock' and action = 'reopen'"))
                      .toString(),
@@ -189,7 +195,7 @@ private slots:
         // Reopening an open month changes nothing.
         QVERIFY(store.reopen(10, 2026, Role::Administrator, QStringLiteral("ещё раз")).saved());
         QVERIFY(!store.close(10, 2026, Role::Foremen).saved());
-        QCOMPARE(locks(), 0);
+        QCOMPARE(lockRows(), 0);
     }
 
     void timesheetReopen_data() {
@@ -213,7 +219,7 @@ private slots:
         TForm19& f19 = openTimesheet(f1);
         MessageLog log;
         f19.CloseMonthButton->click();
-        QCOMPARE(locks(), 1);
+        QCOMPARE(lockRows(), 1);
         QVERIFY(!f19.ReopenMonthButton->isHidden());
         log.clear();
 
@@ -226,7 +232,7 @@ private slots:
         QTest::mouseClick(f19.ReopenMonthButton, Qt::LeftButton);
         QCOMPARE(modal.shown.size(), 1);
         QCOMPARE(log.texts(), message.isEmpty() ? QStringList{} : QStringList{message});
-        QCOMPARE(locks(), reopened ? 0 : 1);
+        QCOMPARE(lockRows(), reopened ? 0 : 1);
         QCOMPARE(f19.MonthBanner->isHidden(), reopened);
         QCOMPARE(f19.CloseMonthButton->isHidden(), !reopened);
     }
@@ -313,6 +319,193 @@ private slots:
         QCOMPARE(switchedOff(forms::form<TForm1>()), byCode);
         // The build guard ran right after the connection: this build is recorded again.
         QCOMPARE(testdb::scalarInt(QStringLiteral("select d from accounts_dep.ver")), buildguard::buildDate());
+        setMode(false);
+    }
+
+    void history_data() {
+        QTest::addColumn<bool>("accounts");
+        QTest::addColumn<QString>("who");
+        QTest::addColumn<QString>("reportWho");
+        QTest::newRow("code") << false << "sys" << "Администратор";
+        QTest::newRow("personal account") << true << "Петрова Анна Сергеевна" << "Петрова Анна Сергеевна, Администратор";
+    }
+    // The history names the person of a personal account, with the role; the code
+    // sign-in's changes stay the shared user's.
+    void history() {
+        QFETCH(bool, accounts);
+        QFETCH(QString, who);
+        QFETCH(QString, reportWho);
+        setMode(false);
+        startWithRoles();
+        QCOMPARE(psql(true, {QStringLiteral("-c"), QStringLiteral("select accounts_dep.person_create('p_admin', "
+                                                                 "'Петрова Анна Сергеевна', 'mirn_admin', 'pass-admin')")}),
+                 0);
+        if (accounts) {
+            setMode(true);
+            restartApp();
+            ModalScript modal;
+            signInAs(QStringLiteral("p_admin"), QStringLiteral("pass-admin"));
+        } else {
+            signIn(kAdmin);
+        }
+        QCOMPARE(int(session().role), int(Role::Administrator));
+        const int id = testdb::scalarInt(QStringLiteral("select min(id) from accounts_dep.smena where data = current_date"));
+        entry::EntryStore().setConfirmation(id, QStringLiteral("ok"));
+        const QList<history::Change> h = history::rowHistory(QStringLiteral("smena"), id);
+        QVERIFY(!h.isEmpty());
+        QCOMPARE(h.first().person.isEmpty(), !accounts);
+        HistoryWindow w(QStringLiteral("История"), h);
+        QCOMPARE(w.Grid->item(0, 1)->text(), who);
+        QCOMPARE(w.Grid->item(0, 2)->text(), QStringLiteral("Администратор"));
+
+        const rpt::PreparedReport rep = papers::changeReport(QDate::currentDate(), QDate::currentDate().addDays(1));
+        QStringList texts;
+        for (const auto& page : rep.pages)
+            for (const rpt::PreparedItem& it : page.items) texts << it.text;
+        QVERIFY2(texts.contains(reportWho), qPrintable(texts.join(QLatin1Char('|'))));
+        setMode(false);
+    }
+
+    // mirn-batch in accounts mode: the login and the password from PGUSER and
+    // PGPASSWORD; rebuild is the administrator's, import the roles that add entries;
+    // the reports are everyone's.
+    void batchRoles() {
+        setMode(false);
+        startWithRoles();
+        const QStringList groups{QStringLiteral("viewer"), QStringLiteral("foremen"), QStringLiteral("goods"),
+                                 QStringLiteral("admin")};
+        for (const QString& g : groups)
+            QCOMPARE(psql(true, {QStringLiteral("-c"), QStringLiteral("select accounts_dep.person_create('p_%1', 'Лицо %1', "
+                                                                     "'mirn_%1', 'pass-%1')")
+                                                          .arg(g)}),
+                     0);
+        setMode(true);
+        struct Case {
+            QString group;
+            QStringList args;
+            bool refused;
+        };
+        const QStringList rebuild{QStringLiteral("rebuild"), QStringLiteral("--month"), QStringLiteral("11"),
+                                  QStringLiteral("--year"), QStringLiteral("2026")};
+        const QStringList import{QStringLiteral("import"), QStringLiteral("entries"),
+                                 QStringLiteral(MIRN_SOURCE_DIR "/batch/example.csv")};
+        QTemporaryDir out;
+        const QStringList check{QStringLiteral("report"), QStringLiteral("workers"), QStringLiteral("--from"),
+                                QStringLiteral("01.11.2026"), QStringLiteral("--to"), QStringLiteral("01.12.2026"),
+                                QStringLiteral("--pdf"), out.filePath(QStringLiteral("w.pdf"))};
+        const Case cases[] = {
+            {QStringLiteral("viewer"), rebuild, true},   {QStringLiteral("foremen"), rebuild, true},
+            {QStringLiteral("goods"), rebuild, true},    {QStringLiteral("admin"), rebuild, false},
+            {QStringLiteral("viewer"), import, true},    {QStringLiteral("goods"), import, true},
+            {QStringLiteral("foremen"), import, false},  {QStringLiteral("admin"), import, false},
+            {QStringLiteral("viewer"), check, false},    {QStringLiteral("goods"), check, false},
+        };
+        for (const Case& c : cases) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("PGUSER"), QStringLiteral("p_") + c.group);
+            env.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("pass-") + c.group);
+            env.insert(QStringLiteral("PGDATABASE"), kDb);
+            p.setProcessEnvironment(env);
+            p.start(QStringLiteral(MIRN_BINARY_DIR "/mirn-batch"), c.args);
+            QVERIFY(p.waitForFinished(120000));
+            const QString err = QString::fromUtf8(p.readAllStandardError());
+            const QString what = c.group + QLatin1Char(' ') + c.args.front() + QStringLiteral(": ") + err;
+            QVERIFY2(err.contains(QStringLiteral("недоступно для роли")) == c.refused, qPrintable(what));
+            if (c.refused) QVERIFY2(p.exitCode() == 1, qPrintable(what));
+            else QVERIFY2(p.exitCode() != 3, qPrintable(what));
+        }
+        setMode(false);
+    }
+
+    // «Пользователи»: the administrator of a personal account adds a person, who then
+    // signs in with the new role; switched off, the person cannot sign in.
+    void usersWindow() {
+        setMode(false);
+        startWithRoles();
+        QCOMPARE(psql(true, {QStringLiteral("-c"), QStringLiteral("select accounts_dep.person_create('p_admin', "
+                                                                 "'Петрова Анна Сергеевна', 'mirn_admin', 'pass-admin')")}),
+                 0);
+        signIn(kAdmin);
+        QVERIFY(!users::available());  // the code's sys manages nobody
+
+        setMode(true);
+        restartApp();
+        {
+            ModalScript modal;
+            signInAs(QStringLiteral("p_admin"), QStringLiteral("pass-admin"));
+        }
+        QVERIFY(users::available());
+        {
+            UsersWindow w;
+            QCOMPARE(w.Grid->rowCount(), 1);
+            QCOMPARE(w.Grid->item(0, 0)->text(), QStringLiteral("Петрова Анна Сергеевна"));
+            QCOMPARE(w.Grid->item(0, 2)->text(), QStringLiteral("Администратор"));
+            QCOMPARE(w.Grid->item(0, 3)->text(), QStringLiteral("действует"));
+            auto fill = [](QDialog* d) {
+                auto* p = qobject_cast<PersonDialog*>(d);
+                if (!p) return int(QDialog::Rejected);
+                typeText(p->FullNameEdit, QStringLiteral("Новиков Николай Петрович"));
+                QTest::keyClicks(p->LoginEdit, QStringLiteral("p_new"));
+                p->GroupBox->setCurrentIndex(1);
+                QTest::keyClicks(p->PasswordEdit, QStringLiteral("new-pass"));
+                QTest::keyClicks(p->RepeatEdit, QStringLiteral("new-pass"));
+                QTest::mouseClick(p->OkButton, Qt::LeftButton);
+                return p->result();
+            };
+            MessageLog log;
+            {
+                ModalScript modal(fill);
+                QTest::mouseClick(w.AddButton, Qt::LeftButton);
+            }
+            QCOMPARE(log.texts(),
+                     QStringList{QStringLiteral("Добавить пользователя Новиков Николай Петрович (p_new) с ролью «Бригадир»?")});
+            QCOMPARE(w.Grid->rowCount(), 2);
+            QCOMPARE(w.Grid->item(w.Grid->currentRow(), 1)->text(), QStringLiteral("p_new"));
+            QCOMPARE(w.Grid->item(w.Grid->currentRow(), 2)->text(), QStringLiteral("Бригадир"));
+            // The same login again: the server's own sentence, nothing added.
+            log.clear();
+            {
+                ModalScript modal(fill);
+                QTest::mouseClick(w.AddButton, Qt::LeftButton);
+            }
+            QCOMPARE(log.messages.size(), 2);
+            QVERIFY2(!log.lastText().startsWith(QStringLiteral("ERROR")) && !log.lastText().contains(QStringLiteral("QPSQL")),
+                     qPrintable(log.lastText()));
+            QCOMPARE(w.Grid->rowCount(), 2);
+            w.show();
+            QVERIFY(w.grab().save(QStringLiteral("/work/wt/users-window.png")));
+        }
+        restartApp();
+        {
+            ModalScript modal;
+            signInAs(QStringLiteral("p_new"), QStringLiteral("new-pass"));
+        }
+        QCOMPARE(int(session().role), int(Role::Foremen));
+        QVERIFY(!users::available());
+
+        restartApp();
+        {
+            ModalScript modal;
+            signInAs(QStringLiteral("p_admin"), QStringLiteral("pass-admin"));
+        }
+        {
+            UsersWindow w;
+            for (int r = 0; r < w.Grid->rowCount(); ++r)
+                if (w.Grid->item(r, 1)->text() == QLatin1String("p_new")) w.Grid->selectRow(r);
+            QCOMPARE(w.DisableButton->text(), QStringLiteral("Отключить"));
+            MessageLog log;
+            QTest::mouseClick(w.DisableButton, Qt::LeftButton);
+            QCOMPARE(log.texts(), QStringList{QStringLiteral("Отключить пользователя Новиков Николай Петрович (p_new)? "
+                                                             "Он не сможет войти в программу.")});
+            QCOMPARE(w.Grid->item(w.Grid->currentRow(), 3)->text(), QStringLiteral("отключен"));
+            QCOMPARE(w.DisableButton->text(), QStringLiteral("Включить"));
+        }
+        restartApp();
+        MessageLog log;
+        signInAs(QStringLiteral("p_new"), QStringLiteral("new-pass"));
+        QCOMPARE(log.texts(), QStringList{QStringLiteral("Введены неверные данные.")});
+        QCOMPARE(int(session().role), int(Role::None));
         setMode(false);
     }
 };
