@@ -6,6 +6,7 @@
 #include "domain/entry_import.h"
 #include "domain/month_check.h"
 #include "domain/period.h"
+#include "domain/session.h"
 #include "domain/timesheet_rules.h"
 #include "domain/timesheet_service.h"
 #include "export/excel.h"
@@ -214,7 +215,14 @@ QString connectFailure(const QString& why) {
 const QString kBatchRole = QStringLiteral("Пакетный режим");
 
 void connect(const Args& a) {
-    const connection::Params p = connectionParams(a);
+    connection::Params p = connectionParams(a);
+    // Personal accounts: the login of the settings or PGUSER, the password from
+    // PGPASSWORD or a password file (libpq's ~/.pgpass too); never asked for.
+    p.atSignIn = false;
+    if (p.accounts && p.user.isEmpty()) {
+        err(QStringLiteral("Не указан пользователь: задайте PGUSER или user в разделе [connection] файла настроек."));
+        throw kNoConnection;
+    }
     QString why;
     if (!connection::open(p, &why)) {
         err(QStringLiteral("%1: не удалось подключиться к базе данных %2 на сервере %3:%4: %5.")
@@ -227,11 +235,19 @@ void connect(const Args& a) {
     }
     if (period::detect())
         period::setClientFields(kBatchRole, QSysInfo::machineHostName(), kProgram + QLatin1Char(' ') + period::appVersion());
+    session().role = p.accounts ? roleOfLogin() : Role::None;
 }
 
 // "Месяц закрыт: март 2030", as the client says it.
 QString closedMonth(int month, int year) {
     return period::kClosedBanner + QStringLiteral(": ") + period::monthCaption(month, year);
+}
+
+// Accounts mode: a command the login's role may not run is refused before any work.
+void requireRole(bool allowed, const QString& what) {
+    if (!connection::current().accounts || allowed) return;
+    err(QStringLiteral("%1: %2 — недоступно для роли «%3».").arg(kProgram, what, period::roleName(session().role)));
+    throw RefusedInput{};
 }
 
 // ------------------------------------------------------------------ outputs
@@ -343,6 +359,7 @@ int cmdRebuild(const Args& a) {
     a.allow(QStringLiteral("rebuild"), {QStringLiteral("month"), QStringLiteral("year")}, {});
     const int month = a.month(), year = a.year();
     connect(a);
+    requireRole(mayRebuild(session().role), QStringLiteral("перестроение табеля"));
     if (period::PeriodStore().isClosed(month, year)) {
         err(QStringLiteral("%1: %2. Табель закрытого месяца не перестраивается; чтобы перестроить его, "
                            "администратор сначала открывает месяц.")
@@ -492,6 +509,7 @@ int cmdImport(const Args& a) {
         throw RefusedInput{};
     }
     connect(a);
+    requireRole(mayAddEntries(session().role), QStringLiteral("загрузка записей"));
     entry::EntryImport import;
     if (import.setHeader(rows.front().line, rows.front().fields))
         for (int i = 1; i < rows.size(); ++i) import.addRow(rows[i].line, rows[i].fields);

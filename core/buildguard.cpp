@@ -1,4 +1,5 @@
 #include "core/buildguard.h"
+#include "domain/connection.h"
 
 #include "core/datamodule.h"
 #include "core/signin.h"
@@ -15,6 +16,8 @@ int buildDate() { return buildstamp::dateFromText(buildstamp::compileDate()); }
 int buildTime() { return buildstamp::timeFromText(buildstamp::compileTime()); }
 
 void check() {
+    // Accounts mode before the sign-in: nothing to check yet.
+    if (connection::pending()) return;
     const int date = buildDate();
     const int time = buildTime();
     const buildstamp::VersionRow row = buildstamp::recordBuild(date, time);

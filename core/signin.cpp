@@ -8,6 +8,7 @@
 #include "gui/ui.h"
 #include "domain/period.h"
 #include "domain/schemaversion.h"
+#include "domain/connection.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -36,7 +37,22 @@ TForm23::TForm23() {
     Timer1->setInterval(5000);
 
     auto* lay = new QVBoxLayout(this);
-    lay->addWidget(new QLabel(QStringLiteral("Код доступа:"), this));
+    accounts_ = connection::pending();
+    if (accounts_) {
+        LoginEdit = new QLineEdit(connection::current().user, this);
+        LoginEdit->setObjectName(QStringLiteral("LoginEdit"));
+        auto* loginLabel = new QLabel(QStringLiteral("Пользователь:"), this);
+        loginLabel->setBuddy(LoginEdit);
+        lay->addWidget(loginLabel);
+        lay->addWidget(LoginEdit);
+        auto* passwordLabel = new QLabel(QStringLiteral("Пароль:"), this);
+        passwordLabel->setBuddy(Edit1);
+        lay->addWidget(passwordLabel);
+        // A remembered login: the cursor waits in the password.
+        if (!LoginEdit->text().isEmpty()) setFocusProxy(Edit1);
+    } else {
+        lay->addWidget(new QLabel(QStringLiteral("Код доступа:"), this));
+    }
     lay->addWidget(Edit1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -71,7 +87,8 @@ void TForm23::changeEvent(QEvent* e) {
 void TForm23::FormActivate() {
     // An application already ending (an older build found) checks nothing more.
     if (app::terminated()) return;
-    buildguard::check();
+    // Accounts mode: no connection before the sign-in; the guard runs right after it.
+    if (!connection::pending()) buildguard::check();
     setWindowTitle(buildstamp::signInCaption(buildguard::buildDate(), buildguard::buildTime()));
 }
 
@@ -83,10 +100,48 @@ void TForm23::lockOut() {
     Timer1->start();
 }
 
+Role TForm23::signInWithAccount() {
+    connection::Params p = connection::current();
+    const QString login = LoginEdit->text().trimmed();
+    if (login.isEmpty() || Edit1->text().isEmpty()) return Role::None;
+    p.user = login;
+    p.password = Edit1->text();
+    p.atSignIn = false;
+    QString why;
+    if (!connection::open(p, &why)) {
+        qInfo().noquote() << "sign-in refused for" << login << ":" << why;
+        // Still waiting for a sign-in, with the same server.
+        p.user = connection::current().user;
+        p.password.clear();
+        p.atSignIn = true;
+        connection::open(p);
+        return Role::None;
+    }
+    buildguard::check();
+    if (app::terminated()) return Role::None;
+    const Role role = roleOfLogin();
+    if (role == Role::None) {
+        qInfo().noquote() << "sign-in refused for" << login << ": in no group of the program";
+        p.user = connection::current().user;
+        p.password.clear();
+        p.atSignIn = true;
+        connection::open(p);
+    }
+    return role;
+}
+
 void TForm23::Button1Click() {
     const QString code = Edit1->text().trimmed();
-    if (target_) target_->signInAttempt(code);
-    const Role role = roleForCode(code);
+    Role role = Role::None;
+    if (accounts_) {
+        role = signInWithAccount();
+        if (app::terminated()) return;
+        // The foremen's code also keeps the journal's confirmation off: the same for their login.
+        if (target_) target_->signInAttempt(role == Role::Foremen ? kForemenCode : LoginEdit->text().trimmed());
+    } else {
+        if (target_) target_->signInAttempt(code);
+        role = roleForCode(code);
+    }
     auto setOk = [] {
         for (Query* q : {&dm().Smena1, &dm().Smena2, &dm().Smena3, &dm().Smena4})
             q->setParam(QStringLiteral("ok"), QStringLiteral("ta"));

@@ -26,7 +26,8 @@ class TForm23 : public QDialog {
 public:
     TForm23();
 
-    QLineEdit* Edit1;
+    QLineEdit* Edit1;      // the code; in accounts mode the password
+    QLineEdit* LoginEdit = nullptr;  // accounts mode only: «Пользователь»
     QPushButton* Button1;  // "Вход"
     QPushButton* Button2;  // "Отмена"
     QTimer* Timer1;        // armed only by the build guard
@@ -47,7 +48,11 @@ protected:
     void reject() override { close(); }
 
 private:
+    // [signin] mode=accounts: connects as the typed login; the role is its group's.
+    // Role::None (and the error shown) when the login or the password is wrong.
+    Role signInWithAccount();
     void openJournal();
+    bool accounts_ = false;
     // Tells the administrator when the database's opt-in scripts are of another version.
     void checkSchemaVersion(Role role);
     // The check ran when the window was shown; the activation that follows the showing

@@ -38,6 +38,7 @@ bool applySessionFields(QSqlDatabase& db, const QString& connectionName, QString
     *why = q.lastError().text();
     return false;
 }
+bool g_pending = false;
 
 // One source of values: a name for the log and the values it gives (empty: not given).
 struct Layer {
@@ -159,6 +160,17 @@ QString passwordFromFile(const QString& path, const QString& host, int port, con
     return {};
 }
 
+bool accountsMode(const QString& userFile, const QStringList& systemFiles) {
+    for (const QString& f : QStringList{userFile} + systemFiles) {
+        if (f.isEmpty() || !QFile::exists(f)) continue;
+        QSettings s(f, QSettings::IniFormat);
+        const QString mode = s.value(QStringLiteral("signin/mode")).toString().trimmed().toLower();
+        if (mode.isEmpty()) continue;
+        return mode == QLatin1String("accounts");
+    }
+    return false;
+}
+
 Params resolve(const CommandLine& cmd, const QProcessEnvironment& env, const QString& userFile,
                const QStringList& systemFiles) {
     QList<Layer> layers;
@@ -196,11 +208,14 @@ Params resolve(const CommandLine& cmd, const QProcessEnvironment& env, const QSt
             break;
         }
     }
-    p.user = pick(&Layer::user, QStringLiteral("user"), kUser);
+    p.accounts = accountsMode(userFile, systemFiles);
+    p.atSignIn = p.accounts;
+    p.user = pick(&Layer::user, QStringLiteral("user"), p.accounts ? QString() : kUser);
     p.sslmode = pick(&Layer::sslmode, QStringLiteral("sslmode"), kSslMode);
     p.sslrootcert = pick(&Layer::sslrootcert, QStringLiteral("sslrootcert"), QString());
 
-    p.password = kPassword;
+    // A personal login never falls back to the shared user's password.
+    p.password = p.accounts ? QString() : kPassword;
     for (const Layer& l : layers) {
         if (!l.password.isEmpty()) {
             p.password = l.password;
@@ -238,6 +253,13 @@ bool open(const Params& p, QString* error, const QString& name) {
     const QString connectionName = name.isEmpty() ? kConnectionName : name;
     const bool shared = connectionName == kConnectionName;
     dropConnection(connectionName);
+    if (shared) g_pending = false;
+    if (shared && p.atSignIn) {
+        g_current = p;
+        g_pending = true;
+        qCInfo(lcConnection).noquote() << "personal accounts: the sign-in connects to" << p.target();
+        return true;
+    }
     bool ok = false;
     QString why;
     {
@@ -285,12 +307,17 @@ void setSessionFields(const QList<QPair<QString, QString>>& fields, const QStrin
 
 const Params& current() { return g_current; }
 
+bool pending() { return g_pending; }
+
 // A deliberate close: nothing reconnects afterwards.
 void closeShared(const QString& name) {
     const QString connectionName = name.isEmpty() ? kConnectionName : name;
     dropConnection(connectionName);
     g_sessionFields.remove(connectionName);
-    if (connectionName == kConnectionName) g_current = Params();
+    if (connectionName == kConnectionName) {
+        g_current = Params();
+        g_pending = false;
+    }
 }
 
 }  // namespace connection

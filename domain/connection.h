@@ -32,6 +32,12 @@ struct Params {
     QString options;      // libpq options as the QPSQL driver takes them
     // Where each value came from, for the support log: "server=command line" …
     QStringList origins;
+    // [signin] mode=accounts: every person signs in with a login of their own and
+    // nothing compiled in is used; user and password are the given ones or empty.
+    bool accounts = false;
+    // The shared connection then waits for the sign-in window, which opens it with the
+    // typed login and password (open() only remembers these parameters).
+    bool atSignIn = false;
 
     // host:port/database as user, sslmode — never the password.
     QString target() const;
@@ -50,6 +56,10 @@ struct CommandLine {
 QString userSettingsFile(const QProcessEnvironment& env, const QString& app = QStringLiteral("mirn"));
 QStringList systemSettingsFiles(const QProcessEnvironment& env,
                                 const QString& app = QStringLiteral("mirn"));
+
+// [signin] mode of the settings files (the user's first, then the system's): true for
+// "accounts"; anything else, or nothing, is the code sign-in.
+bool accountsMode(const QString& userFile, const QStringList& systemFiles);
 
 // Resolves every value by the order above. The files are INI files with a
 // [connection] group: server, port, database, user, password, passfile, sslmode,
@@ -78,6 +88,8 @@ void setSessionFields(const QList<QPair<QString, QString>>& fields, const QStrin
 
 // The parameters of the last successful open of the shared connection.
 const Params& current();
+// True while the shared connection waits for the sign-in (accounts mode).
+bool pending();
 // Closes and removes the shared connection (or the one named).
 void closeShared(const QString& name = {});
 

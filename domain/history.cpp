@@ -213,6 +213,7 @@ Change readChange(const QSqlQuery& q) {
     c.host = q.value(7).toString();
     c.version = q.value(8).toString();
     c.fields = parseFields(c.table, q.value(9).toString());
+    c.person = q.value(10).toString();
     c.action = actionText(c.table, c.kind, c.fields);
     return c;
 }
@@ -228,7 +229,19 @@ const QString kColumns = QStringLiteral(
     "select c.id, (extract(epoch from c.at) * 1000)::bigint, c.table_name, c.row_id, c.action, coalesce(c.db_user, ''), coalesce(c.client_role, ''), "
     "coalesce(c.client_host, ''), coalesce(c.app_version, ''), ");
 
+// The person's full name by the login, where db/roles.sql keeps the accounts.
+QString personSql(const Db& db) {
+    Query q(db);
+    q.SQL = {QStringLiteral("select to_regclass('accounts_dep.account') is not null as present")};
+    q.open();
+    return q.field(QStringLiteral("present")).toBool()
+               ? QStringLiteral(", coalesce((select a.full_name from accounts_dep.account a where a.login = c.db_user), '') ")
+               : QStringLiteral(", '' ");
+}
+
 }  // namespace
+
+QString whoText(const Change& c) { return c.person.isEmpty() ? c.user : c.person; }
 
 QString fieldCaption(const QString& table, const QString& column) {
     for (const Table& t : tables()) {
@@ -275,7 +288,7 @@ QString fieldsText(const Change& c) { return fieldLines(c).join(QStringLiteral("
 
 QList<Change> rowHistory(const QString& table, qlonglong rowId, const Db& db) {
     Reader r(db);
-    r.SQL = {kColumns + fieldsSql(),
+    r.SQL = {kColumns + fieldsSql() + personSql(db),
              QStringLiteral("from accounts_dep.change_log c where c.table_name = :t and c.row_id = :id "
                             "order by c.at desc, c.id desc")};
     r.setParam(QStringLiteral("t"), table);
@@ -288,7 +301,7 @@ QList<Change> rowHistory(const QString& table, qlonglong rowId, const Db& db) {
 
 std::vector<Change> periodChanges(const QDate& from, const QDate& to, const Db& db) {
     Reader r(db);
-    r.SQL = {kColumns + fieldsSql(),
+    r.SQL = {kColumns + fieldsSql() + personSql(db),
              QStringLiteral("from accounts_dep.change_log c where c.at >= :from and c.at < :to "
                             "and c.table_name in ('smena', 'norm', 'oper') order by c.at, c.id")};
     r.setParam(QStringLiteral("from"), QDateTime(from, QTime(0, 0)));

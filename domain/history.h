@@ -33,11 +33,16 @@ struct Change {
     QString kind;     // insert, update or delete, as logged
     QString action;   // "Добавление", "Изменение", "Подтверждение", ..., see actionText
     QString user;     // the database user
+    QString person;   // the full name of the user's personal account (db/roles.sql); else empty
     QString role;     // the client's sign-in role; empty for a write from outside the client
     QString host;     // the workstation
     QString version;  // the client's build
     QList<FieldChange> fields;
 };
+
+// Who made the change as the history shows it: the person's full name where the login
+// is a personal account, otherwise the database user.
+QString whoText(const Change& c);
 
 // "поле: было → стало; …"; for a new row "поле: значение; …", for a deleted one the same
 // with the values it had. A new or deleted row lists only the fields with a value.

@@ -11,9 +11,11 @@ namespace mirn {
 namespace period {
 namespace {
 bool g_installed = false;
+bool g_roles = false;
 
 const QString kAdminOnly = QStringLiteral("Закрыть и открыть месяц может только администратор.");
 const QString kNoMonth = QStringLiteral("Не выбран год.");
+const QString kNoReason = QStringLiteral("Укажите причину, по которой месяц открывается.");
 }  // namespace
 
 bool detect(const Db& db) {
@@ -21,10 +23,25 @@ bool detect(const Db& db) {
     q.SQL = {QStringLiteral("select to_regclass('accounts_dep.period_lock') is not null as installed")};
     q.open();
     g_installed = q.field(QStringLiteral("installed")).toBool();
+    g_roles = false;
+    if (g_installed) {
+        // An extension.sql older than schema_version has no roles.sql beside it.
+        Query v(connection);
+        v.SQL = {QStringLiteral("select to_regclass('accounts_dep.schema_version') is not null as present")};
+        v.open();
+        if (v.field(QStringLiteral("present")).toBool()) {
+            v.close();
+            v.SQL = {QStringLiteral("select count(*) as n from accounts_dep.schema_version where component = 'roles'")};
+            v.open();
+            g_roles = v.asInt(QStringLiteral("n")) > 0;
+        }
+    }
     return g_installed;
 }
 
 bool installed() { return g_installed; }
+
+bool rolesInstalled() { return g_installed && g_roles; }
 
 QString roleName(Role role) {
     switch (role) {
@@ -88,9 +105,19 @@ QString PeriodStore::closedBy(int month, int year) const {
     return QStringLiteral("Закрыл: %1, %2").arg(q.asString(QStringLiteral("who")), q.asString(QStringLiteral("at")));
 }
 
-Result PeriodStore::close(int month, int year, Role role) {
+Result PeriodStore::close(int month, int year, Role role, const QString& reason) {
     if (role != Role::Administrator) return Result::refuse(Status::Invalid, kAdminOnly);
     if (year == 0 || month < 1 || month > 12) return Result::refuse(Status::Incomplete, kNoMonth);
+    if (rolesInstalled()) {
+        // The function takes the login and the time from the server; false: closed already.
+        Query q(db_);
+        q.SQL = {QStringLiteral("select accounts_dep.close_month(:y, :m, :reason) as done")};
+        q.setParam(QStringLiteral("y"), year);
+        q.setParam(QStringLiteral("m"), month);
+        q.setParam(QStringLiteral("reason"), reason.trimmed());
+        q.open();
+        return Result::ok();
+    }
     Command c(db_);
     // Waits for the saves already writing into the month (the extension's lock).
     c.SQL = {QStringLiteral("insert into accounts_dep.period_lock(year, month, closed_by) values (:y, :m, :who) "
@@ -102,9 +129,19 @@ Result PeriodStore::close(int month, int year, Role role) {
     return Result::ok();
 }
 
-Result PeriodStore::reopen(int month, int year, Role role) {
+Result PeriodStore::reopen(int month, int year, Role role, const QString& reason) {
     if (role != Role::Administrator) return Result::refuse(Status::Invalid, kAdminOnly);
     if (year == 0 || month < 1 || month > 12) return Result::refuse(Status::Incomplete, kNoMonth);
+    if (rolesInstalled()) {
+        if (reason.trimmed().isEmpty()) return Result::refuse(Status::Incomplete, kNoReason);
+        Query q(db_);
+        q.SQL = {QStringLiteral("select accounts_dep.reopen_month(:y, :m, :reason) as done")};
+        q.setParam(QStringLiteral("y"), year);
+        q.setParam(QStringLiteral("m"), month);
+        q.setParam(QStringLiteral("reason"), reason.trimmed());
+        q.open();
+        return Result::ok();
+    }
     Command c(db_);
     c.SQL = {QStringLiteral("delete from accounts_dep.period_lock where year = :y and month = :m")};
     c.setParam(QStringLiteral("y"), year);

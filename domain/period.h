@@ -18,6 +18,9 @@ bool detect(const Db& db = {});
 // The answer of the last detect(); false before any. Without the extension every
 // closed-month control stays hidden and nothing here touches the database.
 bool installed();
+// Whether db/roles.sql is installed too (found by the same detect()): then the month is
+// closed and reopened only through the database's functions, which name the login.
+bool rolesInstalled();
 
 // The role's name as the history records it ("Администратор").
 QString roleName(Role role);
@@ -52,9 +55,10 @@ public:
     QString closedBy(int month, int year) const;
 
     // Closing and reopening are the administrator's alone (role is the signed-in one);
-    // closing a closed month or reopening an open one changes nothing.
-    Result close(int month, int year, Role role);
-    Result reopen(int month, int year, Role role);
+    // closing a closed month or reopening an open one changes nothing. With roles.sql
+    // the database records the reason with the change; reopening then needs one.
+    Result close(int month, int year, Role role, const QString& reason = {});
+    Result reopen(int month, int year, Role role, const QString& reason = {});
 
 private:
     Db db_;

@@ -1,5 +1,7 @@
 #include "domain/session.h"
 
+#include "domain/db.h"
+
 #include <QCoreApplication>
 
 namespace mirn {
@@ -12,6 +14,23 @@ Role roleForCode(const QString& typed) {
     if (code == QLatin1String("63527140") || code == QLatin1String("9471")) return Role::Administrator;
     return Role::None;
 }
+
+Role roleOfLogin(const QString& connection) {
+    Query q(connection);
+    // The strongest group first: an administrator who also reads is an administrator.
+    q.SQL = {QStringLiteral("select case when pg_has_role(session_user, 'mirn_admin', 'MEMBER') then 4 "
+                            "when pg_has_role(session_user, 'mirn_goods', 'MEMBER') then 3 "
+                            "when pg_has_role(session_user, 'mirn_foremen', 'MEMBER') then 2 "
+                            "when pg_has_role(session_user, 'mirn_viewer', 'MEMBER') then 1 else 0 end as role "
+                            "where to_regrole('mirn_admin') is not null")};
+    q.open();
+    return q.isEmpty() ? Role::None : Role(q.asInt(QStringLiteral("role")));
+}
+
+// As the client's windows allow: the timesheet's rebuild is the administrator's, and
+// neither the viewer nor the finished goods add entries.
+bool mayRebuild(Role role) { return role == Role::Administrator; }
+bool mayAddEntries(Role role) { return role == Role::Foremen || role == Role::Administrator; }
 
 Session& session() {
     static Session s;

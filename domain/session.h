@@ -11,6 +11,14 @@ Role roleForCode(const QString& typed);
 
 inline const QString kForemenCode = QStringLiteral("brolkin");
 
+// The role of the signed-in personal account (db/roles.sql): its group's. Role::None
+// when the login is in none of the program's groups or roles.sql is not installed.
+Role roleOfLogin(const QString& connection = {});
+
+// [signin] mode=accounts: the commands a role may not run in the batch.
+bool mayRebuild(Role role);
+bool mayAddEntries(Role role);
+
 struct Session {
     Role role = Role::None;
 };

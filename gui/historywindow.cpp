@@ -23,7 +23,7 @@ HistoryWindow::HistoryWindow(const QString& title, const QList<history::Change>&
     for (int i = 0; i < changes.size(); ++i) {
         const history::Change& c = changes[i];
         // A new or deleted row with its values, a change from what to what.
-        const QString cells[] = {c.at.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), c.user, c.role,
+        const QString cells[] = {c.at.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), history::whoText(c), c.role,
                                  c.host, c.action, history::fieldLines(c).join(QLatin1Char('\n'))};
         for (int col = 0; col < 6; ++col) Grid->setItem(i, col, new QTableWidgetItem(cells[col]));
     }

@@ -1,4 +1,5 @@
 #include "journal/tform1.h"
+#include "core/userswindow.h"
 
 #include "core/buildguard.h"
 #include "domain/entry_store.h"
@@ -73,6 +74,14 @@ TForm1::TForm1() {
     N4 = N2->addAction(QStringLiteral("Цены"));
     N6 = N2->addAction(QStringLiteral("Операции"));
     N8 = N2->addAction(QStringLiteral("Внеурочное"));
+    {
+        // Personal accounts only, for their administrator (the whole menu is the administrator's).
+        QAction* people = N2->addAction(QStringLiteral("Пользователи"));
+        people->setObjectName(QStringLiteral("UsersAction"));
+        people->setVisible(false);
+        connect(N2, &QMenu::aboutToShow, people, [people] { people->setVisible(users::available()); });
+        connect(people, &QAction::triggered, this, ui::guard([this] { UsersWindow::showModal(this); }));
+    }
     N11 = MainMenu1->addAction(QStringLiteral("Табель по времени"));
     N7 = MainMenu1->addMenu(QStringLiteral("Отчеты"));
     N10 = N7->addAction(QStringLiteral("Сводные отчеты"));

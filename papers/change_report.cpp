@@ -39,8 +39,11 @@ QVariant ChangeRows::value(int row, int field) const {
     case 2: return history::tableCaption(c.table);
     case 3: return QString::number(c.rowId);
     case 4: return c.action;
-    // A write from outside the client has no role: its database user tells who.
-    case 5: return c.role.isEmpty() ? c.user : c.role;
+    // A write from outside the client has no role: its database user tells who. A
+    // personal account is named, with the role it signed in with.
+    case 5:
+        if (!c.person.isEmpty()) return c.role.isEmpty() ? c.person : c.person + QStringLiteral(", ") + c.role;
+        return c.role.isEmpty() ? c.user : c.role;
     case 6: return c.host;
     case 7: return history::fieldsText(c);
     }

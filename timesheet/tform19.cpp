@@ -14,12 +14,17 @@
 #include "domain/session.h"
 #include "papers/layouts.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QEvent>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStyleOptionHeader>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
+#include <optional>
 
 namespace mirn {
 
@@ -264,12 +269,49 @@ void TForm19::CloseMonthClick() {
     applyMonthState();
 }
 
+namespace {
+// With roles.sql the database records why a closed month was opened again: the
+// question asks for the reason. Nothing when the administrator cancels.
+std::optional<QString> askReopenReason(QWidget* parent, const QString& caption) {
+    QDialog dlg(parent);
+    dlg.setObjectName(QStringLiteral("ReopenReasonDialog"));
+    dlg.setWindowTitle(QStringLiteral("Открыть месяц"));
+    auto* box = new QVBoxLayout(&dlg);
+    box->addWidget(new QLabel(QStringLiteral("Открыть месяц %1?").arg(caption), &dlg));
+    auto* label = new QLabel(QStringLiteral("Причина:"), &dlg);
+    auto* edit = new QLineEdit(&dlg);
+    edit->setObjectName(QStringLiteral("ReasonEdit"));
+    edit->setMaxLength(500);
+    label->setBuddy(edit);
+    box->addWidget(label);
+    box->addWidget(edit);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Открыть"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    box->addWidget(buttons);
+    if (ui::execModal(&dlg) != QDialog::Accepted) return {};
+    return edit->text().trimmed();
+}
+}  // namespace
+
 void TForm19::ReopenMonthClick() {
     const QString caption = period::monthCaption(month(), year());
-    if (ui::message(QStringLiteral("Открыть месяц %1?").arg(caption), QStringLiteral("Подтверждение"), ui::Icon::Question,
-                    ui::Buttons::YesNo) != QMessageBox::Yes)
+    QString reason;
+    if (period::rolesInstalled()) {
+        const std::optional<QString> typed = askReopenReason(this, caption);
+        if (!typed) return;
+        reason = *typed;
+        if (reason.isEmpty()) {
+            ui::error(QStringLiteral("Укажите причину, по которой месяц открывается."));
+            return;
+        }
+    } else if (ui::message(QStringLiteral("Открыть месяц %1?").arg(caption), QStringLiteral("Подтверждение"),
+                           ui::Icon::Question, ui::Buttons::YesNo) != QMessageBox::Yes) {
         return;
-    const Result r = period::PeriodStore().reopen(month(), year(), session().role);
+    }
+    const Result r = period::PeriodStore().reopen(month(), year(), session().role, reason);
     if (!r.saved()) ui::error(r.message);
     applyMonthState();
 }
