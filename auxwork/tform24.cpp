@@ -185,7 +185,7 @@ void TForm24::Button1Click() {
         ui::error(r.message);
         return;
     }
-    reg.fatigue.reopenKeepingRow();
+    reg.reopenKeepingRow();
     accept();
 }
 

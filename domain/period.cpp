@@ -26,7 +26,7 @@ bool detect(const Db& db) {
     g_roles = false;
     if (g_installed) {
         // An extension.sql older than schema_version has no roles.sql beside it.
-        Query v(connection);
+        Query v(db);
         v.SQL = {QStringLiteral("select to_regclass('accounts_dep.schema_version') is not null as present")};
         v.open();
         if (v.field(QStringLiteral("present")).toBool()) {

@@ -74,9 +74,9 @@ void store(QList<CopiedEntry>& all, const Db& db) {
             recordOf << i;
         }
     if (records.isEmpty()) return;
-    const BatchResult stored = EntryStore(db).insertAll(records, /*skipRefused=*/true);
-    for (qsizetype k = 0; k < stored.items.size(); ++k)
-        if (!stored.items[k].saved()) all[recordOf[k]].reason = stored.items[k].message;
+    const BatchResult outcome = EntryStore(db).insertAll(records, /*skipRefused=*/true);
+    for (qsizetype k = 0; k < outcome.items.size(); ++k)
+        if (!outcome.items[k].saved()) all[recordOf[k]].reason = outcome.items[k].message;
     // The keys of the stored entries: no two entries of a date and shift share worker,
     // operation, product and colour, so each is found by them.
     QList<std::pair<QDate, int>> shifts;

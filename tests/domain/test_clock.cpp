@@ -56,20 +56,20 @@ private slots:
         const QDate worked(2024, 3, 4);
         entry::EntryStore store;
         clock::testing::setToday(QDate(2031, 5, 6));
-        QCOMPARE(int(store.insert(record(worked, 1))), int(entry::EntryStore::Outcome::Saved));
+        QVERIFY(store.insert(record(worked, 1)).saved());
         const int id = lastId();
         QCOMPARE(stamp(id), QDate(2031, 5, 6));
 
         clock::testing::setToday(QDate(2032, 1, 2));
-        QCOMPARE(int(store.update(id, record(worked, 2), {1, worked, 1})), int(entry::EntryStore::Outcome::Saved));
+        QVERIFY(store.update(id, record(worked, 2), *store.read(id)).saved());
         QCOMPARE(stamp(id), QDate(2032, 1, 2));
 
         clock::testing::setToday(QDate(2033, 7, 8));
-        QCOMPARE(store.insertAll({record(worked.addDays(1), 3)}, false), QList<int>{});  // none refused
+        QVERIFY(store.insertAll({record(worked.addDays(1), 3)}, false).allSaved());
         QCOMPARE(stamp(lastId()), QDate(2033, 7, 8));
 
         clock::testing::setToday({});
-        QCOMPARE(int(store.insert(record(worked.addDays(2), 4))), int(entry::EntryStore::Outcome::Saved));
+        QVERIFY(store.insert(record(worked.addDays(2), 4)).saved());
         QCOMPARE(stamp(lastId()), QDate::currentDate());
     }
 };
