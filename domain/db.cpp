@@ -370,9 +370,15 @@ int Command::exec() {
     if (rows == 1 && !table.isEmpty()) {
         // The key the sequence just gave this insert, for the support log: currval is
         // this session's own value, safe inside the transaction, since the insert drew it.
+        // A login may insert without any right on the sequence (personal accounts): then
+        // nothing is read, since a refused currval would abort the save's transaction.
         QSqlQuery id(database());
         ++roundTrips_;
-        if (id.exec(QStringLiteral("select currval(pg_get_serial_sequence('%1', 'id'))").arg(table)) && id.next() &&
+        if (id.exec(QStringLiteral("select case when has_sequence_privilege(pg_get_serial_sequence('%1', 'id'), 'SELECT') "
+                                   "or has_sequence_privilege(pg_get_serial_sequence('%1', 'id'), 'USAGE') "
+                                   "then currval(pg_get_serial_sequence('%1', 'id')) end")
+                        .arg(table)) &&
+            id.next() &&
             !id.value(0).isNull())
             qCInfo(lcDb).noquote() << "new entry id" << id.value(0).toString() << "in" << table;
     }

@@ -336,7 +336,7 @@ private slots:
     // catalogue without its exact text fails here.
     void everyStatementHasItsText() {
         QFile header(QStringLiteral(MIRN_SOURCE_DIR "/domain/sqltext.h"));
-        QFile self(QStringLiteral(MIRN_SOURCE_DIR "/tests/test_rules_sqltext.cpp"));
+        QFile self(QStringLiteral(MIRN_SOURCE_DIR "/tests/rules/test_rules_sqltext.cpp"));
         QVERIFY(header.open(QIODevice::ReadOnly) && self.open(QIODevice::ReadOnly));
         const QString tests = QString::fromUtf8(self.readAll());
         static const QRegularExpression decl(QStringLiteral("^(?:QString|QStringList) (\\w+)\\("),
