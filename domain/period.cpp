@@ -19,22 +19,19 @@ const QString kNoReason = QStringLiteral("Укажите причину, по к
 }  // namespace
 
 bool detect(const Db& db) {
+    // One read for both: the extension, and whether roles.sql stands beside it (an
+    // extension.sql older than schema_version has none).
     Query q(db);
-    q.SQL = {QStringLiteral("select to_regclass('accounts_dep.period_lock') is not null as installed")};
+    q.SQL = {QStringLiteral("select to_regclass('accounts_dep.period_lock') is not null as installed, "
+                            "to_regclass('accounts_dep.schema_version') is not null as versions")};
     q.open();
     g_installed = q.field(QStringLiteral("installed")).toBool();
     g_roles = false;
-    if (g_installed) {
-        // An extension.sql older than schema_version has no roles.sql beside it.
+    if (g_installed && q.field(QStringLiteral("versions")).toBool()) {
         Query v(db);
-        v.SQL = {QStringLiteral("select to_regclass('accounts_dep.schema_version') is not null as present")};
+        v.SQL = {QStringLiteral("select count(*) as n from accounts_dep.schema_version where component = 'roles'")};
         v.open();
-        if (v.field(QStringLiteral("present")).toBool()) {
-            v.close();
-            v.SQL = {QStringLiteral("select count(*) as n from accounts_dep.schema_version where component = 'roles'")};
-            v.open();
-            g_roles = v.asInt(QStringLiteral("n")) > 0;
-        }
+        g_roles = v.asInt(QStringLiteral("n")) > 0;
     }
     return g_installed;
 }
@@ -105,17 +102,23 @@ QString PeriodStore::closedBy(int month, int year) const {
     return QStringLiteral("Закрыл: %1, %2").arg(q.asString(QStringLiteral("who")), q.asString(QStringLiteral("at")));
 }
 
+// With roles.sql a month is closed and reopened only through the database's functions,
+// which take the login and the time on the server and record the change; their result
+// (false: nothing to do) needs no answer.
+void PeriodStore::monthFunction(const QString& name, int month, int year, const QString& reason) const {
+    Query q(db_);
+    q.SQL = {QStringLiteral("select accounts_dep.") + name + QStringLiteral("(:y, :m, :reason) as done")};
+    q.setParam(QStringLiteral("y"), year);
+    q.setParam(QStringLiteral("m"), month);
+    q.setParam(QStringLiteral("reason"), reason.trimmed());
+    q.open();
+}
+
 Result PeriodStore::close(int month, int year, Role role, const QString& reason) {
     if (role != Role::Administrator) return Result::refuse(Status::Invalid, kAdminOnly);
     if (year == 0 || month < 1 || month > 12) return Result::refuse(Status::Incomplete, kNoMonth);
     if (rolesInstalled()) {
-        // The function takes the login and the time from the server; false: closed already.
-        Query q(db_);
-        q.SQL = {QStringLiteral("select accounts_dep.close_month(:y, :m, :reason) as done")};
-        q.setParam(QStringLiteral("y"), year);
-        q.setParam(QStringLiteral("m"), month);
-        q.setParam(QStringLiteral("reason"), reason.trimmed());
-        q.open();
+        monthFunction(QStringLiteral("close_month"), month, year, reason);
         return Result::ok();
     }
     Command c(db_);
@@ -134,12 +137,7 @@ Result PeriodStore::reopen(int month, int year, Role role, const QString& reason
     if (year == 0 || month < 1 || month > 12) return Result::refuse(Status::Incomplete, kNoMonth);
     if (rolesInstalled()) {
         if (reason.trimmed().isEmpty()) return Result::refuse(Status::Incomplete, kNoReason);
-        Query q(db_);
-        q.SQL = {QStringLiteral("select accounts_dep.reopen_month(:y, :m, :reason) as done")};
-        q.setParam(QStringLiteral("y"), year);
-        q.setParam(QStringLiteral("m"), month);
-        q.setParam(QStringLiteral("reason"), reason.trimmed());
-        q.open();
+        monthFunction(QStringLiteral("reopen_month"), month, year, reason);
         return Result::ok();
     }
     Command c(db_);

@@ -61,6 +61,7 @@ public:
     Result reopen(int month, int year, Role role, const QString& reason = {});
 
 private:
+    void monthFunction(const QString& name, int month, int year, const QString& reason) const;
     Db db_;
 };
 
