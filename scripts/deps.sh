@@ -5,6 +5,7 @@ set -euo pipefail
 PKGS=(build-essential cmake pkg-config ccache dpkg-dev
       qt6-base-dev qt6-base-dev-tools libqt6sql6-psql qt6-translations-l10n libgl-dev
       libxlsxwriter-dev libcsv-dev libspdlog-dev openssl lintian
+      qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus-daemon libsecret-tools
       postgresql postgresql-client
       xvfb xauth xdotool imagemagick x11-utils
       poppler-utils libreoffice-calc-nogui

@@ -21,7 +21,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture"
 depends=$(field Depends)
 echo "Depends: $depends"
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6sql6 libqt6sql6-psql qt6-translations-l10n libxlsxwriter; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6sql6 libqt6sql6-psql qt6-translations-l10n libxlsxwriter \
+           libqt6keychain1 libsecret-1-0; do
   grep -q "\b$lib" <<<"$depends" || fail "Depends lacks $lib"
 done
 # Nothing the client does not load: no development packages, no server.
