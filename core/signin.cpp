@@ -54,6 +54,11 @@ TForm23::TForm23() {
         lay->addWidget(new QLabel(QStringLiteral("Код доступа:"), this));
     }
     lay->addWidget(Edit1);
+    if (accounts_) {
+        RememberBox = new QCheckBox(QStringLiteral("Запомнить пароль"), this);
+        RememberBox->setObjectName(QStringLiteral("RememberBox"));
+        lay->addWidget(RememberBox);
+    }
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(Button1);
@@ -64,6 +69,46 @@ TForm23::TForm23() {
     connect(Button1, &QPushButton::clicked, this, ui::guard([this] { Button1Click(); }));
     connect(Button2, &QPushButton::clicked, this, ui::guard([this] { Button2Click(); }));
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    if (accounts_) {
+        connect(LoginEdit, &QLineEdit::editingFinished, this, [this] { recallPassword(); });
+        // A typed password is the person's own: another login does not take it away.
+        connect(Edit1, &QLineEdit::textEdited, this, [this] { recalled_ = false; });
+        recallPassword();
+    }
+}
+
+keyring::Account TForm23::accountOf(const QString& login) const {
+    const connection::Params& p = connection::current();
+    return keyring::Account{p.host, p.port, p.database, login};
+}
+
+void TForm23::recallPassword() {
+    const QString login = LoginEdit->text().trimmed();
+    if (login == lookedUp_) return;
+    lookedUp_ = login;
+    if (std::exchange(recalled_, false)) {
+        Edit1->clear();
+        RememberBox->setChecked(false);
+    }
+    if (login.isEmpty()) return;
+    const keyring::Result r = keyring::read(accountOf(login));
+    if (!r.ok()) return;
+    Edit1->setText(r.password);
+    RememberBox->setChecked(true);
+    recalled_ = true;
+}
+
+void TForm23::keepPassword(const QString& login, const QString& password) {
+    const keyring::Account a = accountOf(login);
+    if (!RememberBox->isChecked()) {
+        // Without a keyring nothing was kept there either.
+        keyring::remove(a);
+        return;
+    }
+    // The keyring's own password, unchanged, is there already.
+    if (recalled_) return;
+    if (keyring::write(a, password).status == keyring::Status::Unavailable)
+        ui::message(keyring::kUnavailableText, QStringLiteral("Запомнить пароль"), ui::Icon::Warning);
 }
 
 void TForm23::showEvent(QShowEvent* e) {
@@ -152,6 +197,7 @@ void TForm23::Button1Click() {
         ui::error(QStringLiteral("Введены неверные данные."));
         return;
     }
+    if (accounts_) keepPassword(LoginEdit->text().trimmed(), Edit1->text());
     if (target_) target_->applyRole(role);
     // The summary reports window applies the role's restrictions from here on.
     session().role = role;

@@ -1,11 +1,13 @@
 #pragma once
 // The sign-in window: the application's main window; a typed code selects the role.
+#include <QCheckBox>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
 #include "domain/session.h"
+#include "keyring/keyring.h"
 
 namespace mirn {
 
@@ -28,6 +30,7 @@ public:
 
     QLineEdit* Edit1;      // the code; in accounts mode the password
     QLineEdit* LoginEdit = nullptr;  // accounts mode only: «Пользователь»
+    QCheckBox* RememberBox = nullptr;  // accounts mode only: «Запомнить пароль»
     QPushButton* Button1;  // "Вход"
     QPushButton* Button2;  // "Отмена"
     QTimer* Timer1;        // armed only by the build guard
@@ -53,6 +56,14 @@ private:
     Role signInWithAccount();
     void openJournal();
     bool accounts_ = false;
+    // The password kept in the desktop's keyring for the typed login fills the field
+    // (and ticks «Запомнить пароль»); one recalled for another login is taken away.
+    void recallPassword();
+    // After a sign-in: the keyring keeps the password when asked, forgets it otherwise.
+    void keepPassword(const QString& login, const QString& password);
+    keyring::Account accountOf(const QString& login) const;
+    QString lookedUp_;       // the login the keyring was last asked about
+    bool recalled_ = false;  // the password field holds the keyring's password
     // Tells the administrator when the database's opt-in scripts are of another version.
     void checkSchemaVersion(Role role);
     // The check ran when the window was shown; the activation that follows the showing
