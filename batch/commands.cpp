@@ -10,6 +10,7 @@
 #include "domain/timesheet_rules.h"
 #include "domain/timesheet_service.h"
 #include "export/excel.h"
+#include "keyring/keyring.h"
 #include "papers/change_report.h"
 #include "papers/earnings.h"
 #include "papers/layouts.h"
@@ -217,18 +218,34 @@ const QString kBatchRole = QStringLiteral("Пакетный режим");
 void connect(const Args& a) {
     connection::Params p = connectionParams(a);
     // Personal accounts: the login of the settings or PGUSER, the password from
-    // PGPASSWORD or a password file (libpq's ~/.pgpass too); never asked for.
+    // PGPASSWORD or a password file (libpq's ~/.pgpass too), else the one the client
+    // kept in the desktop's keyring; never asked for.
     p.atSignIn = false;
     if (p.accounts && p.user.isEmpty()) {
         err(QStringLiteral("Не указан пользователь: задайте PGUSER или user в разделе [connection] файла настроек."));
         throw kNoConnection;
     }
     QString why;
-    if (!connection::open(p, &why)) {
+    bool ok = connection::open(p, &why);
+    // With no password given libpq reads the password file itself; only when that has
+    // none either does the keyring answer (a script waits for it no longer than 10 s).
+    const bool noPassword = !ok && p.accounts && p.password.isEmpty() && why.contains(QLatin1String("no password supplied"));
+    if (noPassword) {
+        const keyring::Result kept = keyring::read({p.host, p.port, p.database, p.user}, 10000);
+        if (kept.ok()) {
+            p.password = kept.password;
+            p.origins << QStringLiteral("password=keyring");
+            ok = connection::open(p, &why);
+        }
+    }
+    if (!ok) {
         err(QStringLiteral("%1: не удалось подключиться к базе данных %2 на сервере %3:%4: %5.")
                 .arg(kProgram, p.database, p.host)
                 .arg(p.port)
-                .arg(connectFailure(why)));
+                .arg(noPassword && p.password.isEmpty()
+                         ? QStringLiteral("пароль не найден. Задайте PGPASSWORD, строку в файле паролей (~/.pgpass "
+                                          "или PGPASSFILE) или войдите в программу с отметкой «Запомнить пароль»")
+                         : connectFailure(why)));
         const QString more = seeLog();
         if (!more.isEmpty()) err(more);
         throw kNoConnection;
