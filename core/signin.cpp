@@ -90,8 +90,10 @@ void TForm23::recallPassword() {
         Edit1->clear();
         RememberBox->setChecked(false);
     }
-    if (login.isEmpty()) return;
+    // A password the person typed already is theirs to try.
+    if (login.isEmpty() || !Edit1->text().isEmpty()) return;
     const keyring::Result r = keyring::read(accountOf(login));
+    noKeyring_ = r.status == keyring::Status::Unavailable;
     if (!r.ok()) return;
     Edit1->setText(r.password);
     RememberBox->setChecked(true);
@@ -102,7 +104,7 @@ void TForm23::keepPassword(const QString& login, const QString& password) {
     const keyring::Account a = accountOf(login);
     if (!RememberBox->isChecked()) {
         // Without a keyring nothing was kept there either.
-        keyring::remove(a);
+        if (!noKeyring_) keyring::remove(a);
         return;
     }
     // The keyring's own password, unchanged, is there already.

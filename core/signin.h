@@ -64,6 +64,7 @@ private:
     keyring::Account accountOf(const QString& login) const;
     QString lookedUp_;       // the login the keyring was last asked about
     bool recalled_ = false;  // the password field holds the keyring's password
+    bool noKeyring_ = false;  // the last look-up found no keyring to ask
     // Tells the administrator when the database's opt-in scripts are of another version.
     void checkSchemaVersion(Role role);
     // The check ran when the window was shown; the activation that follows the showing

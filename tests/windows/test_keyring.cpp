@@ -242,7 +242,16 @@ private slots:
         QVERIFY(!settingsText().contains(kPassword));
         QCOMPARE(filesHolding(kPassword), QStringList());
 
-        if (loginInSettings) setConfig(kLogin);
+        if (loginInSettings) {
+            setConfig(kLogin);
+        } else {
+            // A password typed before the login stays the person's own.
+            TForm23& first = restartApp();
+            typePassword(first, QStringLiteral("typed-first"));
+            typeLogin(first, kLogin);
+            QCOMPARE(first.Edit1->text(), QStringLiteral("typed-first"));
+            QVERIFY(!first.RememberBox->isChecked());
+        }
         TForm23& f23 = restartApp();
         if (!loginInSettings) {
             QVERIFY(f23.Edit1->text().isEmpty());
