@@ -143,7 +143,7 @@ void PagedPreview::savePdf() {
             ok = writePdf(report(), path, title_.trimmed(), [&](int page) {
                 progress.setLabel(QStringLiteral("Запись в PDF: страница %1 из %2").arg(page + 1).arg(pages));
                 try {
-                    progress.step(toLayOut + page);
+                    progress.step(toLayOut + page + 1);
                 } catch (const ui::Cancelled&) {
                     return false;
                 }
