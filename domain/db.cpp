@@ -410,6 +410,18 @@ void Query::open() {
     applyFilter();
 }
 
+void Query::takeRows(Query& other) {
+    close();
+    fields_ = std::move(other.fields_);
+    fieldsLower_ = std::move(other.fieldsLower_);
+    rows_ = std::move(other.rows_);
+    other.fields_.clear();
+    other.fieldsLower_.clear();
+    other.close();
+    active_ = true;
+    applyFilter();
+}
+
 void Query::close() {
     if (!active_) return;
     active_ = false;

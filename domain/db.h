@@ -89,6 +89,7 @@ public:
 
     void setParam(const QString& name, const QVariant& value);
     QVariant param(const QString& name) const;
+    const std::vector<std::pair<QString, QVariant>>& params() const { return params_; }
     void clearParams() { params_.clear(); }
 
     QSqlDatabase database() const;
@@ -123,6 +124,10 @@ public:
     void open();
     void close();
     void reopen() { close(); open(); }
+    // Takes the rows another query read (the same text, on another connection or in
+    // another thread): this one is then open on them as if it had read them itself, and
+    // the other is closed.
+    void takeRows(Query& other);
 
     // Where a query goes back to after its rows were read again: the record number it
     // stood on, or the last row when there are fewer rows now (Nearest); or that number

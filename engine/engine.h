@@ -261,10 +261,14 @@ class Preparer;
 // breaks depend on band heights and group keys only), so "стр. 1 из N" prints right. The
 // definition and the rows must outlive it, unless it is given the rows to keep. Errors of
 // prepare() surface from the call that reaches the row at fault.
+//
+// The measuring walks every row: a long report tells `progress` the rows walked so far and
+// the rows in all, row by row; what progress throws (the user stopped) leaves the constructor.
 class LazyReport {
 public:
-    LazyReport(const ReportDef& def, const ReportDataSource& rows);
-    LazyReport(const ReportDef& def, std::unique_ptr<const ReportDataSource> rows);
+    using Progress = std::function<void(int walked, int rows)>;
+    LazyReport(const ReportDef& def, const ReportDataSource& rows, const Progress& progress = {});
+    LazyReport(const ReportDef& def, std::unique_ptr<const ReportDataSource> rows, const Progress& progress = {});
     ~LazyReport();
     LazyReport(const LazyReport&) = delete;
     LazyReport& operator=(const LazyReport&) = delete;
@@ -294,8 +298,12 @@ QString formatValue(const QVariant& v, const QString& mask, const QString& decim
 // full-page mode, PDF writer or image); millimetres are mapped through the device's DPI.
 void render(const PreparedReport& report, int pageIndex, QPainter& painter);
 
-// Writes all pages as a PDF file. Returns false if the file cannot be written.
-bool writePdf(const PreparedReport& report, const QString& path, const QString& title = {});
+// Writes all pages as a PDF file. Returns false if the file cannot be written, or when
+// `page`, asked before each page with its index, returns false (the user stopped). The
+// pages go into a temporary file beside path, which takes path's name only once whole: a
+// stopped or failed write leaves no file, and a file of that name as it was.
+bool writePdf(const PreparedReport& report, const QString& path, const QString& title = {},
+              const std::function<bool(int page)>& page = {});
 
 }  // namespace rpt
 

@@ -291,9 +291,12 @@ public:
 
     // Only measures: walks the rows and breaks the pages as the layout would, without
     // texts or sums, and returns the number of pages.
-    int countPages() {
+    int countPages(const LazyReport::Progress& progress) {
         measureOnly_ = true;
-        while (!finished_) step();
+        while (!finished_) {
+            step();
+            if (progress) progress(row_, src_.rowCount());
+        }
         return int(out_.pages.size());
     }
 
@@ -665,15 +668,15 @@ PreparedReport prepare(const ReportDef& def, const ReportDataSource& rows) {
     return Preparer(def, rows).run();
 }
 
-LazyReport::LazyReport(const ReportDef& def, std::unique_ptr<const ReportDataSource> rows)
-    : LazyReport(def, *rows) {
+LazyReport::LazyReport(const ReportDef& def, std::unique_ptr<const ReportDataSource> rows, const Progress& progress)
+    : LazyReport(def, *rows, progress) {
     owned_ = std::move(rows);
 }
 
-LazyReport::LazyReport(const ReportDef& def, const ReportDataSource& rows)
+LazyReport::LazyReport(const ReportDef& def, const ReportDataSource& rows, const Progress& progress)
     : preparer_(std::make_unique<Preparer>(def, rows)) {
     // A pass that only measures costs a small part of the layout and gives "из N" at once.
-    pageCount_ = Preparer(def, rows).countPages();
+    pageCount_ = Preparer(def, rows).countPages(progress);
 }
 
 LazyReport::~LazyReport() = default;

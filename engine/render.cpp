@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QDir>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <QStringList>
 
 namespace mirn {
@@ -66,18 +67,30 @@ void render(const PreparedReport& report, int pageIndex, QPainter& painter) {
     painter.restore();
 }
 
-bool writePdf(const PreparedReport& report, const QString& path, const QString& title) {
-    QPdfWriter writer(path);
+bool writePdf(const PreparedReport& report, const QString& path, const QString& title,
+              const std::function<bool(int page)>& page) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qWarning("pdf not written: %s", qUtf8Printable(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    QPdfWriter writer(&file);
     writer.setPageLayout(report.pageLayout());
     writer.setResolution(600);
     if (!title.isEmpty()) writer.setTitle(title);
     QPainter painter;
     if (!painter.begin(&writer)) return false;
     for (size_t p = 0; p < report.pages.size(); ++p) {
+        if (page && !page(int(p))) {
+            painter.end();
+            file.cancelWriting();  // the temporary file goes, nothing takes path's name
+            qInfo("pdf stopped at page %d: %s", int(p) + 1, qUtf8Printable(QDir::toNativeSeparators(path)));
+            return false;
+        }
         if (p > 0) writer.newPage();
         render(report, int(p), painter);
     }
-    const bool ok = painter.end();
+    const bool ok = painter.end() && file.commit();
     if (ok)
         qInfo("pdf written: %s (%d pages)", qUtf8Printable(QDir::toNativeSeparators(path)), int(report.pages.size()));
     else

@@ -1,4 +1,5 @@
 // The ways out that need a screen: the preview, the print dialog and "Save as PDF".
+#include "gui/busy.h"
 #include "gui/ui.h"
 #include "gui/preview.h"
 
@@ -40,24 +41,15 @@ QString suggestedFileName(const QString& title) {
     return QDir(dir).filePath(name + QStringLiteral(".pdf"));
 }
 
-void savePdfAs(const PreparedReport& report, QWidget* parent, const QString& title) {
+// The file the user names for the PDF; empty when they think better of it.
+QString askPdfPath(QWidget* parent, const QString& title) {
     QFileDialog fd(parent, QStringLiteral("Сохранить в PDF"), suggestedFileName(title),
                    QStringLiteral("Документы PDF (*.pdf)"));
     fd.setAcceptMode(QFileDialog::AcceptSave);
     fd.setFileMode(QFileDialog::AnyFile);
     fd.setDefaultSuffix(QStringLiteral("pdf"));
-    if (ui::execModal(&fd) != QDialog::Accepted) return;
-    const QString path = fd.selectedFiles().value(0);
-    if (path.isEmpty()) return;
-    bool ok = false;
-    {
-        ui::BusyCursor busy;
-        ok = writePdf(report, path, title.trimmed());
-    }
-    if (!ok)
-        ui::error(QStringLiteral("Не удалось записать файл %1").arg(QDir::toNativeSeparators(path)));
-    else
-        ui::fileWritten(ui::writtenText(QStringLiteral("Отчет сохранён"), path), QStringLiteral("Отчет сохранён"), path);
+    if (ui::execModal(&fd) != QDialog::Accepted) return {};
+    return fd.selectedFiles().value(0);
 }
 
 // Paper and orientation only: in full-page mode the margins play no part, and a printer
@@ -131,6 +123,43 @@ PagedPreview::PagedPreview(LazyReport& report, const QString& title, QWidget* pa
 
 const PreparedReport& PagedPreview::report() { return lazy_ ? lazy_->complete() : *full_; }
 
+// A report of hundreds of pages takes a while to lay out and to write: page by page with
+// "Отмена", and a stopped save leaves no file behind (and an older file of that name whole).
+void PagedPreview::savePdf() {
+    const QString path = askPdfPath(this, title_);
+    if (path.isEmpty()) return;
+    const int pages = pageCount();
+    const int first = lazy_ ? lazy_->laidOutPages() : pages;  // the pages still to lay out: first…pages-1
+    const int toLayOut = pages - first;
+    bool ok = false;
+    {
+        ui::Progress progress(this, QStringLiteral("Сохранение в PDF"), toLayOut + pages);
+        try {
+            for (int p = first; p < pages; ++p) {
+                progress.setLabel(QStringLiteral("Подготовка страницы %1 из %2").arg(p + 1).arg(pages));
+                lazy_->pagesThrough(p);
+                progress.step(p - first + 1);
+            }
+            ok = writePdf(report(), path, title_.trimmed(), [&](int page) {
+                progress.setLabel(QStringLiteral("Запись в PDF: страница %1 из %2").arg(page + 1).arg(pages));
+                try {
+                    progress.step(toLayOut + page + 1);
+                } catch (const ui::Cancelled&) {
+                    return false;
+                }
+                return true;
+            });
+        } catch (const ui::Cancelled&) {
+            return;
+        }
+        if (!ok && progress.cancelled()) return;
+    }
+    if (!ok)
+        ui::error(QStringLiteral("Не удалось записать файл %1").arg(QDir::toNativeSeparators(path)));
+    else
+        ui::fileWritten(ui::writtenText(QStringLiteral("Отчет сохранён"), path), QStringLiteral("Отчет сохранён"), path);
+}
+
 void PagedPreview::build() {
     setWindowTitle(title_.trimmed());
     auto* bar = new QToolBar(this);
@@ -178,7 +207,7 @@ void PagedPreview::build() {
     act(QStringLiteral("Печать"), QStringLiteral("print"), {QKeySequence::Print}, QStringLiteral("Печать"),
         [this] { rpt::print(report(), this); });
     act(QStringLiteral("Сохранить в PDF"), QStringLiteral("savePdf"), {QKeySequence(Qt::CTRL | Qt::Key_S)},
-        QStringLiteral("Сохранить в PDF"), [this] { savePdfAs(report(), this, title_); });
+        QStringLiteral("Сохранить в PDF"), [this] { savePdf(); });
     bar->addSeparator();
     act(QStringLiteral("Закрыть"), QStringLiteral("close"), {}, QStringLiteral("Закрыть (Esc)"), [this] { accept(); });
 

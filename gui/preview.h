@@ -59,6 +59,7 @@ protected:
 
 private:
     void build();
+    void savePdf();
     void paintPage();
     void applyFit();
     void showZoom(double zoom);

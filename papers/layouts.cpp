@@ -50,8 +50,9 @@ const rpt::PreparedReport& ReportLayout::Prepare() {
     return prepared;
 }
 
-std::unique_ptr<rpt::LazyReport> ReportLayout::PrepareLazily() {
-    return std::make_unique<rpt::LazyReport>(QuickRep1, std::make_unique<const QueryRows>(query(), decimalFields_));
+std::unique_ptr<rpt::LazyReport> ReportLayout::PrepareLazily(const rpt::LazyReport::Progress& progress) {
+    return std::make_unique<rpt::LazyReport>(QuickRep1, std::make_unique<const QueryRows>(query(), decimalFields_),
+                                             progress);
 }
 
 

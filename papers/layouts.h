@@ -58,8 +58,8 @@ public:
     // Lays out every page from the rows of the open query that pass its filter.
     const rpt::PreparedReport& Prepare();
     // The same, page by page as a preview asks for them; the query must stay open while
-    // it lives.
-    std::unique_ptr<rpt::LazyReport> PrepareLazily();
+    // it lives. The rows walked to count the pages go to progress (see rpt::LazyReport).
+    std::unique_ptr<rpt::LazyReport> PrepareLazily(const rpt::LazyReport::Progress& progress = {});
 
 protected:
     QStringList decimalFields_;

@@ -11,6 +11,8 @@
 #include "papers/earnings.h"
 #include "papers/layouts.h"
 #include "domain/earnings.h"
+#include "domain/cancellable_read.h"
+#include "gui/busy.h"
 
 #include <QHBoxLayout>
 #include <QShowEvent>
@@ -213,10 +215,23 @@ void TForm18::Button7Click() {
     const CloseAfter closer(q);
     std::unique_ptr<rpt::LazyReport> pages;
     {
-        ui::BusyCursor busy;
-        q.open();
-        layout.QuickRep1.setCaption(QStringLiteral("period"), papers::EarningsLayout::periodText(d1, d2));
-        pages = layout.PrepareLazily();
+        // Every worker's month takes a while to read and to count pages: both can be
+        // stopped, and then nothing is shown (the server's statement cancelled with it).
+        ui::Progress progress(this, QStringLiteral("Расчётный листок: чтение данных"), 1);
+        progress.dialog()->setRange(0, 0);  // the server says nothing of how far it is
+        try {
+            if (!openCancellable(q, progress.poll())) return;
+            layout.QuickRep1.setCaption(QStringLiteral("period"), papers::EarningsLayout::periodText(d1, d2));
+            const int rows = std::max(1, q.recordCount());
+            const int every = std::max(1, rows / 100);
+            progress.setLabel(QStringLiteral("Расчётный листок: разбивка на страницы"));
+            progress.dialog()->setRange(0, rows);
+            pages = layout.PrepareLazily([&progress, every](int walked, int) {
+                if (walked % every == 0) progress.step(walked);
+            });
+        } catch (const ui::Cancelled&) {
+            return;
+        }
     }
     rpt::showPreview(*pages, this, QStringLiteral("Расчётный листок ") + papers::EarningsLayout::periodText(d1, d2));
 }

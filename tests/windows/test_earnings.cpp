@@ -1,5 +1,6 @@
 // The worker's earnings statement: its pages, its totals against the production
 // reports and the database, the window's button and chooser, and its PDF.
+#include "gui/busy.h"
 #include "gui/forms.h"
 #include "domain/session.h"
 #include "papers/earnings.h"
@@ -8,7 +9,13 @@
 #include "support/testdb.h"
 #include "support/report_lines.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QProgressBar>
+#include <QProgressDialog>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QFontMetricsF>
 #include <QImage>
@@ -102,6 +109,63 @@ QString run(const QString& program, const QStringList& args) {
     if (!p.waitForFinished(60000) || p.exitCode() != 0) return QStringLiteral("<%1 failed>").arg(program);
     return QString::fromUtf8(p.readAllStandardOutput());
 }
+
+// Presses "Отмена" of a progress window with the mouse as soon as `when` holds: looked at
+// as its bar moves and every few milliseconds while the work lets the windows in.
+void cancelWhen(ui::Progress& p, std::function<bool(QProgressDialog*)> when) {
+    QProgressDialog* d = p.dialog();
+    auto press = [d, when] {
+        if (!d->wasCanceled() && when(d)) QTest::mouseClick(d->findChild<QPushButton*>(), Qt::LeftButton);
+    };
+    QObject::connect(d->findChild<QProgressBar*>(), &QProgressBar::valueChanged, d, press);
+    auto* timer = new QTimer(d);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, d, press);
+    timer->start();
+}
+
+// Statements of this database at work on the server, this test's own connection and
+// `besides` left out; or only those waiting for a lock.
+int running(int besides, bool waitingForALock = false) {
+    return testdb::scalarInt(QStringLiteral("select count(*) from pg_stat_activity where datname = current_database() "
+                                            "and pid <> pg_backend_pid() and pid <> %1 and state = 'active'%2")
+                                 .arg(besides)
+                                 .arg(waitingForALock ? QStringLiteral(" and wait_event_type = 'Lock'") : QString()));
+}
+
+// A second client holding the shift entries locked in an open transaction, so that a read
+// of them waits on the server until it lets go (or until the server drops it after 10 s,
+// so that a read that is never cancelled still ends).
+class EntriesLocked {
+public:
+    EntriesLocked() {
+        QSqlDatabase db = QSqlDatabase::cloneDatabase(kConnectionName, kName);
+        ok_ = db.open();
+        QSqlQuery q(db);
+        ok_ = ok_ && q.exec(QStringLiteral("set idle_in_transaction_session_timeout = '10s'")) &&
+              q.exec(QStringLiteral("begin")) && q.exec(QStringLiteral("lock table accounts_dep.smena in access exclusive mode")) &&
+              q.exec(QStringLiteral("select pg_backend_pid()")) && q.next();
+        if (ok_) pid_ = q.value(0).toInt();
+        else qWarning() << "cannot lock the entries:" << q.lastError().text() << db.lastError().text();
+    }
+    ~EntriesLocked() { release(); }
+    bool ok() const { return ok_; }
+    int pid() const { return pid_; }
+    void release() {
+        if (!QSqlDatabase::contains(kName)) return;
+        {
+            QSqlDatabase db = QSqlDatabase::database(kName, false);
+            QSqlQuery(db).exec(QStringLiteral("rollback"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(kName);
+    }
+
+private:
+    static inline const QString kName = QStringLiteral("entries_locked");
+    bool ok_ = false;
+    int pid_ = 0;
+};
 
 }  // namespace
 
@@ -269,6 +333,107 @@ private slots:
         QCOMPARE(int(shown.pages.size()), pages);
         QVERIFY2(lines(shown, 0, 0).at(1).startsWith(firstWorker), qPrintable(lines(shown, 0, 0).at(1)));
         QVERIFY(!forms::form<papers::EarningsLayout>().Earnings.active());
+    }
+
+    // Every worker's statement takes a while: its progress has "Отмена", pressed with the
+    // mouse while the server reads (the entries held locked by another client, so the read
+    // waits there) or while the pages are counted. Cancelled, no preview and no message
+    // come, the server's statement is gone at once, and the window works as before.
+    void statementForAllCanBeCancelled_data() {
+        QTest::addColumn<QString>("when");
+        QTest::newRow("while the server reads") << "reading";
+        QTest::newRow("while the pages are counted") << "counting";
+        QTest::newRow("let run") << "";
+    }
+    void statementForAllCanBeCancelled() {
+        QFETCH(QString, when);
+        TForm18& f = forms::form<TForm18>();
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        f.DTPicker1->setDate(kFrom);
+        f.DTPicker2->setDate(kTo);
+        f.CBWorker->setCurrentIndex(0);
+        QCOMPARE(f.CBWorker->currentText(), QStringLiteral("Все"));
+
+        std::unique_ptr<EntriesLocked> lock;
+        if (when == QLatin1String("reading")) {
+            lock = std::make_unique<EntriesLocked>();
+            QVERIFY(lock->ok());
+        }
+        const int locker = lock ? lock->pid() : 0;
+        MessageLog log;
+        QList<int> previewPages;
+        ModalScript modal([&](QDialog* d) {
+            previewPages << int(shownPages(d).pages.size());
+            return int(QDialog::Rejected);
+        });
+        QStringList labels;
+        bool othersOff = false;
+        ui::testing::setProgressDelay(0);
+        ui::testing::setProgressHook([&](ui::Progress& p) {
+            othersOff = !f.Button7->isEnabled() && !f.Button4->isEnabled() && !f.Button5->isEnabled();
+            QObject::connect(p.dialog()->findChild<QProgressBar*>(), &QProgressBar::valueChanged, p.dialog(),
+                             [&labels, d = p.dialog()] {
+                                 if (labels.isEmpty() || labels.last() != d->labelText()) labels << d->labelText();
+                             });
+            if (when == QLatin1String("reading"))
+                cancelWhen(p, [locker](QProgressDialog*) { return running(locker, true) > 0; });
+            else if (when == QLatin1String("counting"))
+                cancelWhen(p, [](QProgressDialog* d) { return d->value() >= 1; });
+        });
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(f.Button7, Qt::LeftButton);
+        const qint64 ms = clock.elapsed();
+        ui::testing::setProgressHook({});
+        ui::testing::setProgressDelay(-1);
+
+        QVERIFY(othersOff);
+        QVERIFY2(log.messages.isEmpty(), qPrintable(log.texts().join('|')));
+        QVERIFY(!forms::form<papers::EarningsLayout>().Earnings.active());
+        QVERIFY(f.Button7->isEnabled());
+        if (when.isEmpty()) {
+            QCOMPARE(previewPages, QList<int>{3});
+            QCOMPARE(labels.last(), QStringLiteral("Расчётный листок: разбивка на страницы"));
+        } else {
+            QCOMPARE(previewPages, QList<int>());
+            // The statement was stopped on the server, not waited out: the entries are
+            // still locked, and nothing of this database is at work there.
+            QVERIFY2(ms < 3000, qPrintable(QString::number(ms)));
+            QCOMPARE(running(locker), 0);
+            if (lock) QCOMPARE(running(0, true), 0);
+            // The second connection is closed.
+            QTRY_COMPARE(testdb::scalarInt(QStringLiteral("select count(*) from pg_stat_activity where datname = "
+                                                          "current_database() and pid <> pg_backend_pid() and pid <> %1")
+                                               .arg(locker)),
+                         0);
+            lock.reset();
+            // The same click again, left alone, shows every worker.
+            QTest::mouseClick(f.Button7, Qt::LeftButton);
+            QCOMPARE(previewPages, QList<int>{3});
+            QVERIFY2(log.messages.isEmpty(), qPrintable(log.texts().join('|')));
+        }
+        f.hide();
+    }
+
+    // A read that fails on the server is reported as before, though it ran on a connection
+    // of its own: the server's words under the sentence of what failed, and no preview.
+    void failedStatementIsReported() {
+        TForm18& f = forms::form<TForm18>();
+        f.DTPicker1->setDate(kFrom);
+        f.DTPicker2->setDate(kTo);
+        f.CBWorker->setCurrentIndex(0);
+        testdb::exec(QStringLiteral("alter table accounts_dep.fatigue rename to fatigue_away"));
+        MessageLog log;
+        ModalScript modal;
+        QTest::mouseClick(f.Button7, Qt::LeftButton);
+        testdb::exec(QStringLiteral("alter table accounts_dep.fatigue_away rename to fatigue"));
+        QCOMPARE(modal.shown.size(), 0);
+        QCOMPARE(log.messages.size(), 1);
+        QVERIFY2(log.lastText().startsWith(QStringLiteral("Не удалось прочитать данные")), qPrintable(log.lastText()));
+        QVERIFY2(log.lastFailure().contains(QStringLiteral("fatigue")), qPrintable(log.lastDetails()));
+        QVERIFY(!forms::form<papers::EarningsLayout>().Earnings.active());
+        QVERIFY(f.Button7->isEnabled());
     }
 
     // Printed to PDF and read back: title, name, money with two decimals and the page footer.

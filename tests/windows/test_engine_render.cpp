@@ -1,4 +1,5 @@
 // Painting prepared pages: PDF files, printers, images and the preview window.
+#include "gui/busy.h"
 #include "gui/ui.h"
 #include "engine/engine.h"
 #include "gui/preview.h"
@@ -10,6 +11,9 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QProgressBar>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -131,7 +135,12 @@ class TestEngineRender : public QObject {
 
 private slots:
     void init() { QVERIFY(dir_.isValid()); }
-    void cleanup() { ui::testing::setModalHook({}); ui::testing::setMessageHook({}); }
+    void cleanup() {
+        ui::testing::setModalHook({});
+        ui::testing::setMessageHook({});
+        ui::testing::setProgressHook({});
+        ui::testing::setProgressDelay(-1);
+    }
 
     void pdfHoldsEveryPageWithCyrillicText() {
         const PreparedReport r = prepare(productsReport(), productsRows(60));
@@ -498,6 +507,91 @@ private slots:
         click(QStringLiteral("fitWidth"));
         QVERIFY(fitsWidth());
         QCOMPARE(percent->value(), qRound(preview.zoom() * 100));
+    }
+
+    // "Сохранить в PDF" of a long report goes page by page (laying out the pages not yet
+    // shown, then writing each) with "Отмена". Pressed, it leaves no file, neither the one
+    // asked for nor a temporary one, and a file already there as it was; let run, the
+    // whole report replaces that file.
+    void savingPdfCanBeCancelled_data() {
+        QTest::addColumn<QString>("cancelAt");  // the step whose label starts so; empty: never
+        QTest::addColumn<bool>("fileBefore");
+        QTest::newRow("laying out, no file before") << "Подготовка страницы 3 " << false;
+        QTest::newRow("writing, no file before") << "Запись в PDF: страница 3 " << false;
+        QTest::newRow("writing, a file before") << "Запись в PDF: страница 3 " << true;
+        QTest::newRow("let run over a file") << QString() << true;
+    }
+    void savingPdfCanBeCancelled() {
+        QFETCH(QString, cancelAt);
+        QFETCH(bool, fileBefore);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("отчет.pdf"));
+        const QByteArray before("an earlier report\n");
+        if (fileBefore) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(before);
+        }
+        const ReportDef def = productsReport();
+        const VectorDataSource rows = productsRows(400);
+        LazyReport lazy(def, rows);
+        QVERIFY(lazy.pageCount() >= 6);
+
+        ui::testing::setModalHook([&](QDialog* dlg) {
+            if (auto* fd = qobject_cast<QFileDialog*>(dlg)) {
+                fd->selectFile(path);
+                return int(QDialog::Accepted);
+            }
+            auto* preview = qobject_cast<PagedPreview*>(dlg);
+            if (!preview) return -1;
+            preview->show();
+            if (!QTest::qWaitForWindowExposed(preview)) return -1;
+            QToolBar* bar = preview->findChild<QToolBar*>();
+            QTest::mouseClick(bar->widgetForAction(preview->findChild<QAction*>(QStringLiteral("savePdf"))), Qt::LeftButton);
+            return int(QDialog::Accepted);
+        });
+        QStringList messages;
+        ui::testing::setMessageHook([&](const ui::Message& m) {
+            messages << m.text;
+            return QMessageBox::Ok;
+        });
+        QStringList labels;
+        ui::testing::setProgressDelay(0);
+        ui::testing::setProgressHook([&](ui::Progress& p) {
+            QProgressDialog* d = p.dialog();
+            QObject::connect(d->findChild<QProgressBar*>(), &QProgressBar::valueChanged, d, [&labels, d, cancelAt] {
+                if (labels.isEmpty() || labels.last() != d->labelText()) labels << d->labelText();
+                if (!cancelAt.isEmpty() && !d->wasCanceled() && d->labelText().startsWith(cancelAt))
+                    QTest::mouseClick(d->findChild<QPushButton*>(), Qt::LeftButton);
+            });
+        });
+        showPreview(lazy, nullptr, QStringLiteral("Отчет"));
+        ui::testing::setProgressHook({});
+        ui::testing::setProgressDelay(-1);
+
+        const int pages = lazy.pageCount();
+        QVERIFY2(!labels.isEmpty(), "no progress shown");
+        if (cancelAt.isEmpty()) {
+            // Every page laid out, then every page written, one step each.
+            QCOMPARE(labels.first(), QStringLiteral("Подготовка страницы 2 из %1").arg(pages));
+            QCOMPARE(labels.size(), 2 * (pages - 1) + 1);
+            QCOMPARE(labels.last(), QStringLiteral("Запись в PDF: страница %1 из %1").arg(pages));
+            QCOMPARE(messages.size(), 1);
+            QVERIFY2(messages[0].contains(QDir::toNativeSeparators(path)), qPrintable(messages[0]));
+            QCOMPARE(pdfPages(path), pages);
+        } else {
+            QVERIFY2(labels.last().startsWith(cancelAt), qPrintable(labels.join(u'|')));
+            QVERIFY2(messages.isEmpty(), qPrintable(messages.join(u'|')));
+            if (fileBefore) {
+                QFile f(path);
+                QVERIFY(f.open(QIODevice::ReadOnly));
+                QCOMPARE(f.readAll(), before);
+            } else {
+                QVERIFY(!QFile::exists(path));
+            }
+        }
+        // Nothing else is left in the folder.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), fileBefore || cancelAt.isEmpty() ? 1 : 0);
     }
 
     void savingIntoAnUnwritablePlaceSaysSo() {
