@@ -114,7 +114,7 @@ void PayrollDialog::exportClick() {
     QStringList sums;
     for (const payroll::Total& t : r.totals)
         sums << QStringLiteral("%1: %2").arg(t.code, payroll::cellText(payroll::ColumnKind::Money, t.sum));
-    ui::fileWritten(ui::writtenText(QStringLiteral("Выгрузка в зарплату"), path) +
+    ui::fileWritten(ui::writtenText(QStringLiteral("Выгрузка в зарплату за %1 записана").arg(period::monthCaption(month_, year_)), path) +
                         QStringLiteral("\nСтрок: %1. Итого по кодам — %2.\nSHA-256: %3")
                             .arg(r.rows)
                             .arg(sums.join(QStringLiteral("; ")), r.hash),

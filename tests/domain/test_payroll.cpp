@@ -32,6 +32,24 @@ int psqlFile(const QString& file) {
     return p.exitCode();
 }
 
+// The catalog of a database as pg_dump writes it (without the random key around it).
+QString schemaDump(const QString& db) {
+    QProcess p;
+    p.start(QStringLiteral("pg_dump"), {QStringLiteral("-s"), db});
+    p.waitForFinished(120000);
+    QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n');
+    lines.removeIf([](const QString& l) { return l.startsWith(QLatin1String("\\restrict")) || l.startsWith(QLatin1String("\\unrestrict")); });
+    return lines.join(u'\n');
+}
+
+int psqlFileOn(const QString& db, const QString& file) {
+    QProcess p;
+    p.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+                                     QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-d"), db, QStringLiteral("-f"), file});
+    p.waitForFinished(120000);
+    return p.exitCode();
+}
+
 // Three workers of their own in the month after the demo's: Алексеев (code 30001) with a
 // primer entry, overtime, a day-off entry and auxiliary work; Борисова (code 30002) in
 // shift 3 with a RAL colour and prices with fractions of a kopeck; Цветков booked by the
@@ -108,20 +126,25 @@ QMap<int, QStringList> sqlRows(const QDate& m) {
     return out;
 }
 
-// What the earnings statement prints for the worker (C locale): piece, auxiliary, all,
-// hours of shifts 1..4.
-QStringList statementFigures(const QDate& m, int tabNo) {
-    const rpt::PreparedReport r = papers::earningsStatement(m, m.addMonths(1), tabNo);
-    QStringList out;
-    for (const QString& name : {QStringLiteral("pieceTotal"), QStringLiteral("auxTotal"), QStringLiteral("grandTotal"),
-                                QStringLiteral("shift1"), QStringLiteral("shift2"), QStringLiteral("shift3"),
-                                QStringLiteral("shift4")}) {
-        QString text;
-        for (const rpt::PreparedPage& p : r.pages)
-            for (const rpt::PreparedItem& it : p.items)
-                if (it.element == name) text = it.text;
-        out << text;
-    }
+// What the earnings statement of every worker prints (C locale), by personnel number:
+// piece, auxiliary, all, hours of shifts 1..4. One statement for all, a worker a page.
+QMap<int, QStringList> statementFigures(const QDate& m) {
+    const rpt::PreparedReport r = papers::earningsStatement(m, m.addMonths(1), 0);
+    const QStringList names{QStringLiteral("pieceTotal"), QStringLiteral("auxTotal"), QStringLiteral("grandTotal"),
+                            QStringLiteral("shift1"),     QStringLiteral("shift2"),   QStringLiteral("shift3"),
+                            QStringLiteral("shift4")};
+    static const QRegularExpression tab(QStringLiteral("\\(таб\\. № ([0-9]+)\\)$"));
+    QMap<int, QStringList> out;
+    int current = 0;
+    for (const rpt::PreparedPage& p : r.pages)
+        for (const rpt::PreparedItem& it : p.items) {
+            if (it.element == QLatin1String("fio")) {
+                current = tab.match(it.text).captured(1).toInt();
+                if (!out.contains(current)) out.insert(current, QStringList(names.size(), QString()));
+            }
+            const int i = names.indexOf(it.element);
+            if (i >= 0 && current) out[current][i] = it.text;
+        }
     return out;
 }
 
@@ -221,11 +244,13 @@ private slots:
         const QMap<QString, QString> report = reportByWorkers(month);
         const QMap<int, QStringList> sql = sqlRows(month);
         QCOMPARE(sql.size(), workers);
+        const QMap<int, QStringList> statements = statementFigures(month);
+        QCOMPARE(statements.size(), workers);
         QVERIFY2(!report.contains(unseen), qPrintable(unseen));
         int inReport = 0;
         for (const payroll::Row& r : rows) {
             const QString who = QStringLiteral("%1 (%2)").arg(r.name).arg(r.tabNo);
-            const QStringList st = statementFigures(month, r.tabNo);
+            const QStringList st = statements.value(r.tabNo);
             const QStringList mine{dotted(payroll::cellText(payroll::ColumnKind::Money, r.piece)),
                                    dotted(payroll::cellText(payroll::ColumnKind::Money, r.aux)),
                                    dotted(payroll::cellText(payroll::ColumnKind::Money, r.total)),
@@ -413,6 +438,16 @@ private slots:
         QTest::newRow("own order and codes")
             << "piece_code=С01\naux_code=П02\ncolumns=fio,tab_no,total,piece\ntitle_fio=Работник"
             << "fio,tab_no,total=1000,piece=С01" << "Работник" << 0;
+        // The README's example is the defaults, and reads without a complaint.
+        QFile readme(QStringLiteral(MIRN_SOURCE_DIR "/README.md"));
+        QVERIFY(readme.open(QIODevice::ReadOnly));
+        const QString doc = QString::fromUtf8(readme.readAll());
+        const qsizetype at = doc.indexOf(QStringLiteral("```ini\n[payroll]\n"));
+        QVERIFY(at > 0);
+        const qsizetype body = at + QStringLiteral("```ini\n[payroll]\n").size();
+        QTest::newRow("the README's example") << doc.mid(body, doc.indexOf(QStringLiteral("```"), body) - body)
+                                              << "tab_no,fio,piece=1010,aux=1020,shift1,shift2,shift3,overtime,days,total=1000"
+                                              << "Таб. №" << 0;
         QTest::newRow("unknown column") << "columns=fio,salary" << "tab_no,fio,piece=1010,aux=1020,shift1,shift2,shift3,overtime,days,total=1000" << "Таб. №" << 1;
         QTest::newRow("code with a separator") << "total_code=10,00" << "tab_no,fio,piece=1010,aux=1020,shift1,shift2,shift3,overtime,days,total=1000" << "Таб. №" << 1;
     }
@@ -435,8 +470,43 @@ private slots:
         const payroll::Settings got = payroll::readSettings(user, {system}, &said);
         QCOMPARE(payroll::columnsSpec(got), spec);
         QCOMPARE(got.titleOf(0), firstTitle);
-        QCOMPARE(got.encoding, QStringLiteral("cp1251"));
+        QCOMPARE(got.encoding, ini.contains(QLatin1String("encoding=utf-8")) ? QStringLiteral("utf-8") : QStringLiteral("cp1251"));
         QCOMPARE(said.size(), problems);
+    }
+
+    // The upgrade step gives an extension installed without the payroll block what the
+    // full script gives (run twice, it changes nothing), and the drop script takes the
+    // block away with the rest.
+    void upgradeStepAndDrop() {
+        QFile full(QStringLiteral(MIRN_SOURCE_DIR "/db/extension.sql"));
+        QVERIFY(full.open(QIODevice::ReadOnly));
+        QString text = QString::fromUtf8(full.readAll());
+        const qsizetype head = text.indexOf(QStringLiteral("-- Payroll exports: component"));
+        const qsizetype tail = text.indexOf(QStringLiteral("-- End of the payroll exports block"));
+        QVERIFY(head > 0 && tail > head);
+        const qsizetype from = text.lastIndexOf(QStringLiteral("\n---"), head) + 1;
+        const qsizetype to = text.indexOf(u'\n', text.indexOf(u'\n', tail) + 1) + 1;
+        text.remove(from, to - from);
+        QVERIFY(!text.contains(QLatin1String("payroll")));
+        const QString without = dir_.filePath(QStringLiteral("extension-without.sql"));
+        QFile w(without);
+        QVERIFY(w.open(QIODevice::WriteOnly));
+        w.write(text.toUtf8());
+        w.close();
+
+        const QString upgraded = QStringLiteral("t_payroll_up"), installed = QStringLiteral("t_payroll_full");
+        testdb::createDatabase(upgraded);
+        testdb::createDatabase(installed);
+        const QString before = schemaDump(installed);
+        const QString step = QStringLiteral(MIRN_SOURCE_DIR "/db/upgrade/payroll_export-0-1.sql");
+        QVERIFY(psqlFileOn(upgraded, step) != 0);  // no extension yet: refused
+        QCOMPARE(psqlFileOn(upgraded, without), 0);
+        QCOMPARE(psqlFileOn(upgraded, step), 0);
+        QCOMPARE(psqlFileOn(upgraded, step), 0);
+        QCOMPARE(psqlFileOn(installed, QStringLiteral(MIRN_SOURCE_DIR "/db/extension.sql")), 0);
+        QCOMPARE(schemaDump(upgraded), schemaDump(installed));
+        QCOMPARE(psqlFileOn(installed, QStringLiteral(MIRN_SOURCE_DIR "/db/extension_drop.sql")), 0);
+        QCOMPARE(schemaDump(installed), before);
     }
 
     // The batch commands: exit 0 unchanged, 1 changed or an open month, 2 usage.
