@@ -481,7 +481,7 @@ bool record(const Export& e, const QString& fileName, const QString& hash, const
         if (!probe.field(QStringLiteral("here")).toBool()) return false;
     }
     QStringList t;
-    for (const Total& x : totals(e)) t << x.code + QLatin1Char('=') + x.sum.rounded(2).toString();
+    for (const Total& x : totals(e)) t << x.code + QLatin1Char('=') + kMoney.format(x.sum, QStringLiteral("."));
     Query q(db);
     const QueryCloser closer(q);
     q.setText(QStringLiteral("select accounts_dep.payroll_export_record(:y, :m, :file, :hash, :rows, :totals) as id"));

@@ -289,7 +289,8 @@ private slots:
         }
         // Each export is in the history, with its file and hash.
         QCOMPARE(testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.change_log where table_name = 'payroll_export'"
-                                                  " and action = 'insert' and new_row->>'file_name' like 'gen%' and length(new_row->>'sha256') = 64")),
+                                                  " and action = 'insert' and new_row->>'file_name' like 'gen%' and length(new_row->>'sha256') = 64"
+                                                  " and new_row->>'totals' ~ '^1010=[0-9]+[.][0-9]{2};1020=[0-9]+[.][0-9]{2};1000=[0-9]+[.][0-9]{2}$'")),
                  3);
 
         // A CSV is decoded with the encoding it is named for, by the system's iconv.
