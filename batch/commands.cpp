@@ -14,6 +14,7 @@
 #include "papers/change_report.h"
 #include "papers/earnings.h"
 #include "papers/layouts.h"
+#include "papers/payroll_export.h"
 #include "papers/price_list.h"
 #include "papers/timesheet_export.h"
 #include "papers/xls_export.h"
@@ -84,6 +85,9 @@ const QList<OptionDef> kOptions = {
      QStringLiteral("расчётный листок одного работника (номер из справочника работников); без него — всех")},
     {QStringLiteral("pdf"), QStringLiteral("ФАЙЛ"), QStringLiteral("куда записать PDF")},
     {QStringLiteral("xlsx"), QStringLiteral("ФАЙЛ"), QStringLiteral("куда записать книгу Excel (.xlsx)")},
+    {QStringLiteral("csv"), QStringLiteral("ФАЙЛ"), QStringLiteral("куда записать файл CSV (выгрузка в зарплату)")},
+    {QStringLiteral("encoding"), QStringLiteral("utf-8|cp1251"),
+     QStringLiteral("кодировка файла CSV выгрузки в зарплату (по умолчанию из [payroll] encoding, иначе utf-8)")},
     {QStringLiteral("db"), QStringLiteral("БАЗА"), QStringLiteral("имя базы данных (по умолчанию mirn_erp)")},
     {QStringLiteral("server"), QStringLiteral("СЕРВЕР"),
      QStringLiteral("адрес сервера PostgreSQL (по умолчанию PGHOST или localhost)")},
@@ -478,8 +482,78 @@ int cmdTimesheet(const Args& a) {
     return kDone;
 }
 
+// ------------------------------------------------------------------ payroll file
+
+// export payroll: the month's payroll file, only from a closed month where the extension
+// is installed; the export goes into the history.
+int cmdExportPayroll(const Args& a) {
+    a.allow(QStringLiteral("export payroll"), {QStringLiteral("month"), QStringLiteral("year")},
+            {QStringLiteral("xlsx"), QStringLiteral("csv"), QStringLiteral("encoding")});
+    const int month = a.month(), year = a.year();
+    if (a.has(QStringLiteral("xlsx")) == a.has(QStringLiteral("csv")))
+        throw UsageError{QStringLiteral("команде «export payroll» нужен один из параметров --xlsx ФАЙЛ или --csv ФАЙЛ")};
+    const bool xlsx = a.has(QStringLiteral("xlsx"));
+    if (xlsx && a.has(QStringLiteral("encoding")))
+        throw UsageError{QStringLiteral("параметр --encoding — только для --csv (книга Excel хранит текст в UTF-8)")};
+    const QString file = a.file(xlsx ? QStringLiteral("xlsx") : QStringLiteral("csv"));
+    QStringList problems;
+    const payroll::Settings settings = payroll::readSettings(&problems);
+    for (const QString& p : problems) err(QStringLiteral("%1: %2").arg(kProgram, p));
+    const QString encodingName = a.has(QStringLiteral("encoding")) ? a.value(QStringLiteral("encoding")) : settings.encoding;
+    const auto encoding = papers::csvEncodingOf(encodingName);
+    if (!encoding)
+        throw UsageError{QStringLiteral("кодировка --encoding должна быть utf-8 или cp1251, а не «%1»").arg(encodingName)};
+    connect(a);
+    const QString role = session().role == Role::None ? kBatchRole : period::roleName(session().role);
+    const papers::PayrollOutcome r =
+        papers::exportPayroll(month, year, xlsx ? papers::PayrollFormat::Xlsx : papers::PayrollFormat::Csv, *encoding,
+                              file, role, settings);
+    if (!r.done) {
+        err(QStringLiteral("%1: %2").arg(kProgram, r.message));
+        // An open month is the input's fault; a file that cannot be written is a usage error.
+        if (r.message.startsWith(QStringLiteral("Месяц не закрыт"))) throw RefusedInput{};
+        throw UsageError{QStringLiteral("файл %1 не записан").arg(QDir::toNativeSeparators(file))};
+    }
+    QStringList sums;
+    for (const payroll::Total& t : r.totals) sums << QStringLiteral("%1 — %2").arg(t.code, payroll::cellText(payroll::ColumnKind::Money, t.sum));
+    out(QStringLiteral("Записан файл %1: %2, строк %3")
+            .arg(QDir::toNativeSeparators(file), period::monthCaption(month, year))
+            .arg(r.rows));
+    out(QStringLiteral("Итого по кодам начислений: %1").arg(sums.join(QStringLiteral("; "))));
+    out(QStringLiteral("SHA-256 данных: %1").arg(r.hash));
+    out(r.recorded ? QStringLiteral("Выгрузка записана в историю изменений.")
+                   : QStringLiteral("В истории не записана: в базе нет расширения закрытых месяцев."));
+    return kDone;
+}
+
+// verify payroll FILE: the hash and the totals recomputed from the file's own rows.
+// Exit 0 unchanged, 1 changed; no database needed.
+int cmdVerify(const Args& a) {
+    if (a.words().size() != 3 || a.words()[1] != QLatin1String("payroll"))
+        throw UsageError{QStringLiteral("вызов: %1 verify payroll ФАЙЛ").arg(kProgram)};
+    a.allow(QStringLiteral("verify payroll"), {}, {});
+    const QString path = a.words()[2];
+    QString why;
+    const QList<QStringList> table = papers::readPayrollTable(path, &why);
+    if (table.isEmpty()) throw UsageError{QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why)};
+    const payroll::Verdict v = payroll::verify(table);
+    if (v.unchanged) {
+        out(QStringLiteral("Файл %1 не изменен: месяц %2, выгружен %3 (%4), строк %5, контрольная сумма и итоги совпадают.")
+                .arg(QDir::toNativeSeparators(path), v.month, v.at, v.who)
+                .arg(v.rows));
+        return kDone;
+    }
+    out(QStringLiteral("Файл %1 изменен после выгрузки%2:").arg(QDir::toNativeSeparators(path),
+        v.readable ? QStringLiteral(" (месяц %1, выгружен %2)").arg(v.month, v.at) : QString()));
+    for (const QString& d : v.differences) out(QStringLiteral("  ") + d);
+    return kRefused;
+}
+
+// ------------------------------------------------------------------ end of the payroll file
+
 int cmdExport(const Args& a) {
     const QString what = a.words().size() == 2 ? a.words()[1] : QString();
+    if (what == QLatin1String("payroll")) return cmdExportPayroll(a);
     if (what == QLatin1String("report")) {
         a.allow(QStringLiteral("export report"), {QStringLiteral("from"), QStringLiteral("to"), QStringLiteral("xlsx")},
                 {QStringLiteral("kind")});
@@ -500,7 +574,7 @@ int cmdExport(const Args& a) {
         writeWorkbook(file, [] { return papers::exportPriceListWorkbook(); });
         return kDone;
     }
-    throw UsageError{QStringLiteral("после «export» укажите report или prices")};
+    throw UsageError{QStringLiteral("после «export» укажите report, prices или payroll")};
 }
 
 int cmdImport(const Args& a) {
@@ -556,7 +630,7 @@ const QList<CommandDef>& commands() {
     static const QList<CommandDef> list = {
         {QStringLiteral("rebuild"), cmdRebuild}, {QStringLiteral("check"), cmdCheck}, {QStringLiteral("report"), cmdReport},
         {QStringLiteral("timesheet"), cmdTimesheet}, {QStringLiteral("export"), cmdExport},
-        {QStringLiteral("import"), cmdImport},
+        {QStringLiteral("import"), cmdImport}, {QStringLiteral("verify"), cmdVerify},
     };
     return list;
 }
@@ -594,6 +668,15 @@ QString helpText() {
                "      отчет по продукции за период в книгу Excel (кнопка «Excel» окна «Отчеты»).\n"
                "  export prices --xlsx ФАЙЛ\n"
                "      прайс: все операции с ценами в книгу Excel.\n"
+               "  export payroll --month М --year Г (--xlsx ФАЙЛ | --csv ФАЙЛ [--encoding utf-8|cp1251])\n"
+               "      выгрузка в зарплату закрытого месяца: строка на работника (таб. №, ФИО,\n"
+               "      сдельно, хоз. работы, часы по сменам и переработка, дни, всего) под кодами\n"
+               "      начислений из раздела [payroll] mirn.conf; в конце файла — контрольный блок\n"
+               "      (месяц, время, кто выгрузил, строк, итоги по кодам, SHA-256 данных).\n"
+               "      CSV — «;» и десятичная запятая. Открытый месяц отвергается (код 1).\n"
+               "  verify payroll ФАЙЛ\n"
+               "      проверить файл выгрузки: контрольная сумма и итоги по строкам файла.\n"
+               "      Код выхода 0 — файл не изменен, 1 — изменен (что не сходится — в выводе).\n"
                "  import entries ФАЙЛ.csv\n"
                "      загрузить сменные записи из файла CSV. Каждая строка проверяется и\n"
                "      оценивается, как в окне сменной записи; табель пополняется. Всё или\n"
@@ -678,7 +761,7 @@ int run(const QStringList& arguments) {
             if (c.word != words.front()) continue;
             const Args args(p, words);
             if (c.word != QLatin1String("import") && c.word != QLatin1String("report") &&
-                c.word != QLatin1String("export") && words.size() > 1)
+                c.word != QLatin1String("export") && c.word != QLatin1String("verify") && words.size() > 1)
                 throw UsageError{QStringLiteral("лишние слова после «%1»: %2").arg(c.word, words.mid(1).join(u' '))};
             return c.run(args);
         }

@@ -23,6 +23,18 @@ BEGIN
 END
 $$;
 
+-- The payroll exports block (component 'payroll_export').
+DROP TRIGGER IF EXISTS change_log_record ON accounts_dep.payroll_export;
+DROP TABLE IF EXISTS accounts_dep.payroll_export;
+DROP FUNCTION IF EXISTS accounts_dep.payroll_export_record(integer, integer, text, text, integer, text);
+DO $$
+BEGIN
+    IF to_regclass('accounts_dep.schema_version') IS NOT NULL THEN
+        DELETE FROM accounts_dep.schema_version WHERE component = 'payroll_export';
+    END IF;
+END
+$$;
+
 DROP TRIGGER IF EXISTS period_lock_guard ON accounts_dep.smena;
 DROP TRIGGER IF EXISTS period_lock_guard ON accounts_dep.h_tabel;
 DROP TRIGGER IF EXISTS period_lock_guard ON accounts_dep.fatigue;

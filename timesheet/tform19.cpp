@@ -13,6 +13,7 @@
 #include "domain/period.h"
 #include "domain/session.h"
 #include "papers/layouts.h"
+#include "timesheet/payroll_dialog.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -116,6 +117,7 @@ TForm19::TForm19() {
     ReopenMonthButton = button(QStringLiteral("Открыть месяц"), this);
     CloseMonthButton->hide();
     ReopenMonthButton->hide();
+    PayrollButton = button(QStringLiteral("Выгрузка в зарплату"), this);
     MonthBanner = monthlock::makeBanner(this);
 
     PageControl1 = new QTabWidget(this);
@@ -162,6 +164,7 @@ TForm19::TForm19() {
     top->addWidget(Button6);
     top->addWidget(CloseMonthButton);
     top->addWidget(ReopenMonthButton);
+    top->addWidget(PayrollButton);
     top->addStretch();
     top->addWidget(Button4);
     auto* lay = new QVBoxLayout(this);
@@ -181,6 +184,7 @@ TForm19::TForm19() {
     connect(Button4, &QPushButton::clicked, this, ui::guard([this] { Button4Click(); }));
     connect(CloseMonthButton, &QPushButton::clicked, this, ui::guard([this] { CloseMonthClick(); }));
     connect(ReopenMonthButton, &QPushButton::clicked, this, ui::guard([this] { ReopenMonthClick(); }));
+    connect(PayrollButton, &QPushButton::clicked, this, ui::guard([this] { PayrollDialog::run(month(), year(), this); }));
 }
 
 DBGrid* TForm19::makeGrid(bool withEarnings, QWidget* parent) {
@@ -256,6 +260,8 @@ void TForm19::applyMonthState() {
     CloseMonthButton->setVisible(admin && !closed);
     ReopenMonthButton->setVisible(admin && closed);
     CloseMonthButton->setEnabled(year() != 0);
+    PayrollButton->setVisible(session().role == Role::Administrator);
+    PayrollButton->setEnabled(year() != 0);
     monthlock::apply(MonthBanner, {Button1}, closed, closed ? store.closedBy(month(), year()) : QString());
 }
 

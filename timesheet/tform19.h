@@ -68,6 +68,7 @@ public:
     QPushButton* CloseMonthButton;   // "Закрыть месяц"
     QPushButton* ReopenMonthButton;  // "Открыть месяц"
     QLabel* MonthBanner;             // "Месяц закрыт" while the chosen month is closed
+    QPushButton* PayrollButton;      // "Выгрузка в зарплату", the administrator's
 
     // How the day columns 1 to 31 (index 0 is day 1) are painted for the chosen month.
     std::array<timesheet::DayColumn, 31> DayColumns;

@@ -60,7 +60,7 @@ if cmp -s "$work/installed" "$work/installed2"; then ok "second run of roles.sql
 else fail "second run of roles.sql changed the catalog:"; diff "$work/installed" "$work/installed2" | head -20; fi
 check "roles.sql quiet" "$(cat "$work/install1" "$work/install2")" ""
 check "schema versions" "$(su_sql -c "select string_agg(component || '=' || version, ' ' order by component) from accounts_dep.schema_version")" \
-      "extension=1 roles=1"
+      "extension=1 payroll_export=1 roles=1"
 if su_sql -f "$root/db/extension_drop.sql" >"$work/extdrop" 2>&1; then fail "extension_drop.sql ran under roles.sql"
 else check "extension_drop.sql refused under roles.sql" "$(grep -c 'run db/roles_drop.sql first' "$work/extdrop")" 1; fi
 
@@ -211,6 +211,9 @@ close_month, no such month    | N N N 22023 22023 | select accounts_dep.close_mo
 reopen_month                  | N N N Y Y | select accounts_dep.reopen_month(2031, 5, 'Исправление')
 reopen_month, no reason       | N N N 22023 22023 | select accounts_dep.reopen_month(2031, 5, ' ')
 verify_change_log             | N N N Y Y | select accounts_dep.verify_change_log()
+payroll_export select         | N N N N N | select * from accounts_dep.payroll_export
+payroll_export insert         | N N N N N | insert into accounts_dep.payroll_export(year, month, file_name, sha256, row_count, totals) values (2031, 5, 'x', 'y', 1, '')
+payroll export of open month  | ML002 ML002 ML002 ML002 ML002 | select accounts_dep.payroll_export_record(2031, 5, 'x.csv', 'y', 1, '')
 person_create                 | N N N Y N | select accounts_dep.person_create('new_person', 'Новиков Н.Н.', 'mirn_viewer', 'new-pass-12')
 person_create into mirn_owner | N N N 22023 N | select accounts_dep.person_create('new_person', 'Х', 'mirn_owner', 'new-pass-12')
 person_create into postgres   | N N N 22023 N | select accounts_dep.person_create('new_person', 'Х', 'postgres', 'new-pass-12')
@@ -334,6 +337,13 @@ check "the lock row names the server's user" \
 check "the close is in the history" \
       "$(su_sql -c "select action || '|' || db_user || '|' || row_id || '|' || (new_row->>'reason') from accounts_dep.change_log where table_name = 'period_lock' order by id desc limit 1")" \
       "close|admin1|203103|Сдан в бухгалтерию"
+# A payroll export of the closed month is recorded through the function alone, in the history's chain.
+check "payroll export recorded by the administrator" \
+      "$(admin_sql -c "select accounts_dep.payroll_export_record(2031, 3, 'Зарплата 2031-03.csv', 'abc', 2, '1010=1.00') > 0")" t
+check "the payroll export is in the history" \
+      "$(su_sql -c "select action || '|' || db_user || '|' || (new_row->>'file_name') || '|' || (new_row->>'exported_by') from accounts_dep.change_log where table_name = 'payroll_export' order by id desc limit 1")" \
+      "insert|admin1|Зарплата 2031-03.csv|admin1"
+check "the history's chain holds after it" "$(admin_sql -c "select accounts_dep.verify_change_log() is null")" t
 out=$(as_sql foremen1 foremen-pass-1 -c "insert into accounts_dep.smena(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, ok) values (10001, $I, $O, 2.5, 3, 0, date '2031-03-12', 1, 0, 4, 'no')" 2>&1)
 check "foremen's entry in the closed month refused" "$(grep -c 'Месяц закрыт: март 2031' <<<"$out")" 1
 out=$(sys_sql -c "update accounts_dep.smena set kol_vo = 500 where id = $E" 2>&1)

@@ -249,7 +249,7 @@ private slots:
         QTest::newRow("timesheet pdf and xlsx") << QStringList{"timesheet", "--month", "3", "--year", "2024", "--pdf",
                                                                "x.pdf", "--xlsx", "x.xlsx"}
                                                 << QStringLiteral("ровно один");
-        QTest::newRow("export what") << QStringList{"export", "--xlsx", "x.xlsx"} << QStringLiteral("report или prices");
+        QTest::newRow("export what") << QStringList{"export", "--xlsx", "x.xlsx"} << QStringLiteral("report, prices или payroll");
         QTest::newRow("import missing file") << QStringList{"import", "entries", "/nonexistent/entries.csv"}
                                              << QStringLiteral("не удалось открыть файл");
         QTest::newRow("reversed period") << QStringList{"report", "workers", "--from", "01.04.2024", "--to",
