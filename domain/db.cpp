@@ -407,6 +407,7 @@ void Query::open() {
         rows_.push_back(std::move(r));
     }
     active_ = true;
+    applySort();
     applyFilter();
 }
 
@@ -414,6 +415,7 @@ void Query::close() {
     if (!active_) return;
     active_ = false;
     rows_.clear();
+    order_.clear();
     visible_.clear();
     current_ = -1;
     eof_ = bof_ = true;
@@ -519,6 +521,7 @@ void Query::setSort(const QString& name, Qt::SortOrder order) {
     sortOrder_ = order;
     if (!active_) return;
     applySort();
+    pickVisible();
     emit reset();
     const auto at = std::find(visible_.begin(), visible_.end(), keep);
     moveTo(at == visible_.end() ? 0 : int(at - visible_.begin()));
@@ -597,21 +600,36 @@ int compareKeys(const SortKey& a, const SortKey& b, const QCollator& collator) {
 }  // namespace
 
 void Query::applySort() {
+    // The order is worked out once over all rows; the filter only picks from it, so a
+    // search key costs no sort keys and no comparisons.
+    order_.resize(rows_.size());
+    for (size_t i = 0; i < order_.size(); ++i) order_[i] = int(i);
     const int col = sortField_.isEmpty() ? -1 : fieldIndex(sortField_);
-    if (col < 0) {
-        std::sort(visible_.begin(), visible_.end());
-        return;
-    }
+    if (col < 0) return;
     std::vector<SortKey> keys(rows_.size());
-    for (int i : visible_) keys[size_t(i)] = sortKey(col < rows_[size_t(i)].size() ? rows_[size_t(i)][col] : QVariant());
+    for (size_t i = 0; i < rows_.size(); ++i) keys[i] = sortKey(col < rows_[i].size() ? rows_[i][col] : QVariant());
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     const bool descending = sortOrder_ == Qt::DescendingOrder;
-    std::sort(visible_.begin(), visible_.end());
-    std::stable_sort(visible_.begin(), visible_.end(), [&](int a, int b) {
+    std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) {
         const int c = compareKeys(keys[size_t(a)], keys[size_t(b)], collator);
         return descending ? c > 0 : c < 0;
     });
+}
+
+void Query::pickVisible() {
+    visible_.clear();
+    visible_.reserve(order_.size());
+    if (!filter_) {
+        visible_ = order_;
+        return;
+    }
+    // The rows are tested in the order they are stored (the memory is read straight
+    // through), then taken in the sorted order.
+    std::vector<char> pass(rows_.size());
+    for (size_t i = 0; i < rows_.size(); ++i) pass[i] = filter_(*this, rows_[i]) ? 1 : 0;
+    for (int i : order_)
+        if (pass[size_t(i)]) visible_.push_back(i);
 }
 
 void Query::setLikeFilter(const QString& name, const QString& text, bool anywhere) {
@@ -629,11 +647,7 @@ void Query::setLikeFilter(const QString& name, const QString& text, bool anywher
 }
 
 void Query::applyFilter() {
-    visible_.clear();
-    visible_.reserve(rows_.size());
-    for (int i = 0; i < int(rows_.size()); ++i)
-        if (!filter_ || filter_(*this, rows_[i])) visible_.push_back(i);
-    applySort();
+    pickVisible();
     eof_ = bof_ = visible_.empty();
     current_ = visible_.empty() ? -1 : 0;
     emit reset();

@@ -190,14 +190,16 @@ signals:
 
 private:
     void applyFilter();
-    void applySort();
+    void applySort();    // order_ from the sort field
+    void pickVisible();  // visible_: the rows of order_ that pass the filter
     void moveTo(int visibleRow);
 
     bool active_ = false;
     QStringList fields_;
     QStringList fieldsLower_;
     std::vector<Row> rows_;
-    std::vector<int> visible_;
+    std::vector<int> order_;    // every row, in the sort order
+    std::vector<int> visible_;  // the rows of order_ that pass the filter
     int current_ = -1;
     bool eof_ = true;
     bool bof_ = true;

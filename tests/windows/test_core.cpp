@@ -383,6 +383,48 @@ private slots:
         QCOMPARE(q.recordCount(), 0);
         QVERIFY(q.field(QStringLiteral("id")).isNull());
     }
+
+    // A search in a sorted list shows the rows that match, in the sorted order: equal
+    // values in the server's order, empty values first, digit runs by their value.
+    void searchKeepsTheSortOrder_data() {
+        QTest::addColumn<QString>("sortBy");
+        QTest::addColumn<bool>("descending");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QList<int>>("ids");
+        QTest::newRow("no sort") << QString() << false << "кр" << QList<int>{1, 2, 4, 6};
+        QTest::newRow("ascending, all") << "s" << false << "" << QList<int>{5, 3, 6, 2, 4, 1};
+        QTest::newRow("ascending") << "s" << false << "кр" << QList<int>{6, 2, 4, 1};
+        QTest::newRow("ascending, equal marks") << "s" << false << "КР-2" << QList<int>{2, 4};
+        QTest::newRow("descending") << "s" << true << "кр" << QList<int>{1, 2, 4, 6};
+        QTest::newRow("descending, all") << "s" << true << "" << QList<int>{1, 2, 4, 6, 3, 5};
+        QTest::newRow("by a number, search in a text") << "n" << false << "кр" << QList<int>{4, 6, 2, 1};
+        QTest::newRow("nothing found") << "s" << false << "ЯЯ" << QList<int>{};
+    }
+    void searchKeepsTheSortOrder() {
+        QFETCH(QString, sortBy);
+        QFETCH(bool, descending);
+        QFETCH(QString, search);
+        QFETCH(QList<int>, ids);
+        testdb::openFresh(QStringLiteral("t_core"));
+        Query q;
+        q.SQL = {QStringLiteral("select * from (values (1, 'КР-100', 9), (2, 'кр-20', 7), (3, 'АБ', 1), "
+                                "(4, 'КР-20', 2), (5, null, 5), (6, 'кр-3', 3)) v(id, s, n) order by id")};
+        q.open();
+        q.setSort(sortBy, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        // Keys typed one after another, as in the search box, and one taken back.
+        for (qsizetype i = 1; i <= search.size(); ++i) q.setLikeFilter(QStringLiteral("s"), search.left(i));
+        q.setLikeFilter(QStringLiteral("s"), search + QStringLiteral("Щ"));
+        q.setLikeFilter(QStringLiteral("s"), search);
+        QList<int> shown;
+        for (int r = 0; r < q.recordCount(); ++r) shown << q.value(r, QStringLiteral("id")).toInt();
+        QCOMPARE(shown, ids);
+        // Read again, the rows come back in the same order.
+        q.reopen();
+        q.setLikeFilter(QStringLiteral("s"), search);
+        shown.clear();
+        for (int r = 0; r < q.recordCount(); ++r) shown << q.value(r, QStringLiteral("id")).toInt();
+        QCOMPARE(shown, ids);
+    }
 };
 
 QTEST_MAIN(TestCore)
