@@ -304,9 +304,10 @@ QVariant Statement::param(const QString& name) const {
 
 QSqlDatabase Statement::database() const { return QSqlDatabase::database(connection_, false); }
 
-QSqlQuery Statement::run(bool forwardOnly) const {
+QSqlQuery Statement::run(bool forwardOnly, const QString& tail) const {
     ensureConnected(connection_);
     const QString sql = text();
+    const QString sent = tail.isEmpty() ? sql : sql + tail;
     const bool write = isWrite(sql);
     // A read, or any statement outside a transaction that found the connection
     // already dead, is tried once more on a fresh connection; a write inside a
@@ -322,9 +323,9 @@ QSqlQuery Statement::run(bool forwardOnly) const {
         bool ok;
         roundTrips_ += params_.empty() ? 1 : 2;  // a bound statement is prepared, then executed
         if (params_.empty()) {
-            ok = q.exec(sql);
+            ok = q.exec(sent);
         } else {
-            ok = q.prepare(sql);
+            ok = q.prepare(sent);
             if (ok) {
                 for (const auto& p : params_) q.bindValue(QLatin1Char(':') + p.first, p.second);
                 ok = q.exec();
@@ -363,25 +364,17 @@ QSqlQuery Statement::run(bool forwardOnly) const {
 }
 
 int Command::exec() {
-    QSqlQuery q = run(true);
+    // An insert of an entry brings back the key the database gave it, for the support
+    // log, in the same round trip (every login that may insert an entry may read it).
+    const QString t = text();
+    QString table = entryTableOf(t);
+    if (t.trimmed().endsWith(QLatin1Char(';')) || t.contains(QLatin1String("--"))) table.clear();  // nothing can follow
+    // Read whole (not row by row), so that the count of rows the insert made is there too.
+    QSqlQuery q = table.isEmpty() ? run(true) : run(false, QStringLiteral(" returning id"));
     const int rows = q.numRowsAffected();
+    if (rows == 1 && !table.isEmpty() && q.next() && !q.value(0).isNull())
+        qCInfo(lcDb).noquote() << "new entry id" << q.value(0).toString() << "in" << table;
     q.finish();
-    const QString table = entryTableOf(text());
-    if (rows == 1 && !table.isEmpty()) {
-        // The key the sequence just gave this insert, for the support log: currval is
-        // this session's own value, safe inside the transaction, since the insert drew it.
-        // A login may insert without any right on the sequence (personal accounts): then
-        // nothing is read, since a refused currval would abort the save's transaction.
-        QSqlQuery id(database());
-        ++roundTrips_;
-        if (id.exec(QStringLiteral("select case when has_sequence_privilege(pg_get_serial_sequence('%1', 'id'), 'SELECT') "
-                                   "or has_sequence_privilege(pg_get_serial_sequence('%1', 'id'), 'USAGE') "
-                                   "then currval(pg_get_serial_sequence('%1', 'id')) end")
-                        .arg(table)) &&
-            id.next() &&
-            !id.value(0).isNull())
-            qCInfo(lcDb).noquote() << "new entry id" << id.value(0).toString() << "in" << table;
-    }
     return rows;
 }
 

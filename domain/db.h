@@ -95,8 +95,9 @@ public:
     void setConnectionName(const QString& name) { connection_ = Db(name).name(); }
 
 protected:
-    // Runs the text with the current parameters; throws DbError on failure.
-    class QSqlQuery run(bool forwardOnly) const;
+    // Runs the text with the current parameters; throws DbError on failure. A tail is
+    // sent after the text but is no part of it: logs and errors name the text alone.
+    class QSqlQuery run(bool forwardOnly, const QString& tail = {}) const;
 
 private:
     QString connection_;

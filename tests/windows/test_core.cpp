@@ -335,6 +335,43 @@ private slots:
         QCOMPARE(testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.person")), 0);
     }
 
+    // A new entry's key reaches the support log from the insert itself: one statement to
+    // the server, not a second one reading the sequence.
+    void newEntryKeyComesWithTheInsert_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("insert");
+        QTest::newRow("journal entry") << "accounts_dep.smena"
+                                       << "insert into accounts_dep.smena(w_id, cena, kol_vo, brak, data, smena, color, time, ok) "
+                                          "values (10001, 2.5, 3, 0, date '2024-03-05', 1, 0, 8, 'no')";
+        QTest::newRow("auxiliary work") << "accounts_dep.fatigue"
+                                        << "INSERT INTO accounts_dep.fatigue(id_nom, id_o, id_p, d_date, i_mnth, i_year, i_smena, cnt, price)"
+                                           "VALUES(1, 1, null, '05.03.2024', 3, 2024, 1, 2, 100)";
+    }
+    void newEntryKeyComesWithTheInsert() {
+        QFETCH(QString, table);
+        QFETCH(QString, insert);
+        testdb::openFresh(QStringLiteral("t_core"));
+        static QStringList logged;
+        logged.clear();
+        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+            logged << m;
+        });
+        const long before = roundTrips();
+        Command c;
+        c.setText(insert);
+        const int rows = c.exec();
+        const long trips = roundTrips() - before;
+        qInstallMessageHandler(previous);
+        QCOMPARE(rows, 1);
+        QCOMPARE(trips, 1L);
+        const int id = testdb::scalarInt(QStringLiteral("select max(id) from ") + table);
+        QVERIFY(id > 0);
+        QVERIFY2(logged.contains(QStringLiteral("new entry id %1 in %2").arg(id).arg(table)), qPrintable(logged.join(u'\n')));
+        // The text logged is the statement as written.
+        QVERIFY(logged.filter(QStringLiteral("stored:")).join(QString()).contains(insert.simplified()));
+        QVERIFY(!logged.join(QString()).contains(QStringLiteral("returning")));
+    }
+
     void queryNavigationAndFilter() {
         testdb::openFresh(QStringLiteral("t_core"));
         Query q;
