@@ -304,9 +304,10 @@ QVariant Statement::param(const QString& name) const {
 
 QSqlDatabase Statement::database() const { return QSqlDatabase::database(connection_, false); }
 
-QSqlQuery Statement::run(bool forwardOnly) const {
+QSqlQuery Statement::run(bool forwardOnly, const QString& tail) const {
     ensureConnected(connection_);
     const QString sql = text();
+    const QString sent = tail.isEmpty() ? sql : sql + tail;
     const bool write = isWrite(sql);
     // A read, or any statement outside a transaction that found the connection
     // already dead, is tried once more on a fresh connection; a write inside a
@@ -322,9 +323,9 @@ QSqlQuery Statement::run(bool forwardOnly) const {
         bool ok;
         roundTrips_ += params_.empty() ? 1 : 2;  // a bound statement is prepared, then executed
         if (params_.empty()) {
-            ok = q.exec(sql);
+            ok = q.exec(sent);
         } else {
-            ok = q.prepare(sql);
+            ok = q.prepare(sent);
             if (ok) {
                 for (const auto& p : params_) q.bindValue(QLatin1Char(':') + p.first, p.second);
                 ok = q.exec();
@@ -363,25 +364,17 @@ QSqlQuery Statement::run(bool forwardOnly) const {
 }
 
 int Command::exec() {
-    QSqlQuery q = run(true);
+    // An insert of an entry brings back the key the database gave it, for the support
+    // log, in the same round trip (every login that may insert an entry may read it).
+    const QString t = text();
+    QString table = entryTableOf(t);
+    if (t.trimmed().endsWith(QLatin1Char(';')) || t.contains(QLatin1String("--"))) table.clear();  // nothing can follow
+    // Read whole (not row by row), so that the count of rows the insert made is there too.
+    QSqlQuery q = table.isEmpty() ? run(true) : run(false, QStringLiteral(" returning id"));
     const int rows = q.numRowsAffected();
+    if (rows == 1 && !table.isEmpty() && q.next() && !q.value(0).isNull())
+        qCInfo(lcDb).noquote() << "new entry id" << q.value(0).toString() << "in" << table;
     q.finish();
-    const QString table = entryTableOf(text());
-    if (rows == 1 && !table.isEmpty()) {
-        // The key the sequence just gave this insert, for the support log: currval is
-        // this session's own value, safe inside the transaction, since the insert drew it.
-        // A login may insert without any right on the sequence (personal accounts): then
-        // nothing is read, since a refused currval would abort the save's transaction.
-        QSqlQuery id(database());
-        ++roundTrips_;
-        if (id.exec(QStringLiteral("select case when has_sequence_privilege(pg_get_serial_sequence('%1', 'id'), 'SELECT') "
-                                   "or has_sequence_privilege(pg_get_serial_sequence('%1', 'id'), 'USAGE') "
-                                   "then currval(pg_get_serial_sequence('%1', 'id')) end")
-                        .arg(table)) &&
-            id.next() &&
-            !id.value(0).isNull())
-            qCInfo(lcDb).noquote() << "new entry id" << id.value(0).toString() << "in" << table;
-    }
     return rows;
 }
 
@@ -407,6 +400,7 @@ void Query::open() {
         rows_.push_back(std::move(r));
     }
     active_ = true;
+    applySort();
     applyFilter();
 }
 
@@ -426,6 +420,7 @@ void Query::close() {
     if (!active_) return;
     active_ = false;
     rows_.clear();
+    order_.clear();
     visible_.clear();
     current_ = -1;
     eof_ = bof_ = true;
@@ -531,6 +526,7 @@ void Query::setSort(const QString& name, Qt::SortOrder order) {
     sortOrder_ = order;
     if (!active_) return;
     applySort();
+    pickVisible();
     emit reset();
     const auto at = std::find(visible_.begin(), visible_.end(), keep);
     moveTo(at == visible_.end() ? 0 : int(at - visible_.begin()));
@@ -609,21 +605,36 @@ int compareKeys(const SortKey& a, const SortKey& b, const QCollator& collator) {
 }  // namespace
 
 void Query::applySort() {
+    // The order is worked out once over all rows; the filter only picks from it, so a
+    // search key costs no sort keys and no comparisons.
+    order_.resize(rows_.size());
+    for (size_t i = 0; i < order_.size(); ++i) order_[i] = int(i);
     const int col = sortField_.isEmpty() ? -1 : fieldIndex(sortField_);
-    if (col < 0) {
-        std::sort(visible_.begin(), visible_.end());
-        return;
-    }
+    if (col < 0) return;
     std::vector<SortKey> keys(rows_.size());
-    for (int i : visible_) keys[size_t(i)] = sortKey(col < rows_[size_t(i)].size() ? rows_[size_t(i)][col] : QVariant());
+    for (size_t i = 0; i < rows_.size(); ++i) keys[i] = sortKey(col < rows_[i].size() ? rows_[i][col] : QVariant());
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     const bool descending = sortOrder_ == Qt::DescendingOrder;
-    std::sort(visible_.begin(), visible_.end());
-    std::stable_sort(visible_.begin(), visible_.end(), [&](int a, int b) {
+    std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) {
         const int c = compareKeys(keys[size_t(a)], keys[size_t(b)], collator);
         return descending ? c > 0 : c < 0;
     });
+}
+
+void Query::pickVisible() {
+    visible_.clear();
+    visible_.reserve(order_.size());
+    if (!filter_) {
+        visible_ = order_;
+        return;
+    }
+    // The rows are tested in the order they are stored (the memory is read straight
+    // through), then taken in the sorted order.
+    std::vector<char> pass(rows_.size());
+    for (size_t i = 0; i < rows_.size(); ++i) pass[i] = filter_(*this, rows_[i]) ? 1 : 0;
+    for (int i : order_)
+        if (pass[size_t(i)]) visible_.push_back(i);
 }
 
 void Query::setLikeFilter(const QString& name, const QString& text, bool anywhere) {
@@ -641,11 +652,7 @@ void Query::setLikeFilter(const QString& name, const QString& text, bool anywher
 }
 
 void Query::applyFilter() {
-    visible_.clear();
-    visible_.reserve(rows_.size());
-    for (int i = 0; i < int(rows_.size()); ++i)
-        if (!filter_ || filter_(*this, rows_[i])) visible_.push_back(i);
-    applySort();
+    pickVisible();
     eof_ = bof_ = visible_.empty();
     current_ = visible_.empty() ? -1 : 0;
     emit reset();

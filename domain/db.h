@@ -96,8 +96,9 @@ public:
     void setConnectionName(const QString& name) { connection_ = Db(name).name(); }
 
 protected:
-    // Runs the text with the current parameters; throws DbError on failure.
-    class QSqlQuery run(bool forwardOnly) const;
+    // Runs the text with the current parameters; throws DbError on failure. A tail is
+    // sent after the text but is no part of it: logs and errors name the text alone.
+    class QSqlQuery run(bool forwardOnly, const QString& tail = {}) const;
 
 private:
     QString connection_;
@@ -195,14 +196,16 @@ signals:
 
 private:
     void applyFilter();
-    void applySort();
+    void applySort();    // order_ from the sort field
+    void pickVisible();  // visible_: the rows of order_ that pass the filter
     void moveTo(int visibleRow);
 
     bool active_ = false;
     QStringList fields_;
     QStringList fieldsLower_;
     std::vector<Row> rows_;
-    std::vector<int> visible_;
+    std::vector<int> order_;    // every row, in the sort order
+    std::vector<int> visible_;  // the rows of order_ that pass the filter
     int current_ = -1;
     bool eof_ = true;
     bool bof_ = true;

@@ -294,9 +294,27 @@ QString formatValue(const QVariant& v, const QString& mask, const QString& decim
 // ---------------------------------------------------------------------------------------
 // Output
 
+// Texts laid out and shaped once for one paint device and kept across the pages painted
+// with it: a long report repeats its captions, dates, names and figures on every page.
+class ShapedTexts {
+public:
+    ShapedTexts();
+    ~ShapedTexts();
+    ShapedTexts(const ShapedTexts&) = delete;
+    ShapedTexts& operator=(const ShapedTexts&) = delete;
+    struct Store;
+
+private:
+    friend void render(const PreparedReport&, int, QPainter&, ShapedTexts&);
+    std::unique_ptr<Store> store_;
+};
+
 // Paints one page onto a painter whose device is the whole sheet of paper (printer in
 // full-page mode, PDF writer or image); millimetres are mapped through the device's DPI.
+// Each text is painted exactly as QPainter::drawText paints it in its box.
 void render(const PreparedReport& report, int pageIndex, QPainter& painter);
+// The same, reusing the texts shaped for earlier pages on the same device.
+void render(const PreparedReport& report, int pageIndex, QPainter& painter, ShapedTexts& shaped);
 
 // Writes all pages as a PDF file. Returns false if the file cannot be written, or when
 // `page`, asked before each page with its index, returns false (the user stopped). The

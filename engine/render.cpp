@@ -2,11 +2,15 @@
 #include "engine/engine.h"
 
 #include <QFont>
+#include <QGlyphRun>
+#include <QHash>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QDir>
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QStringList>
+#include <QTextLayout>
 
 namespace mirn {
 
@@ -16,9 +20,128 @@ namespace {
 constexpr double kLineWidth = 0.2;  // millimetres: a thin printed rule
 constexpr double kPadding = 0.6;    // millimetres between a frame and its text
 
+// One text in one font, laid out for a box of one size with one set of alignment flags.
+struct TextKey {
+    QString text;
+    double pointSize;
+    bool bold;
+    int flags;
+    double width, height;
+    bool operator==(const TextKey&) const = default;
+};
+size_t qHash(const TextKey& k, size_t seed = 0) {
+    return qHashMulti(seed, k.text, k.pointSize, k.bold, k.flags, k.width, k.height);
+}
+
+// A single-line text as QPainter::drawText(box, flags, text) lays it out: its glyphs,
+// placed from the box's top-left corner, and the extent it is clipped by.
+struct Shaped {
+    bool direct = false;  // a text drawText treats specially: drawn by it every time
+    QList<QGlyphRun> runs;
+    QPointF at;           // where the runs start, from the box's corner
+    QRectF bounds;        // the text's extent from the box's corner; clipped when outside the box
+};
+
+}  // namespace
+
+struct ShapedTexts::Store {
+    bool reuse = false;  // painting into a PDF
+    double dpiX = 0, dpiY = 0;
+    QHash<TextKey, Shaped> texts;
+};
+
+ShapedTexts::ShapedTexts() : store_(std::make_unique<Store>()) {}
+ShapedTexts::~ShapedTexts() = default;
+
+namespace {
+
+// Lays a text out the way drawText does for one line: line breaks, tabs and carriage
+// returns read as spaces, in the painter's direction, no wrapping, trailing spaces counted in the
+// width; aligned in the box by the text's natural width (across) and its line's
+// ascent and descent (up and down). painter holds the text's font.
+Shaped shape(QPainter& painter, QString text, int flags, const QSizeF& box) {
+    Shaped out;
+    for (QChar& c : text) {
+        if (c == u'\r' || c == u'\n' || c == u'\t') c = u' ';
+        else if (c == QChar(0x9c) || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) out.direct = true;
+    }
+    if (out.direct || text.isEmpty()) return out;
+    QTextLayout layout(text, painter.font(), painter.device());
+    QTextOption option;
+    option.setTextDirection(painter.layoutDirection());
+    option.setAlignment(Qt::AlignLeft);
+    option.setFlags(QTextOption::IncludeTrailingSpaces);
+    layout.setTextOption(option);
+    layout.setCacheEnabled(true);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(0x01000000);
+    line.setPosition(QPointF(0, 0));
+    const bool more = layout.createLine().isValid();
+    layout.endLayout();
+    // Right-to-left text places its spaces otherwise: drawText does that.
+    if (more || !line.isValid() || painter.layoutDirection() == Qt::RightToLeft || text.isRightToLeft()) {
+        out.direct = true;
+        return out;
+    }
+    const double height = line.ascent() + line.descent();
+    const double width = line.naturalTextWidth();
+    double yoff = 0, xoff = 0;
+    if (flags & Qt::AlignBottom) yoff = box.height() - height;
+    else if (flags & Qt::AlignVCenter) yoff = (box.height() - height) / 2;
+    if (flags & Qt::AlignRight) xoff = box.width() - width;
+    else if (flags & Qt::AlignHCenter) xoff = (box.width() - width) / 2;
+    out.bounds = QRectF(xoff, yoff, width, height);
+    const double advance = line.horizontalAdvance();
+    double x = 0;
+    if (flags & Qt::AlignRight) x = box.width() - advance;
+    else if (flags & Qt::AlignHCenter) x = (box.width() - advance) / 2;
+    out.at = QPointF(x, yoff);
+    out.runs = line.glyphRuns();
+    return out;
+}
+
+void drawTextLine(QPainter& painter, const QFont& font, ShapedTexts::Store& store, const QRectF& box, int flags,
+              const QString& text) {
+    // On a screen or an image drawText itself paints (a preview paints a page at a time,
+    // and the raster engine rounds a run's glyphs to pixels its own way); a PDF or a
+    // printer gets the same glyphs at the same places from the store.
+    if (!store.reuse) {
+        painter.setFont(font);
+        painter.drawText(box, flags, text);
+        return;
+    }
+    const TextKey key{text, font.pointSizeF(), font.bold(), flags, box.width(), box.height()};
+    auto it = store.texts.constFind(key);
+    if (it == store.texts.constEnd()) {
+        painter.setFont(font);
+        it = store.texts.insert(key, shape(painter, text, flags, box.size()));
+    }
+    const Shaped& s = *it;
+    if (s.direct) {
+        painter.setFont(font);
+        painter.drawText(box, flags, text);
+        return;
+    }
+    if (s.runs.isEmpty()) return;
+    const QPointF at = box.topLeft() + s.at;
+    const bool clip = !box.contains(s.bounds.translated(box.topLeft()));
+    if (clip) {
+        painter.save();
+        painter.setClipRect(box, Qt::IntersectClip);
+    }
+    for (const QGlyphRun& run : s.runs) painter.drawGlyphRun(at, run);
+    if (clip) painter.restore();
+}
+
 }  // namespace
 
 void render(const PreparedReport& report, int pageIndex, QPainter& painter) {
+    ShapedTexts shaped;
+    render(report, pageIndex, painter, shaped);
+}
+
+void render(const PreparedReport& report, int pageIndex, QPainter& painter, ShapedTexts& shaped) {
     if (pageIndex < 0 || size_t(pageIndex) >= report.pages.size()) return;
     const QPaintDevice* dev = painter.device();
     const double sx = dev->logicalDpiX() / 25.4;
@@ -26,6 +149,13 @@ void render(const PreparedReport& report, int pageIndex, QPainter& painter) {
     auto map = [&](const QRectF& mm) {
         return QRectF(mm.x() * sx, mm.y() * sy, mm.width() * sx, mm.height() * sy);
     };
+    ShapedTexts::Store& store = *shaped.store_;
+    if (store.dpiX != dev->logicalDpiX() || store.dpiY != dev->logicalDpiY()) {
+        store.texts.clear();
+        store.dpiX = dev->logicalDpiX();
+        store.dpiY = dev->logicalDpiY();
+    }
+    store.reuse = painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Pdf;
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);  // crisp rules
@@ -40,7 +170,6 @@ void render(const PreparedReport& report, int pageIndex, QPainter& painter) {
         if (!it.text.isEmpty()) {
             font.setPointSizeF(it.fontSize);
             font.setBold(it.bold);
-            painter.setFont(font);
             painter.setPen(Qt::black);
             const QRectF inner = r.adjusted(kPadding * sx, 0, -kPadding * sx, 0);
             if (it.text.contains(QLatin1Char('\n'))) {
@@ -50,10 +179,10 @@ void render(const PreparedReport& report, int pageIndex, QPainter& painter) {
                 const double h = inner.height() / double(lines.size());
                 const int across = int(it.alignment & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter;
                 for (qsizetype i = 0; i < lines.size(); ++i)
-                    painter.drawText(QRectF(inner.x(), inner.y() + double(i) * h, inner.width(), h),
-                                     across | Qt::TextSingleLine, lines[i]);
+                    drawTextLine(painter, font, store, QRectF(inner.x(), inner.y() + double(i) * h, inner.width(), h),
+                             across | Qt::TextSingleLine, lines[i]);
             } else {
-                painter.drawText(inner, int(it.alignment) | Qt::TextSingleLine, it.text);
+                drawTextLine(painter, font, store, inner, int(it.alignment) | Qt::TextSingleLine, it.text);
             }
         }
         if (it.frame != NoSides) {
@@ -80,6 +209,7 @@ bool writePdf(const PreparedReport& report, const QString& path, const QString& 
     if (!title.isEmpty()) writer.setTitle(title);
     QPainter painter;
     if (!painter.begin(&writer)) return false;
+    ShapedTexts shaped;
     for (size_t p = 0; p < report.pages.size(); ++p) {
         if (page && !page(int(p))) {
             painter.end();
@@ -88,7 +218,7 @@ bool writePdf(const PreparedReport& report, const QString& path, const QString& 
             return false;
         }
         if (p > 0) writer.newPage();
-        render(report, int(p), painter);
+        render(report, int(p), painter, shaped);
     }
     const bool ok = painter.end() && file.commit();
     if (ok)

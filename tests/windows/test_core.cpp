@@ -335,6 +335,43 @@ private slots:
         QCOMPARE(testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.person")), 0);
     }
 
+    // A new entry's key reaches the support log from the insert itself: one statement to
+    // the server, not a second one reading the sequence.
+    void newEntryKeyComesWithTheInsert_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("insert");
+        QTest::newRow("journal entry") << "accounts_dep.smena"
+                                       << "insert into accounts_dep.smena(w_id, cena, kol_vo, brak, data, smena, color, time, ok) "
+                                          "values (10001, 2.5, 3, 0, date '2024-03-05', 1, 0, 8, 'no')";
+        QTest::newRow("auxiliary work") << "accounts_dep.fatigue"
+                                        << "INSERT INTO accounts_dep.fatigue(id_nom, id_o, id_p, d_date, i_mnth, i_year, i_smena, cnt, price)"
+                                           "VALUES(1, 1, null, '05.03.2024', 3, 2024, 1, 2, 100)";
+    }
+    void newEntryKeyComesWithTheInsert() {
+        QFETCH(QString, table);
+        QFETCH(QString, insert);
+        testdb::openFresh(QStringLiteral("t_core"));
+        static QStringList logged;
+        logged.clear();
+        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+            logged << m;
+        });
+        const long before = roundTrips();
+        Command c;
+        c.setText(insert);
+        const int rows = c.exec();
+        const long trips = roundTrips() - before;
+        qInstallMessageHandler(previous);
+        QCOMPARE(rows, 1);
+        QCOMPARE(trips, 1L);
+        const int id = testdb::scalarInt(QStringLiteral("select max(id) from ") + table);
+        QVERIFY(id > 0);
+        QVERIFY2(logged.contains(QStringLiteral("new entry id %1 in %2").arg(id).arg(table)), qPrintable(logged.join(u'\n')));
+        // The text logged is the statement as written.
+        QVERIFY(logged.filter(QStringLiteral("stored:")).join(QString()).contains(insert.simplified()));
+        QVERIFY(!logged.join(QString()).contains(QStringLiteral("returning")));
+    }
+
     void queryNavigationAndFilter() {
         testdb::openFresh(QStringLiteral("t_core"));
         Query q;
@@ -382,6 +419,48 @@ private slots:
         QVERIFY(!q.active());
         QCOMPARE(q.recordCount(), 0);
         QVERIFY(q.field(QStringLiteral("id")).isNull());
+    }
+
+    // A search in a sorted list shows the rows that match, in the sorted order: equal
+    // values in the server's order, empty values first, digit runs by their value.
+    void searchKeepsTheSortOrder_data() {
+        QTest::addColumn<QString>("sortBy");
+        QTest::addColumn<bool>("descending");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QList<int>>("ids");
+        QTest::newRow("no sort") << QString() << false << "кр" << QList<int>{1, 2, 4, 6};
+        QTest::newRow("ascending, all") << "s" << false << "" << QList<int>{5, 3, 6, 2, 4, 1};
+        QTest::newRow("ascending") << "s" << false << "кр" << QList<int>{6, 2, 4, 1};
+        QTest::newRow("ascending, equal marks") << "s" << false << "КР-2" << QList<int>{2, 4};
+        QTest::newRow("descending") << "s" << true << "кр" << QList<int>{1, 2, 4, 6};
+        QTest::newRow("descending, all") << "s" << true << "" << QList<int>{1, 2, 4, 6, 3, 5};
+        QTest::newRow("by a number, search in a text") << "n" << false << "кр" << QList<int>{4, 6, 2, 1};
+        QTest::newRow("nothing found") << "s" << false << "ЯЯ" << QList<int>{};
+    }
+    void searchKeepsTheSortOrder() {
+        QFETCH(QString, sortBy);
+        QFETCH(bool, descending);
+        QFETCH(QString, search);
+        QFETCH(QList<int>, ids);
+        testdb::openFresh(QStringLiteral("t_core"));
+        Query q;
+        q.SQL = {QStringLiteral("select * from (values (1, 'КР-100', 9), (2, 'кр-20', 7), (3, 'АБ', 1), "
+                                "(4, 'КР-20', 2), (5, null, 5), (6, 'кр-3', 3)) v(id, s, n) order by id")};
+        q.open();
+        q.setSort(sortBy, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        // Keys typed one after another, as in the search box, and one taken back.
+        for (qsizetype i = 1; i <= search.size(); ++i) q.setLikeFilter(QStringLiteral("s"), search.left(i));
+        q.setLikeFilter(QStringLiteral("s"), search + QStringLiteral("Щ"));
+        q.setLikeFilter(QStringLiteral("s"), search);
+        QList<int> shown;
+        for (int r = 0; r < q.recordCount(); ++r) shown << q.value(r, QStringLiteral("id")).toInt();
+        QCOMPARE(shown, ids);
+        // Read again, the rows come back in the same order.
+        q.reopen();
+        q.setLikeFilter(QStringLiteral("s"), search);
+        shown.clear();
+        for (int r = 0; r < q.recordCount(); ++r) shown << q.value(r, QStringLiteral("id")).toInt();
+        QCOMPARE(shown, ids);
     }
 };
 

@@ -5,9 +5,11 @@
 #include "gui/preview.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileDialog>
 #include <QImage>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
@@ -241,6 +243,125 @@ private slots:
         QFile::remove(path);
         QVERIFY(!print(r, static_cast<QWidget*>(nullptr)));
         QVERIFY(!QFile::exists(path));
+    }
+
+    // A PDF shows every text as QPainter::drawText puts it in its box, at any alignment,
+    // with spaces around it, too long for its box (clipped), wrapped into lines, in two
+    // sizes and bold, on the first page and on a later one that repeats the first one's
+    // texts: the same words at the same places, and the same
+    // pictures of the pages.
+    void pdfTextsStandWhereDrawTextPutsThem_data() {
+        QTest::addColumn<int>("alignment");
+        QTest::newRow("left") << int(Qt::AlignLeft | Qt::AlignVCenter);
+        QTest::newRow("right") << int(Qt::AlignRight | Qt::AlignVCenter);
+        QTest::newRow("centre") << int(Qt::AlignCenter);
+        QTest::newRow("top right") << int(Qt::AlignRight | Qt::AlignTop);
+        QTest::newRow("bottom centre") << int(Qt::AlignHCenter | Qt::AlignBottom);
+        QTest::newRow("the products report") << -1;
+    }
+    void pdfTextsStandWhereDrawTextPutsThem() {
+        QFETCH(int, alignment);
+        PreparedReport r;
+        if (alignment < 0) {
+            r = prepare(productsReport(), productsRows(160));
+            QVERIFY(r.pages.size() > 2);
+        } else {
+            r.paperSize = QSizeF(210, 297);
+            r.fontFamily = QStringLiteral("Arial");
+            const QStringList texts{QStringLiteral("Иванов И.И."), QStringLiteral("  1 778,40  "),
+                                    QStringLiteral("КР-100\tсмена"), QStringLiteral("Очень длинное название изделия, которое не входит"),
+                                    QStringLiteral("первая строка\nвторая строка"), QStringLiteral("a&b"), QStringLiteral(" ")};
+            r.pages.resize(2);
+            for (PreparedPage& page : r.pages) {
+                double y = 10;
+                for (const QString& t : texts)
+                    for (const bool bold : {false, true}) {
+                        PreparedItem it;
+                        it.rect = QRectF(15, y, 40, t.contains(QLatin1Char('\n')) ? 10 : 5);
+                        it.text = t;
+                        it.alignment = Qt::Alignment(alignment);
+                        it.bold = bold;
+                        it.fontSize = bold ? 12 : 8;
+                        it.frame = AllSides;
+                        page.items.push_back(it);
+                        y += it.rect.height() + 2;
+                    }
+            }
+        }
+        const QString path = dir_.filePath(QStringLiteral("shaped.pdf")), direct = dir_.filePath(QStringLiteral("direct.pdf"));
+        QVERIFY(writePdf(r, path));
+        {
+            // Each text as drawText paints it, with the painter's padding; the same rules.
+            QPdfWriter writer(direct);
+            writer.setPageLayout(r.pageLayout());
+            writer.setResolution(600);
+            QPainter p(&writer);
+            p.setRenderHint(QPainter::Antialiasing, false);
+            p.setRenderHint(QPainter::TextAntialiasing, true);
+            QFont font(r.fontFamily);
+            font.setStyleHint(QFont::SansSerif);
+            const double px = 600 / 25.4;
+            const QPen rule(Qt::black, 0.2 * px, Qt::SolidLine, Qt::SquareCap);
+            for (size_t page = 0; page < r.pages.size(); ++page) {
+                if (page > 0) writer.newPage();
+                for (const PreparedItem& it : r.pages[page].items) {
+                    const QRectF cell(it.rect.x() * px, it.rect.y() * px, it.rect.width() * px, it.rect.height() * px);
+                    if (it.shade.isValid()) p.fillRect(cell, it.shade);
+                    if (!it.text.isEmpty()) {
+                        font.setPointSizeF(it.fontSize);
+                        font.setBold(it.bold);
+                        p.setFont(font);
+                        p.setPen(Qt::black);
+                        const QRectF box = cell.adjusted(0.6 * px, 0, -0.6 * px, 0);
+                        const QStringList lines = it.text.split(QLatin1Char('\n'));
+                        const double h = box.height() / double(lines.size());
+                        const int flags = lines.size() > 1 ? int(it.alignment & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter
+                                                           : int(it.alignment);
+                        for (qsizetype i = 0; i < lines.size(); ++i)
+                            p.drawText(QRectF(box.x(), box.y() + double(i) * h, box.width(), h), flags | Qt::TextSingleLine, lines[i]);
+                    }
+                    if (it.frame != NoSides) {
+                        p.setPen(rule);
+                        if (it.frame & Top) p.drawLine(cell.topLeft(), cell.topRight());
+                        if (it.frame & Bottom) p.drawLine(cell.bottomLeft(), cell.bottomRight());
+                        if (it.frame & Left) p.drawLine(cell.topLeft(), cell.bottomLeft());
+                        if (it.frame & Right) p.drawLine(cell.topRight(), cell.bottomRight());
+                    }
+                }
+            }
+        }
+        QCOMPARE(pdfPages(path), int(r.pages.size()));
+        const QString bbox = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+        const QString want = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), direct, QStringLiteral("-")});
+        QVERIFY(bbox.contains(alignment < 0 ? QStringLiteral("Итого:") : QStringLiteral("Иванов")));
+        const QStringList got = bbox.section(QStringLiteral("<body>"), 1).split(QLatin1Char('\n'));
+        const QStringList exp = want.section(QStringLiteral("<body>"), 1).split(QLatin1Char('\n'));
+        QCOMPARE(got.size(), exp.size());
+        // Glyph positions add up in 1/64 of a device pixel either way: the words stand within
+        // a hundredth of a point (0.004 mm) of each other.
+        static const QRegularExpression number(QStringLiteral("\"(-?[0-9.]+)\""));
+        for (qsizetype i = 0; i < got.size(); ++i) {
+            QString a = got[i], b = exp[i];
+            QList<double> ax, bx;
+            for (const auto& m : number.globalMatch(a)) ax << m.captured(1).toDouble();
+            for (const auto& m : number.globalMatch(b)) bx << m.captured(1).toDouble();
+            QCOMPARE(a.replace(number, QStringLiteral("#")), b.replace(number, QStringLiteral("#")));
+            QCOMPARE(ax.size(), bx.size());
+            for (qsizetype k = 0; k < ax.size(); ++k)
+                QVERIFY2(std::abs(ax[k] - bx[k]) < 0.01, qPrintable(got[i] + QStringLiteral(" / ") + exp[i]));
+        }
+        // The pages as a reader shows them, pixel for pixel.
+        const QString shown = dir_.filePath(QStringLiteral("shaped")), drawn = dir_.filePath(QStringLiteral("direct"));
+        run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("150"), QStringLiteral("-png"), path, shown});
+        run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("150"), QStringLiteral("-png"), direct, drawn});
+        const QStringList pictures = QDir(dir_.path()).entryList({QStringLiteral("shaped-*.png")});
+        QCOMPARE(pictures.size(), int(r.pages.size()));
+        for (const QString& name : pictures) {
+            const QImage a(dir_.filePath(name));
+            const QImage b(dir_.filePath(QString(name).replace(QStringLiteral("shaped"), QStringLiteral("direct"))));
+            QVERIFY(!a.isNull());
+            QVERIFY2(a == b, qPrintable(name));
+        }
     }
 
     void pagePaintsShadesFramesAndText() {
