@@ -13,6 +13,8 @@ namespace mirn {
 
 namespace {
 constexpr int kIndexRole = Qt::UserRole + 1;  // the problem's index; -1 on a group's title
+// A longer group starts folded, so that every kind and its count shows at once.
+constexpr int kOpenGroupLines = 25;
 }
 
 MonthCheckWindow::MonthCheckWindow(const QString& monthCaption, std::vector<monthcheck::Problem> problems,
@@ -36,7 +38,6 @@ MonthCheckWindow::MonthCheckWindow(const QString& monthCaption, std::vector<mont
     Tree->setUniformRowHeights(true);
     Tree->setSelectionMode(QAbstractItemView::SingleSelection);
     Tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Tree->setExpandsOnDoubleClick(false);  // a double click on a line opens it, not folds its group
 
     for (int k = 0; k < monthcheck::kKindCount; ++k) {
         const auto kind = monthcheck::Kind(k);
@@ -62,7 +63,7 @@ MonthCheckWindow::MonthCheckWindow(const QString& monthCaption, std::vector<mont
                 line->setText(Entry, (p.auxiliary() ? QStringLiteral("хоз. работа %1") : QStringLiteral("запись %1")).arg(p.entryId));
             line->setText(Detail, p.detail);
         }
-        group->setExpanded(true);
+        group->setExpanded(count <= kOpenGroupLines);
     }
     Tree->header()->setStretchLastSection(true);
     for (int c = Date; c < Detail; ++c) Tree->resizeColumnToContents(c);
