@@ -108,6 +108,13 @@ void TForm25::openOn(const QDate& date) {
     FormActivate();
 }
 
+void TForm25::openOnRow(const QDate& date, int shift, int id) {
+    openOn(date);
+    QRadioButton* radios[] = {RadioButton1, RadioButton2, RadioButton3};
+    if (shift >= 2 && shift <= 3) radios[shift - 1]->setChecked(true);  // shows that shift's rows
+    fatigue.locate(QStringLiteral("id"), id);
+}
+
 void TForm25::FormClose() { fatigue.close(); }
 
 void TForm25::FormActivate() {

@@ -34,6 +34,8 @@ public:
     // The journal opens the register on its date (then shows it) and closes its list
     // once it is closed.
     void openOn(const QDate& date);
+    // The same on the row's shift (1 to 3), standing on the row (fatigue.id).
+    void openOnRow(const QDate& date, int shift, int id);
     void FormClose();
 
     void FormActivate();

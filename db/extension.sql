@@ -22,7 +22,8 @@
 --                and reopening the delete of that row.
 --   change_log   every insert, update and delete of smena, fatigue, oper and
 --                norm: the row before (old_row) and after (new_row) as jsonb,
---                null where there is none.
+--                null where there is none; and every close and reopen of a
+--                month (period_lock, see Version 2 below).
 --
 -- The refusal: SQLSTATE ML001 (a class of its own, so the client can tell it
 -- from every other error), message "Месяц закрыт: <месяц> <год>" with the
@@ -48,10 +49,18 @@
 --    where at >= :from and at < :to and table_name in ('smena','norm','oper')
 --    order by at, id
 --
+-- Version 2 adds period_lock.reason (why a month was closed although its check
+-- found problems) and records every closing and reopening in change_log
+-- (table_name 'period_lock', row_id year * 100 + month, action 'close' or
+-- 'reopen'):
+--   insert into accounts_dep.period_lock(year, month, closed_by, reason)
+--   values (2026, 11, 'Администратор', 'табель сверен вручную');
+--
 -- Version: accounts_dep.schema_version holds one row per script, here
--- ('extension', 1). This script installs version 1; on a database that has it
+-- ('extension', 2). This script installs version 2; on a database that has it
 -- already it changes nothing, on any other version it stops before changing
--- anything (db/README.md, "Versions and upgrades").
+-- anything (db/README.md, "Versions and upgrades"; version 1 is brought to 2 by
+-- db/upgrade/extension-1-2.sql).
 
 \set ON_ERROR_STOP 1
 
@@ -63,8 +72,8 @@ BEGIN
     IF to_regclass('accounts_dep.schema_version') IS NULL THEN
         RETURN;
     END IF;
-    IF EXISTS (SELECT 1 FROM accounts_dep.schema_version WHERE component = 'extension' AND version <> 1) THEN
-        RAISE EXCEPTION 'accounts_dep.schema_version has extension version %, this script is version 1',
+    IF EXISTS (SELECT 1 FROM accounts_dep.schema_version WHERE component = 'extension' AND version <> 2) THEN
+        RAISE EXCEPTION 'accounts_dep.schema_version has extension version %, this script is version 2 (db/upgrade/ has the steps)',
             (SELECT version FROM accounts_dep.schema_version WHERE component = 'extension');
     END IF;
 END
@@ -77,9 +86,9 @@ CREATE TABLE IF NOT EXISTS accounts_dep.schema_version (
 );
 -- Every client may check the versions at sign-in.
 GRANT SELECT ON accounts_dep.schema_version TO PUBLIC;
--- Installed before the version row existed counts as version 1: the definitions
--- are the same.
-INSERT INTO accounts_dep.schema_version (component, version) VALUES ('extension', 1)
+-- Installed before the version row existed was version 1; every statement below
+-- skips or replaces what is there, so this run brings it to version 2.
+INSERT INTO accounts_dep.schema_version (component, version) VALUES ('extension', 2)
 ON CONFLICT (component) DO NOTHING;
 
 CREATE TABLE IF NOT EXISTS accounts_dep.period_lock (
@@ -336,6 +345,44 @@ ON CONFLICT (component) DO NOTHING;
 ------------------------------------------------------------------------------
 -- End of the payroll exports block
 ------------------------------------------------------------------------------
+
+------------------------------------------------------------------------------
+-- Version 2: the reason of a close, and closing and reopening in the history
+-- (the same statements as db/upgrade/extension-1-2.sql)
+------------------------------------------------------------------------------
+
+-- Why the month was closed although its check found problems; null otherwise.
+-- db/roles.sql adds the same column; whichever script comes first makes it.
+ALTER TABLE accounts_dep.period_lock ADD COLUMN IF NOT EXISTS reason text;
+
+-- A close ('close', the new lock row with its reason), a reopen ('reopen', the
+-- row that went) and a change of a lock row ('update') as change_log rows. With
+-- db/roles.sql installed its period_lock_record writes them (with the reason of
+-- a reopen), and this one steps aside.
+CREATE OR REPLACE FUNCTION accounts_dep.period_lock_log() RETURNS trigger
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+BEGIN
+    IF EXISTS (SELECT 1 FROM accounts_dep.schema_version v WHERE v.component = 'roles') THEN
+        RETURN NULL;
+    END IF;
+    INSERT INTO accounts_dep.change_log
+        (table_name, row_id, action, old_row, new_row, db_user, client_role, client_host, app_version)
+    VALUES ('period_lock',
+            CASE WHEN TG_OP = 'DELETE' THEN OLD.year * 100 + OLD.month ELSE NEW.year * 100 + NEW.month END,
+            CASE TG_OP WHEN 'INSERT' THEN 'close' WHEN 'DELETE' THEN 'reopen' ELSE 'update' END,
+            CASE WHEN TG_OP <> 'INSERT' THEN to_jsonb(OLD) END,
+            CASE WHEN TG_OP <> 'DELETE' THEN to_jsonb(NEW) END,
+            session_user,
+            nullif(current_setting('mirn.client_role', true), ''),
+            nullif(current_setting('mirn.client_host', true), ''),
+            nullif(current_setting('mirn.app_version', true), ''));
+    RETURN NULL;
+END
+$$;
+
+CREATE OR REPLACE TRIGGER period_lock_log
+    AFTER INSERT OR UPDATE OR DELETE ON accounts_dep.period_lock
+    FOR EACH ROW EXECUTE FUNCTION accounts_dep.period_lock_log();
 
 -- Replacing the guard functions above dropped the fixed search path db/roles.sql
 -- gives them.

@@ -46,13 +46,14 @@ DROP TRIGGER IF EXISTS change_log_record ON accounts_dep.fatigue;
 DROP TRIGGER IF EXISTS change_log_record ON accounts_dep.oper;
 DROP TRIGGER IF EXISTS change_log_record ON accounts_dep.norm;
 
--- Dropped with its own trigger period_lock_serialize.
+-- Dropped with its own triggers period_lock_serialize and period_lock_log.
 DROP TABLE IF EXISTS accounts_dep.period_lock;
 DROP TABLE IF EXISTS accounts_dep.change_log;
 
 -- No CASCADE: should anything else have come to use them, stop here rather
 -- than take it away unseen.
 DROP FUNCTION IF EXISTS accounts_dep.change_log_record();
+DROP FUNCTION IF EXISTS accounts_dep.period_lock_log();
 DROP FUNCTION IF EXISTS accounts_dep.period_lock_guard();
 DROP FUNCTION IF EXISTS accounts_dep.period_lock_guard_truncate();
 DROP FUNCTION IF EXISTS accounts_dep.period_lock_serialize();

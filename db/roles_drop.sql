@@ -1,7 +1,8 @@
 -- Takes db/roles.sql back out: the objects go back to the owners they had (the
 -- shared user sys, as a rule), the personal logins, the groups, mirn_owner and
 -- mirn_accounts are dropped, and so are the functions, tables and triggers that
--- roles.sql added and the columns it added to period_lock and change_log.
+-- roles.sql added and the columns it added to period_lock and change_log
+-- (period_lock.reason stays where the extension, from its version 2, has it).
 -- The closed months and the history stay (db/extension.sql's tables); rows the
 -- history got meanwhile for closing and reopening and for accounts stay as data.
 -- Run by a superuser; running it again changes nothing:
@@ -84,7 +85,12 @@ DROP FUNCTION IF EXISTS accounts_dep.change_log_digest(bytea);
 DO $$
 BEGIN
     IF to_regclass('accounts_dep.period_lock') IS NOT NULL THEN
-        ALTER TABLE accounts_dep.period_lock DROP COLUMN IF EXISTS reason;
+        -- From version 2 on the extension has the reason column itself.
+        IF to_regclass('accounts_dep.schema_version') IS NULL THEN
+            ALTER TABLE accounts_dep.period_lock DROP COLUMN IF EXISTS reason;
+        ELSIF NOT EXISTS (SELECT 1 FROM accounts_dep.schema_version WHERE component = 'extension' AND version >= 2) THEN
+            ALTER TABLE accounts_dep.period_lock DROP COLUMN IF EXISTS reason;
+        END IF;
     END IF;
     IF to_regclass('accounts_dep.change_log') IS NOT NULL THEN
         ALTER TABLE accounts_dep.change_log DROP COLUMN IF EXISTS prev_id;

@@ -12,10 +12,14 @@ namespace period {
 namespace {
 bool g_installed = false;
 bool g_roles = false;
+bool g_reasons = false;
 
 const QString kAdminOnly = QStringLiteral("Закрыть и открыть месяц может только администратор.");
 const QString kNoMonth = QStringLiteral("Не выбран год.");
 const QString kNoReason = QStringLiteral("Укажите причину, по которой месяц открывается.");
+const QString kNoReasonColumn = QStringLiteral(
+    "База данных не хранит причину закрытия месяца: выполните шаг обновления db/upgrade/extension-1-2.sql "
+    "(см. db/README.md).");
 }  // namespace
 
 bool detect(const Db& db) {
@@ -23,9 +27,12 @@ bool detect(const Db& db) {
     // extension.sql older than schema_version has none).
     Query q(db);
     q.SQL = {QStringLiteral("select to_regclass('accounts_dep.period_lock') is not null as installed, "
-                            "to_regclass('accounts_dep.schema_version') is not null as versions")};
+                            "to_regclass('accounts_dep.schema_version') is not null as versions, "
+                            "exists (select 1 from pg_catalog.pg_attribute where attrelid = "
+                            "to_regclass('accounts_dep.period_lock') and attname = 'reason' and not attisdropped) as reasons")};
     q.open();
     g_installed = q.field(QStringLiteral("installed")).toBool();
+    g_reasons = g_installed && q.field(QStringLiteral("reasons")).toBool();
     g_roles = false;
     if (g_installed && q.field(QStringLiteral("versions")).toBool()) {
         Query v(db);
@@ -39,6 +46,8 @@ bool detect(const Db& db) {
 bool installed() { return g_installed; }
 
 bool rolesInstalled() { return g_installed && g_roles; }
+
+bool keepsCloseReason() { return g_reasons; }
 
 QString roleName(Role role) {
     switch (role) {
@@ -121,10 +130,19 @@ Result PeriodStore::close(int month, int year, Role role, const QString& reason)
         monthFunction(QStringLiteral("close_month"), month, year, reason);
         return Result::ok();
     }
+    const QString why = reason.trimmed();
+    // A reason the database cannot keep is not dropped silently.
+    if (!why.isEmpty() && !keepsCloseReason()) return Result::refuse(Status::Invalid, kNoReasonColumn);
     Command c(db_);
     // Waits for the saves already writing into the month (the extension's lock).
-    c.SQL = {QStringLiteral("insert into accounts_dep.period_lock(year, month, closed_by) values (:y, :m, :who) "
-                            "on conflict (year, month) do nothing")};
+    if (keepsCloseReason()) {
+        c.SQL = {QStringLiteral("insert into accounts_dep.period_lock(year, month, closed_by, reason) "
+                                "values (:y, :m, :who, nullif(:reason, '')) on conflict (year, month) do nothing")};
+        c.setParam(QStringLiteral("reason"), why);
+    } else {
+        c.SQL = {QStringLiteral("insert into accounts_dep.period_lock(year, month, closed_by) values (:y, :m, :who) "
+                                "on conflict (year, month) do nothing")};
+    }
     c.setParam(QStringLiteral("y"), year);
     c.setParam(QStringLiteral("m"), month);
     c.setParam(QStringLiteral("who"), roleName(role));

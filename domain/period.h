@@ -21,6 +21,9 @@ bool installed();
 // Whether db/roles.sql is installed too (found by the same detect()): then the month is
 // closed and reopened only through the database's functions, which name the login.
 bool rolesInstalled();
+// Whether period_lock keeps the reason of a close (the extension from version 2, or
+// db/roles.sql), found by the same detect().
+bool keepsCloseReason();
 
 // The role's name as the history records it ("Администратор").
 QString roleName(Role role);
@@ -55,8 +58,10 @@ public:
     QString closedBy(int month, int year) const;
 
     // Closing and reopening are the administrator's alone (role is the signed-in one);
-    // closing a closed month or reopening an open one changes nothing. With roles.sql
-    // the database records the reason with the change; reopening then needs one.
+    // closing a closed month or reopening an open one changes nothing. The reason of a
+    // close is kept in period_lock and the history; a database that cannot keep it
+    // (extension version 1) refuses a close with one. With roles.sql the database also
+    // records the reason of a reopen, which then needs one.
     Result close(int month, int year, Role role, const QString& reason = {});
     Result reopen(int month, int year, Role role, const QString& reason = {});
 

@@ -10,7 +10,7 @@ namespace schemaversion {
 
 const std::vector<Expected>& expected() {
     static const std::vector<Expected> list = {
-        {QStringLiteral("extension"), 1, QStringLiteral("db/extension.sql")},
+        {QStringLiteral("extension"), 2, QStringLiteral("db/extension.sql")},
         {QStringLiteral("roles"), 1, QStringLiteral("db/roles.sql")},
     };
     return list;

@@ -199,9 +199,12 @@ TForm1::TForm1() {
     styleShiftButtons();
     setupRepeatAndCopy();
     setupKeys();
+    navigator::setJournal(this);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    if (navigator::journal() == this) navigator::setJournal(nullptr);
+}
 
 bool TForm1::FormCreate(const QString& arg1, const QString& arg2) {
     auto* module = new TDataModule6(this);
@@ -396,7 +399,11 @@ void TForm1::DBGrid2DblClick() {
 
 int TForm1::showChild(QDialog* child) {
     const int r = ui::execModal(child);
-    FormActivate();
+    // A child that sent the user to an entry leaves the journal on it.
+    if (keepPosition_)
+        keepPosition_ = false;
+    else
+        FormActivate();
     return r;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // The journal window: the shift entries of one date and one shift.
+#include "core/navigator.h"
 #include "core/signin.h"
 #include "domain/db.h"
 #include "gui/dbgrid.h"
@@ -22,7 +23,7 @@ class TDataModule6;
 class JournalKeys;
 struct CopyToUndo;  // journal/shift_copy_dialog.h
 
-class TForm1 : public QDialog, public SignInTarget {
+class TForm1 : public QDialog, public SignInTarget, public JournalNavigator {
     Q_OBJECT
 public:
     TForm1();
@@ -121,11 +122,19 @@ public:
     // Opens the four shift queries on a date (closing them first).
     void openShifts(const QDate& date);
 
+    // The windows above the journal send the user here (journal/tform1_navigate.cpp).
+    // The journal stands on the date, shift and row at once; the window that asked
+    // then closes, and the journal stays there instead of going back to today.
+    bool showEntry(const QDate& date, int shift, int entryId, int workerId = 0) override;
+    void showAuxWork(const QDate& date, int shift, int id) override;
+
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // Set by showEntry: the next return from a child window keeps the date shown.
+    bool keepPosition_ = false;
     // The entries the last "Копировать смену" stored, until it is taken back.
     std::unique_ptr<CopyToUndo> lastCopy_;
     void styleShiftButtons();

@@ -10,15 +10,18 @@
 #include "gui/forms.h"
 #include "gui/ui.h"
 #include "gui/monthlock.h"
+#include "domain/month_check.h"
 #include "domain/period.h"
 #include "domain/session.h"
 #include "papers/layouts.h"
+#include "timesheet/monthcheck_window.h"
 #include "timesheet/payroll_dialog.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -113,6 +116,8 @@ TForm19::TForm19() {
     Button5 = button(QStringLiteral("Обновить"), this);
     Button6 = button(QStringLiteral("Печать"), this);
     Button4 = button(QStringLiteral("Выход"), this);
+    CheckMonthButton = button(QStringLiteral("Проверка месяца"), this);
+    CheckMonthButton->hide();
     CloseMonthButton = button(QStringLiteral("Закрыть месяц"), this);
     ReopenMonthButton = button(QStringLiteral("Открыть месяц"), this);
     CloseMonthButton->hide();
@@ -162,6 +167,7 @@ TForm19::TForm19() {
     top->addSpacing(16);
     top->addWidget(Button5);
     top->addWidget(Button6);
+    top->addWidget(CheckMonthButton);
     top->addWidget(CloseMonthButton);
     top->addWidget(ReopenMonthButton);
     top->addWidget(PayrollButton);
@@ -182,6 +188,7 @@ TForm19::TForm19() {
     connect(Button5, &QPushButton::clicked, this, ui::guard([this] { Button5Click(); }));
     connect(Button6, &QPushButton::clicked, this, ui::guard([this] { Button6Click(); }));
     connect(Button4, &QPushButton::clicked, this, ui::guard([this] { Button4Click(); }));
+    connect(CheckMonthButton, &QPushButton::clicked, this, ui::guard([this] { CheckMonthClick(); }));
     connect(CloseMonthButton, &QPushButton::clicked, this, ui::guard([this] { CloseMonthClick(); }));
     connect(ReopenMonthButton, &QPushButton::clicked, this, ui::guard([this] { ReopenMonthClick(); }));
     connect(PayrollButton, &QPushButton::clicked, this, ui::guard([this] { PayrollDialog::run(month(), year(), this); }));
@@ -254,6 +261,9 @@ void TForm19::ComboBox1Change() {
 }
 
 void TForm19::applyMonthState() {
+    // The check reads only; it needs no extension.
+    CheckMonthButton->setVisible(session().role == Role::Administrator);
+    CheckMonthButton->setEnabled(year() != 0);
     const bool admin = period::installed() && session().role == Role::Administrator;
     const period::PeriodStore store;
     const bool closed = store.isClosed(month(), year());
@@ -265,12 +275,86 @@ void TForm19::applyMonthState() {
     monthlock::apply(MonthBanner, {Button1}, closed, closed ? store.closedBy(month(), year()) : QString());
 }
 
+namespace {
+const QString kNoCloseReason = QStringLiteral("Укажите причину, по которой месяц закрывается с ошибками.");
+
+// The month's problems and the reason to close it all the same. Nothing when the
+// administrator cancels; the button stays off until a reason is typed.
+std::optional<QString> askCloseReason(QWidget* parent, const QString& caption,
+                                      const std::vector<monthcheck::Problem>& problems) {
+    QDialog dlg(parent);
+    dlg.setObjectName(QStringLiteral("CloseReasonDialog"));
+    dlg.setWindowTitle(QStringLiteral("Закрыть месяц"));
+    auto* box = new QVBoxLayout(&dlg);
+    box->addWidget(new QLabel(
+        QStringLiteral("Проверка месяца %1 нашла ошибки (%2). Закрыть месяц с ними?").arg(caption).arg(problems.size()),
+        &dlg));
+    auto* list = new QPlainTextEdit(monthcheck::report(problems), &dlg);
+    list->setObjectName(QStringLiteral("ProblemList"));
+    list->setReadOnly(true);
+    list->setLineWrapMode(QPlainTextEdit::NoWrap);
+    box->addWidget(list, 1);
+    auto* label = new QLabel(QStringLiteral("Причина закрытия:"), &dlg);
+    auto* edit = new QLineEdit(&dlg);
+    edit->setObjectName(QStringLiteral("ReasonEdit"));
+    edit->setMaxLength(500);
+    label->setBuddy(edit);
+    box->addWidget(label);
+    box->addWidget(edit);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setText(QStringLiteral("Закрыть месяц"));
+    ok->setEnabled(false);
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
+    QObject::connect(edit, &QLineEdit::textChanged, ok,
+                     [ok](const QString& text) { ok->setEnabled(!text.trimmed().isEmpty()); });
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    box->addWidget(buttons);
+    dlg.resize(760, 420);
+    edit->setFocus();
+    if (ui::execModal(&dlg) != QDialog::Accepted) return {};
+    return edit->text().trimmed();
+}
+}  // namespace
+
+void TForm19::CheckMonthClick() {
+    if (year() == 0) {
+        ui::error(QStringLiteral("Не выбран год."));
+        return;
+    }
+    std::vector<monthcheck::Problem> problems;
+    {
+        ui::BusyCursor busy;
+        problems = monthcheck::check(month(), year());
+    }
+    MonthCheckWindow w(period::monthCaption(month(), year()), std::move(problems), this);
+    ui::execModal(&w);
+    if (w.sentToJournal()) Button4Click();
+}
+
 void TForm19::CloseMonthClick() {
     const QString caption = period::monthCaption(month(), year());
-    if (ui::message(QStringLiteral("Закрыть месяц %1?").arg(caption), QStringLiteral("Подтверждение"), ui::Icon::Question,
-                    ui::Buttons::YesNo) != QMessageBox::Yes)
-        return;
-    const Result r = period::PeriodStore().close(month(), year(), session().role);
+    std::vector<monthcheck::Problem> problems;
+    {
+        ui::BusyCursor busy;
+        problems = monthcheck::check(month(), year());
+    }
+    QString reason;
+    if (problems.empty()) {
+        if (ui::message(QStringLiteral("Закрыть месяц %1?").arg(caption), QStringLiteral("Подтверждение"),
+                        ui::Icon::Question, ui::Buttons::YesNo) != QMessageBox::Yes)
+            return;
+    } else {
+        const std::optional<QString> typed = askCloseReason(this, caption, problems);
+        if (!typed) return;
+        reason = *typed;
+        if (reason.isEmpty()) {
+            ui::error(kNoCloseReason);
+            return;
+        }
+    }
+    const Result r = period::PeriodStore().close(month(), year(), session().role, reason);
     if (!r.saved()) ui::error(r.message);
     applyMonthState();
 }

@@ -64,6 +64,7 @@ public:
     QPushButton* Button5;  // "Обновить"
     QPushButton* Button6;  // "Печать"
     QPushButton* Button4;  // "Выход"
+    QPushButton* CheckMonthButton;   // "Проверка месяца" (the administrator's only)
     // With the closed months extension, the administrator's only:
     QPushButton* CloseMonthButton;   // "Закрыть месяц"
     QPushButton* ReopenMonthButton;  // "Открыть месяц"
@@ -88,6 +89,11 @@ public:
     void Button6Click();
     void Button4Click() { reject(); }
     void FormActivate();
+    // The month's check as a list (timesheet/monthcheck_window.h); a line sent to the
+    // journal closes the timesheet, so that the journal shows it.
+    void CheckMonthClick();
+    // Runs the check first: a clean month is closed after the plain question, one with
+    // problems only after they were listed and a reason was typed.
     void CloseMonthClick();
     void ReopenMonthClick();
     // Marks the chosen month when closed, switches "Перестроить" off for it and offers

@@ -2,9 +2,11 @@
 // schema: writes into a closed month refused for every guarded table and action, from
 // psql and from a client connection; the history of the four logged tables with the
 // rows before and after; the client fields; a second run; the removal; closing a
-// month while a save into it is under way; the client's own entry save refused.
+// month while a save into it is under way; the client's own entry save refused;
+// closing and reopening in the history with the reason; the step from version 1.
 #include "domain/connection.h"
 #include "domain/entry_store.h"
+#include "domain/period.h"
 #include "domain/schemaversion.h"
 #include "support/database.h"
 
@@ -24,6 +26,11 @@ const QString kDb = QStringLiteral("t_extension");
 const QString kDropDb = QStringLiteral("t_extension_drop");
 const QString kInstall = QStringLiteral(MIRN_SOURCE_DIR "/db/extension.sql");
 const QString kRemove = QStringLiteral(MIRN_SOURCE_DIR "/db/extension_drop.sql");
+// Version 1 as it was released, and the step from it to version 2.
+const QString kVersion1 = QStringLiteral(MIRN_SOURCE_DIR "/tests/domain/extension_v1.sql");
+const QString kUpgrade = QStringLiteral(MIRN_SOURCE_DIR "/db/upgrade/extension-1-2.sql");
+const QString kUpgradeDb = QStringLiteral("t_extension_upgrade");
+const QString kFreshDb = QStringLiteral("t_extension_fresh");
 const QString kClosedCode = QStringLiteral("ML001");
 
 struct PsqlRun {
@@ -193,6 +200,8 @@ class TestExtension : public QObject {
 private slots:
     void initTestCase() {
         testdb::createDatabase(kDropDb);
+        testdb::createDatabase(kUpgradeDb);
+        testdb::createDatabase(kFreshDb);
         testdb::openFresh(kDb);
         loadFixture();
         const PsqlRun r = psqlFile(kDb, kInstall);
@@ -209,12 +218,14 @@ private slots:
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("expected");  // the message's first words, or empty
         QTest::newRow("no version table") << "drop table if exists accounts_dep.schema_version" << "";
-        QTest::newRow("same version") << "update accounts_dep.schema_version set version = 1 where component = 'extension'"
+        QTest::newRow("same version") << "update accounts_dep.schema_version set version = 2 where component = 'extension'"
                                       << "";
+        QTest::newRow("version 1") << "update accounts_dep.schema_version set version = 1 where component = 'extension'"
+                                   << "Компонент базы данных «extension» версии 1, программа ждёт версию 2";
         QTest::newRow("older extension") << "update accounts_dep.schema_version set version = 0 where component = 'extension'"
-                                         << "Компонент базы данных «extension» версии 0, программа ждёт версию 1";
+                                         << "Компонент базы данных «extension» версии 0, программа ждёт версию 2";
         QTest::newRow("newer extension") << "update accounts_dep.schema_version set version = 7 where component = 'extension'"
-                                         << "Компонент базы данных «extension» версии 7 новее программы (версия 1)";
+                                         << "Компонент базы данных «extension» версии 7 новее программы (версия 2)";
         QTest::newRow("unknown component") << "insert into accounts_dep.schema_version(component, version) values ('other', 3)"
                                            << "";
     }
@@ -224,7 +235,7 @@ private slots:
         testdb::exec(QStringLiteral("create table if not exists accounts_dep.schema_version (component text primary key, "
                                     "version integer not null, applied_at timestamptz not null default now())"));
         testdb::exec(QStringLiteral("delete from accounts_dep.schema_version"));
-        testdb::exec(QStringLiteral("insert into accounts_dep.schema_version(component, version) values ('extension', 1)"));
+        testdb::exec(QStringLiteral("insert into accounts_dep.schema_version(component, version) values ('extension', 2)"));
         testdb::exec(setup);
         const QString text = schemaversion::message(schemaversion::check());
         if (expected.isEmpty())
@@ -236,7 +247,7 @@ private slots:
                                     "version integer not null, applied_at timestamptz not null default now())"));
         testdb::exec(QStringLiteral("grant select on accounts_dep.schema_version to public"));
         testdb::exec(QStringLiteral("delete from accounts_dep.schema_version"));
-        testdb::exec(QStringLiteral("insert into accounts_dep.schema_version(component, version) values ('extension', 1)"));
+        testdb::exec(QStringLiteral("insert into accounts_dep.schema_version(component, version) values ('extension', 2)"));
     }
 
     void closedMonthWrites_data() {
@@ -556,6 +567,95 @@ private slots:
         QVERIFY2(error.contains(kNov), qPrintable(error));
         QCOMPARE(tableRows(QStringLiteral("smena")) + tableRows(QStringLiteral("h_tabel")), before);
         QCOMPARE(lastLogId(), lastLog);
+    }
+
+    void closeAndReopenLogged_data() {
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("with a reason") << QStringLiteral("табель сверен вручную");
+        QTest::newRow("no reason") << QString();
+    }
+    // Without db/roles.sql the client writes period_lock itself: the close keeps its
+    // reason there, and both the close and the reopen are in the history with the
+    // client's fields.
+    void closeAndReopenLogged() {
+        QFETCH(QString, reason);
+        QVERIFY(period::detect());
+        QVERIFY(!period::rolesInstalled());
+        QVERIFY(period::keepsCloseReason());
+        period::setClientFields(QStringLiteral("Администратор"), QStringLiteral("ЦЕХ-3"), QStringLiteral("1"));
+        const qlonglong last = lastLogId();
+        period::PeriodStore store;
+        QVERIFY(store.close(3, 2030, Role::Administrator, reason).saved());
+        QCOMPARE(testdb::scalar(QStringLiteral("select coalesce(reason, 'NULL') from accounts_dep.period_lock "
+                                               "where year = 2030 and month = 3")).toString(),
+                 reason.isEmpty() ? QStringLiteral("NULL") : reason);
+        QVERIFY(store.reopen(3, 2030, Role::Administrator).saved());
+        const auto rows = testdb::rows(QStringLiteral(
+            "select action, row_id, coalesce(new_row->>'reason', old_row->>'reason', 'NULL'), client_role, client_host "
+            "from accounts_dep.change_log where id > %1 order by id").arg(last));
+        QCOMPARE(rows.size(), 2);
+        const QString why = reason.isEmpty() ? QStringLiteral("NULL") : reason;
+        const QStringList close{QStringLiteral("close"), QStringLiteral("203003"), why, QStringLiteral("Администратор"),
+                                QStringLiteral("ЦЕХ-3")};
+        const QStringList reopen{QStringLiteral("reopen"), QStringLiteral("203003"), why, QStringLiteral("Администратор"),
+                                 QStringLiteral("ЦЕХ-3")};
+        for (int i = 0; i < 2; ++i) {
+            QStringList got;
+            for (const QVariant& v : rows.at(i)) got << v.toString();
+            QCOMPARE(got, i == 0 ? close : reopen);
+        }
+        QCOMPARE(testdb::scalar(QStringLiteral("select table_name from accounts_dep.change_log where id > %1 group by 1")
+                                    .arg(last)).toString(),
+                 QStringLiteral("period_lock"));
+        period::setClientFields({}, {}, {});
+    }
+
+    // A database at version 1 with closed months and history: the full script refuses
+    // it and changes nothing; the step brings it to the catalog of a fresh version 2,
+    // keeps every row, and then records a close with its reason. A second step is
+    // refused; the full script then changes nothing.
+    void upgradeFromVersion1() {
+        QCOMPARE(psqlFile(kFreshDb, kInstall).exit, 0);
+        const QString fresh = catalog(kFreshDb);
+        PsqlRun r = psqlFile(kUpgradeDb, kVersion1);
+        QVERIFY2(r.exit == 0, qPrintable(r.err));
+        r = psql(kUpgradeDb, {}, QStringLiteral(
+            "insert into accounts_dep.period_lock(year, month, closed_by) values (2026, 11, 'Администратор'), (2025, 2, 'sys');\n"
+            "insert into accounts_dep.smena(w_id, data, smena, ok) values (1, '2026-12-01', 1, 'no');\n"
+            "update accounts_dep.smena set ok = 'ok';\n"));
+        QVERIFY2(r.exit == 0, qPrintable(r.err));
+        const QString rowsSql = QStringLiteral(
+            "select (select string_agg(format('%s.%s %s %s', year, month, closed_by, closed_at), ';' order by year, month) "
+            "from accounts_dep.period_lock) || '|' || (select string_agg(c::text, ';' order by id) from accounts_dep.change_log c)");
+        const QString rows = psql(kUpgradeDb, {}, rowsSql).out;
+        QVERIFY2(rows.contains(QStringLiteral("2026.11 Администратор")), qPrintable(rows));
+        QVERIFY(rows.contains(QLatin1String("update")));
+        const QString version1 = catalog(kUpgradeDb);
+        QVERIFY(version1 != fresh);
+
+        r = psqlFile(kUpgradeDb, kInstall);
+        QCOMPARE(r.exit, 3);
+        QVERIFY2(r.err.contains(QLatin1String("has extension version 1, this script is version 2")), qPrintable(r.err));
+        QCOMPARE(catalog(kUpgradeDb), version1);
+
+        r = psqlFile(kUpgradeDb, kUpgrade);
+        QVERIFY2(r.exit == 0, qPrintable(r.err));
+        QCOMPARE(catalog(kUpgradeDb), fresh);
+        QCOMPARE(psql(kUpgradeDb, {}, rowsSql).out, rows);
+        QCOMPARE(psql(kUpgradeDb, {}, QStringLiteral("select version from accounts_dep.schema_version where component = 'extension'")).out,
+                 QStringLiteral("2"));
+
+        r = psqlFile(kUpgradeDb, kUpgrade);
+        QCOMPARE(r.exit, 3);
+        QVERIFY2(r.err.contains(QLatin1String("has extension version 2")), qPrintable(r.err));
+        QCOMPARE(psqlFile(kUpgradeDb, kInstall).exit, 0);
+        QCOMPARE(catalog(kUpgradeDb), fresh);
+
+        r = psql(kUpgradeDb, {}, QStringLiteral(
+            "insert into accounts_dep.period_lock(year, month, closed_by, reason) values (2026, 12, 'Администратор', 'сверено');\n"
+            "select action || ' ' || row_id || ' ' || (new_row->>'reason') from accounts_dep.change_log order by id desc limit 1;\n"));
+        QVERIFY2(r.exit == 0, qPrintable(r.err));
+        QCOMPARE(r.out, QStringLiteral("close 202612 сверено"));
     }
 
     // A second run keeps the closed months and the history and changes no definition.

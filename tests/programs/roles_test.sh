@@ -60,7 +60,7 @@ if cmp -s "$work/installed" "$work/installed2"; then ok "second run of roles.sql
 else fail "second run of roles.sql changed the catalog:"; diff "$work/installed" "$work/installed2" | head -20; fi
 check "roles.sql quiet" "$(cat "$work/install1" "$work/install2")" ""
 check "schema versions" "$(su_sql -c "select string_agg(component || '=' || version, ' ' order by component) from accounts_dep.schema_version")" \
-      "extension=1 payroll_export=1 roles=1"
+      "extension=2 payroll_export=1 roles=1"
 if su_sql -f "$root/db/extension_drop.sql" >"$work/extdrop" 2>&1; then fail "extension_drop.sql ran under roles.sql"
 else check "extension_drop.sql refused under roles.sql" "$(grep -c 'run db/roles_drop.sql first' "$work/extdrop")" 1; fi
 

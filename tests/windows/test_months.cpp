@@ -3,7 +3,9 @@
 // reopening from the timesheet by the administrator alone; a closed month's banner
 // and switched-off controls in the journal, the entry dialog, the timesheet and the
 // auxiliary work register; the database's refusal when the month was closed from
-// elsewhere meanwhile; a row's history window; the change report's pages.
+// elsewhere meanwhile; a row's history window; the change report's pages; the month's
+// check as a list that leads to the journal and the register; closing a month with
+// problems only with a reason.
 #include "auxwork/tform25.h"
 #include "core/datamodule.h"
 #include "gui/forms.h"
@@ -11,6 +13,7 @@
 #include "domain/auxwork.h"
 #include "domain/entry_store.h"
 #include "domain/history.h"
+#include "domain/month_check.h"
 #include "domain/period.h"
 #include "journal/journal_keys.h"
 #include "journal/tform1.h"
@@ -19,9 +22,13 @@
 #include "gui/preview.h"
 #include "reports/tform18.h"
 #include "support/testdb.h"
+#include "timesheet/monthcheck_window.h"
 #include "timesheet/tform19.h"
 
+#include <QDialogButtonBox>
 #include <QFontMetricsF>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QImage>
 #include <QProcess>
 #include <QSysInfo>
@@ -96,6 +103,32 @@ entry::Record newRecord() {
     return rec;
 }
 
+// The current month without entries, timesheet rows or auxiliary work: nothing for the
+// check to find.
+void emptyCurrentMonth() {
+    testdb::exec(QStringLiteral("delete from accounts_dep.smena where data >= date_trunc('month', current_date)"));
+    testdb::exec(QStringLiteral("delete from accounts_dep.fatigue where d_date >= date_trunc('month', current_date)"));
+    testdb::exec(QStringLiteral("delete from accounts_dep.h_tabel where year = extract(year from current_date) "
+                                "and month = extract(month from current_date)"));
+}
+
+// A real double click on a line of the check list: QTest's double click on a widget is
+// the double-click event alone, a real one comes after a press and release.
+void doubleClick(MonthCheckWindow* w, QTreeWidgetItem* item) {
+    w->Tree->scrollToItem(item);
+    const QPoint at = w->Tree->visualItemRect(item).center();
+    QTest::mouseClick(w->Tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(w->Tree->viewport(), Qt::LeftButton, {}, at);
+}
+
+// The check list's line whose entry column reads `entry` ("запись 15").
+QTreeWidgetItem* lineOf(MonthCheckWindow* w, const QString& entry) {
+    for (int g = 0; g < w->Tree->topLevelItemCount(); ++g)
+        for (int i = 0; i < w->Tree->topLevelItem(g)->childCount(); ++i)
+            if (w->Tree->topLevelItem(g)->child(i)->text(MonthCheckWindow::Entry) == entry) return w->Tree->topLevelItem(g)->child(i);
+    return nullptr;
+}
+
 // The printed lines of a prepared report's page, one per band row (items of one row
 // share their top).
 QStringList pageLines(const rpt::PreparedReport& r, size_t page) {
@@ -154,11 +187,15 @@ private slots:
         QFETCH(QList<QMessageBox::StandardButton>, answers);
         QFETCH(bool, closed);
         TForm1& f1 = start(true);
+        // A clean month: the check finds nothing, and the plain question is asked.
+        emptyCurrentMonth();
         TForm19& f19 = openTimesheet(f1);
         const QString month = period::monthCaption(today().month(), today().year());
         MessageLog log;
         log.answers = answers;
+        ModalScript noReasonAsked;
         f19.CloseMonthButton->click();
+        QCOMPARE(noReasonAsked.shown.size(), 0);
         QCOMPARE(log.texts(), QStringList{QStringLiteral("Закрыть месяц %1?").arg(month)});
         QCOMPARE(testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.period_lock")), closed ? 1 : 0);
         QCOMPARE(f19.MonthBanner->isHidden(), !closed);
@@ -176,6 +213,173 @@ private slots:
         QCOMPARE(testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.period_lock")), 0);
         QVERIFY(f19.MonthBanner->isHidden());
         QVERIFY(f19.Button1->isEnabled());
+    }
+
+    void closeWithProblems_data() {
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("confirm");  // "Закрыть месяц" pressed, else "Отмена"
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("reason typed") << QStringLiteral("табель сверен с мастером") << true << true;
+        QTest::newRow("no reason") << QString() << true << false;
+        QTest::newRow("blank reason") << QStringLiteral("   ") << true << false;
+        QTest::newRow("cancelled") << QStringLiteral("табель сверен с мастером") << false << false;
+    }
+    // The demo's current month has problems: "Закрыть месяц" lists them instead of the
+    // plain question and closes only with a typed reason, which period_lock and the
+    // history keep. The button stays off without a reason; cancelling leaves the month open.
+    void closeWithProblems() {
+        QFETCH(QString, reason);
+        QFETCH(bool, confirm);
+        QFETCH(bool, closed);
+        TForm1& f1 = start(true);
+        TForm19& f19 = openTimesheet(f1);
+        f19.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f19));
+        const qlonglong lastLog = testdb::scalar(QStringLiteral("select coalesce(max(id), 0) from accounts_dep.change_log")).toLongLong();
+        QString list;
+        bool offWhileEmpty = false, acceptedWhileEmpty = true;
+        MessageLog log;
+        {
+            ModalScript modal([&](QDialog* d) {
+                if (d->objectName() != QLatin1String("CloseReasonDialog")) return int(QDialog::Rejected);
+                d->show();
+                auto* edit = d->findChild<QLineEdit*>(QStringLiteral("ReasonEdit"));
+                auto* buttons = d->findChild<QDialogButtonBox*>();
+                QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+                list = d->findChild<QPlainTextEdit*>(QStringLiteral("ProblemList"))->toPlainText();
+                offWhileEmpty = !ok->isEnabled();
+                QTest::mouseClick(ok, Qt::LeftButton);
+                acceptedWhileEmpty = d->result() == QDialog::Accepted;
+                edit->setFocus();
+                typeText(edit, reason);
+                QTest::mouseClick(confirm ? ok : buttons->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+                d->hide();
+                return d->result();
+            });
+            QTest::mouseClick(f19.CloseMonthButton, Qt::LeftButton);
+            QCOMPARE(modal.shown.size(), 1);
+        }
+        f19.hide();
+        QVERIFY(offWhileEmpty);
+        QVERIFY(!acceptedWhileEmpty);
+        // The list names the problem the demo is known for, among the others.
+        QVERIFY2(list.contains(QStringLiteral("Рабочие, которых не видят табель и отчеты: 1")), qPrintable(list));
+        QVERIFY2(list.contains(QStringLiteral("Богданов К.Е. (20)")), qPrintable(list));
+        QVERIFY(log.texts().isEmpty());  // neither the plain question nor an error
+        QCOMPARE(testdb::scalarInt(QStringLiteral("select count(*) from accounts_dep.period_lock")), closed ? 1 : 0);
+        QCOMPARE(f19.MonthBanner->isHidden(), !closed);
+        const QString logged = testdb::scalar(QStringLiteral(
+            "select coalesce(string_agg(action || ' ' || row_id || ' ' || coalesce(new_row->>'reason', ''), ';' order by id), '') "
+            "from accounts_dep.change_log where id > %1").arg(lastLog)).toString();
+        if (!closed) {
+            QCOMPARE(logged, QString());
+            return;
+        }
+        QCOMPARE(testdb::scalar(QStringLiteral("select closed_by || '|' || reason from accounts_dep.period_lock")).toString(),
+                 QStringLiteral("Администратор|") + reason);
+        QCOMPARE(logged, QStringLiteral("close %1 %2").arg(today().year() * 100 + today().month()).arg(reason));
+    }
+
+    // The check list on the demo's current month: a group per kind with the count of its
+    // lines; Богданов К.Е., booked by row id, under the workers the timesheet cannot see.
+    // A double click on an entry's line shows the journal on the entry's date and shift
+    // with the entry selected (the timesheet closes, the journal stays there); on an
+    // auxiliary work line the register opens on its row over the list.
+    void checkListLeadsToEntries() {
+        TForm1& f1 = start(false);
+        // An unconfirmed entry of shift 2 on another day than today, as the journal shows it.
+        const auto pick = testdb::rows(QStringLiteral(
+            "select s.id, s.data, s.w_id from accounts_dep.smena s join accounts_dep.izdel i on i.id = s.i_id "
+            "join accounts_dep.oper o on o.id = s.o_id join accounts_dep.vid_oper v on v.id = o.vid "
+            "where s.data >= date_trunc('month', current_date) and s.data < current_date and s.smena = 2 "
+            "and s.ok = 'no' and exists (select 1 from cmn_contractor.person p where p.s_code::t_id = s.w_id) "
+            "order by s.data, s.id limit 1"));
+        QCOMPARE(pick.size(), 1);
+        const int entry = toInt(pick.at(0).at(0));
+        const QDate date = pick.at(0).at(1).toDate();
+        // An auxiliary work row of shift 2 without a rate.
+        const int aux = testdb::scalarInt(QStringLiteral(
+            "select min(id) from accounts_dep.fatigue where d_date >= date_trunc('month', current_date)"));
+        testdb::exec(QStringLiteral("update accounts_dep.fatigue set price = 0, i_smena = 2 where id = %1").arg(aux));
+        const QDate auxDate = testdb::scalar(QStringLiteral("select d_date from accounts_dep.fatigue where id = %1").arg(aux)).toDate();
+        const int unconfirmed = testdb::scalarInt(QStringLiteral(
+            "select count(*) from accounts_dep.smena where data >= date_trunc('month', current_date) and ok not in ('ok', 'да')"));
+        const auto problems = monthcheck::check(today().month(), today().year());
+
+        QStringList groups;
+        int lines = 0;
+        QStringList bogdanov;
+        int registerRow = -1, registerShift = 0, registerGridRow = -1;
+        QDate registerDate;
+        bool listStayed = false;
+        bool timesheetShown = false, timesheetClosed = false;
+        ModalScript modal([&](QDialog* d) {
+            if (auto* f19 = qobject_cast<TForm19*>(d)) {
+                f19->show();
+                timesheetShown = QTest::qWaitForWindowExposed(f19) && !f19->CheckMonthButton->isHidden();
+                QTest::mouseClick(f19->CheckMonthButton, Qt::LeftButton);
+                timesheetClosed = f19->isHidden() && f19->result() == QDialog::Rejected;
+                f19->hide();
+                return f19->result();
+            }
+            if (auto* w = qobject_cast<MonthCheckWindow*>(d)) {
+                w->show();
+                if (!QTest::qWaitForWindowExposed(w)) return int(QDialog::Rejected);
+                for (int g = 0; g < w->Tree->topLevelItemCount(); ++g) {
+                    QTreeWidgetItem* group = w->Tree->topLevelItem(g);
+                    groups << QStringLiteral("%1=%2").arg(group->text(0)).arg(group->childCount());
+                    lines += group->childCount();
+                    for (int i = 0; i < group->childCount(); ++i)
+                        if (group->child(i)->text(MonthCheckWindow::Worker).startsWith(QStringLiteral("Богданов")))
+                            bogdanov << group->text(0).section(u':', 0, 0) + QStringLiteral(" / ") +
+                                            group->child(i)->text(MonthCheckWindow::Worker);
+                }
+                // The register over the list, and back.
+                if (QTreeWidgetItem* line = lineOf(w, QStringLiteral("хоз. работа %1").arg(aux))) doubleClick(w, line);
+                listStayed = w->isVisible() && !w->sentToJournal();
+                if (QTreeWidgetItem* line = lineOf(w, QStringLiteral("запись %1").arg(entry))) doubleClick(w, line);
+                w->hide();
+                return w->result();
+            }
+            if (auto* f25 = qobject_cast<TForm25*>(d)) {
+                registerRow = f25->fatigue.asInt(QStringLiteral("id"));
+                registerShift = f25->i_smena;
+                registerDate = f25->DTPcker1->date();
+                registerGridRow = f25->DBGrid1->currentIndex().row() == f25->fatigue.recNo() - 1 ? registerRow : -1;
+                return int(QDialog::Rejected);
+            }
+            return int(QDialog::Rejected);
+        });
+        f1.N11Click();  // the timesheet, as the menu opens it: its closing returns to the journal
+
+        QVERIFY(timesheetShown);
+        QVERIFY(timesheetClosed);
+        // Every group titled with its count; all the check's problems listed.
+        QVERIFY(!groups.isEmpty());
+        for (const QString& g : groups) {
+            const QString title = g.section(u'=', 0, 0);
+            QVERIFY2(title.endsWith(QStringLiteral(": ") + g.section(u'=', 1)), qPrintable(g));
+        }
+        QCOMPARE(lines, int(problems.size()));
+        QVERIFY2(groups.contains(QStringLiteral("Записи не подтверждены: %1=%1").arg(unconfirmed)), qPrintable(groups.join(u'\n')));
+        QVERIFY2(groups.contains(QStringLiteral("Хоз. работы без расценки: 1=1")), qPrintable(groups.join(u'\n')));
+        QVERIFY2(bogdanov.contains(QStringLiteral("Рабочие, которых не видят табель и отчеты / Богданов К.Е. (20)")),
+                 qPrintable(bogdanov.join(u'\n')));
+
+        QCOMPARE(registerRow, aux);
+        QCOMPARE(registerGridRow, aux);
+        QCOMPARE(registerShift, 2);
+        QCOMPARE(registerDate, auxDate);
+        QVERIFY(listStayed);
+
+        // The journal stands on the entry, after the timesheet closed.
+        QCOMPARE(f1.DateT->date(), date);
+        QCOMPARE(f1.CurrentShift, 2);
+        QVERIFY(f1.RadioButton2->isChecked());
+        QCOMPARE(f1.DBGrid2->query(), &dm().shiftQuery(2));
+        QCOMPARE(dm().shiftQuery(2).asInt(QStringLiteral("id")), entry);
+        QCOMPARE(f1.DBGrid2->currentIndex().row(), dm().shiftQuery(2).recNo() - 1);
+        QCOMPARE(dm().Smena1.param(QStringLiteral("data")).toDate(), date);
     }
 
     void othersCannot_data() {
@@ -306,7 +510,7 @@ private slots:
         const QString month = period::monthCaption(today().month(), today().year());
         const QString state = QStringLiteral(
             "select (select count(*) || ':' || string_agg(ok, ',' order by id) from accounts_dep.smena where data >= date_trunc('month', current_date))"
-            " || '/' || (select count(*) from accounts_dep.fatigue) || '/' || (select count(*) from accounts_dep.change_log)"
+            " || '/' || (select count(*) from accounts_dep.fatigue) || '/' || (select count(*) from accounts_dep.change_log where table_name <> 'period_lock')"
             " || '/' || (select coalesce(sum(coalesce(d1,0)+coalesce(d2,0)+coalesce(d10,0)), 0) from accounts_dep.h_tabel where year = extract(year from current_date) and month = extract(month from current_date))");
         // The rebuild's month rows differ from the postings? Make them so: a stale row.
         testdb::exec(QStringLiteral("update accounts_dep.h_tabel set d1 = coalesce(d1, 0) + 1 where year = extract(year from current_date) and month = extract(month from current_date)"));
