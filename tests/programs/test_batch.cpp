@@ -795,8 +795,8 @@ private slots:
         const int id = testdb::scalarInt(QStringLiteral("select id from accounts_dep.smena where data='2032-02-21' and w_id=10002"));
         QVERIFY(id > 0);
         const QStringList want{
-            QStringLiteral("to_date('21.02.2032', 'DD.MM.YYYY HH24:MI:SS'), 3, 9005, 7, '"),
-            QStringLiteral("'no', 0, 0, 0, 0, 0, 0)"),
+            QStringLiteral(",17,1,'2032-02-21',3,9005,7)"),
+            QStringLiteral("'no', 0, 0, 0, 0, 0, 0 from"),
             QStringLiteral("new entry id %1 in accounts_dep.smena").arg(id),
             QStringLiteral("password=user file ") + conf,
             QStringLiteral("written: ") + xlsx,
