@@ -297,9 +297,15 @@ BatchResult EntryStore::insertAll(const QList<Record>& records, const BatchOptio
         }
         advance(chunk.size());
     }
-    for (auto it = posted.cbegin(); it != posted.cend(); ++it) db_.exec(sql::batchPostDate(it.key(), it.value()));
-    // The refused records were checked but are not stored: the count ends at the total.
-    if (options.progress && done < 2 * total) advance(2 * total - done);
+    int dates = 0;
+    for (auto it = posted.cbegin(); it != posted.cend(); ++it) {
+        db_.exec(sql::batchPostDate(it.key(), it.value()));
+        // A file of many days posts for a while: a cancel is still seen.
+        if (++dates % 100 == 0) advance(0);
+    }
+    // The last word before the commit: the refused records were checked but are not
+    // stored, so the count ends at the total here.
+    advance(2 * total - done);
     t.commit();
     out.stored = true;
     return out;
