@@ -4,6 +4,7 @@
 #include "domain/connection.h"
 #include "domain/db.h"
 #include "domain/entry_import.h"
+#include "domain/entry_store.h"
 #include "domain/month_check.h"
 #include "domain/period.h"
 #include "domain/session.h"
@@ -23,12 +24,14 @@
 #include <QDate>
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QSysInfo>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -57,6 +60,28 @@ struct RefusedInput {};
 struct DatabaseCannot {};
 
 QString g_logPath;
+
+// Ctrl+C (SIGINT) during an import: the work stops at its next step and rolls back. A
+// second Ctrl+C ends the program at once, as it would without this.
+volatile std::sig_atomic_t g_interrupted = 0;
+extern "C" void onInterrupt(int) { g_interrupted = 1; }
+class Interruptible {
+public:
+    Interruptible() {
+        g_interrupted = 0;
+        struct sigaction sa {};
+        sa.sa_handler = onInterrupt;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESETHAND | SA_RESTART;
+        sigaction(SIGINT, &sa, &before_);
+    }
+    ~Interruptible() { sigaction(SIGINT, &before_, nullptr); }
+    Interruptible(const Interruptible&) = delete;
+    Interruptible& operator=(const Interruptible&) = delete;
+
+private:
+    struct sigaction before_ {};
+};
 
 // What every database failure ends with: where support finds the technical text.
 QString seeLog() {
@@ -601,21 +626,49 @@ int cmdImport(const Args& a) {
     }
     connect(a);
     requireRole(mayAddEntries(session().role), QStringLiteral("загрузка записей"));
+    const Interruptible interruptible;
     entry::EntryImport import;
-    if (import.setHeader(rows.front().line, rows.front().fields))
-        for (int i = 1; i < rows.size(); ++i) import.addRow(rows[i].line, rows[i].fields);
-    if (!import.post().stored) {
-        for (const entry::ImportRefusal& r : import.refusals()) {
-            err(QStringLiteral("%1: строка %2: %3").arg(path).arg(r.line).arg(r.reason));
-            // A header not understood may be a separator or encoding not guessed right.
-            if (r.line == rows.front().line)
-                err(QStringLiteral("%1: файл прочитан как %2, разделитель полей «%3»")
-                        .arg(path, format.encoding, QString(QLatin1Char(format.separator))));
+    // A long file says how far it is, once a second, from its first second on.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 told = 0;
+    const auto tell = [&](const QString& what) {
+        if (clock.elapsed() - told < 1000) return;
+        told = clock.elapsed();
+        err(what);
+    };
+    const auto cancelled = [&] {
+        err(QStringLiteral("Загрузка прервана (Ctrl+C): ничего не записано."));
+        return kCancelled;
+    };
+    try {
+        if (import.setHeader(rows.front().line, rows.front().fields))
+            for (int i = 1; i < rows.size(); ++i) {
+                if (g_interrupted) throw entry::Cancelled();
+                import.addRow(rows[i].line, rows[i].fields);
+                tell(QStringLiteral("Проверено строк: %1 из %2").arg(i).arg(rows.size() - 1));
+            }
+        import.progress = [&](qsizetype done, qsizetype total) {
+            tell(QStringLiteral("Проверка и запись: %1%").arg(total == 0 ? 100 : done * 100 / total));
+            return !g_interrupted;
+        };
+        const bool stored = import.post().stored;
+        // Stored means committed: a Ctrl+C from here on is too late to take it back.
+        if (!stored) {
+            for (const entry::ImportRefusal& r : import.refusals()) {
+                err(QStringLiteral("%1: строка %2: %3").arg(path).arg(r.line).arg(r.reason));
+                // A header not understood may be a separator or encoding not guessed right.
+                if (r.line == rows.front().line)
+                    err(QStringLiteral("%1: файл прочитан как %2, разделитель полей «%3»")
+                            .arg(path, format.encoding, QString(QLatin1Char(format.separator))));
+            }
+            err(QStringLiteral("Файл не загружен: отвергнуто строк — %1 из %2; ничего не записано.")
+                    .arg(import.refusals().size())
+                    .arg(rows.size() - 1));
+            throw RefusedInput{};
         }
-        err(QStringLiteral("Файл не загружен: отвергнуто строк — %1 из %2; ничего не записано.")
-                .arg(import.refusals().size())
-                .arg(rows.size() - 1));
-        throw RefusedInput{};
+    } catch (const entry::Cancelled&) {
+        return cancelled();
     }
     out(QStringLiteral("Загружено записей: %1").arg(import.records().size()));
     return kDone;

@@ -7,7 +7,8 @@ namespace mirn {
 
 namespace batch {
 
-enum Exit { kDone = 0, kRefused = 1, kUsage = 2, kNoConnection = 3 };
+// kCancelled: the user stopped the work (Ctrl+C) and nothing of it was stored.
+enum Exit { kDone = 0, kRefused = 1, kUsage = 2, kNoConnection = 3, kCancelled = 130 };
 
 // The help text (Russian): every command, the options, the import file's header and an
 // example file.

@@ -1,7 +1,8 @@
 // mirn-batch: the administrator's front end for scripts and nightly jobs. It runs the
 // same domain code, layouts and workbooks as the client, without widgets and without a
 // display, and answers with an exit status: 0 done, 1 input refused, 2 usage error,
-// 3 no connection (or the database failed the work).
+// 3 no connection (or the database failed the work), 130 an import stopped by Ctrl+C
+// (nothing stored).
 #include "batch/commands.h"
 
 #include "domain/buildstamp.h"

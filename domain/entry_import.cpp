@@ -6,23 +6,13 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace mirn {
 
 namespace entry {
 
 namespace {
-QString dayKey(const Record& r) {
-    return QStringLiteral("%1/%2/%3/%4/%5/%6")
-        .arg(r.w_id)
-        .arg(r.o_id)
-        .arg(r.i_id)
-        .arg(r.date.toString(Qt::ISODate))
-        .arg(r.shift)
-        .arg(r.color);
-}
-QString monthKey(int w_id, const QDate& d) {
-    return QString::number(w_id) + QLatin1Char('/') + d.toString(QStringLiteral("yyyy-MM"));
-}
 // Marks and type names are unique without regard to letter case; the database's own
 // upper() would leave Cyrillic alone under a C collation, so the match is made here.
 QString fold(const QString& s) { return s.trimmed().toUpper(); }
@@ -151,18 +141,8 @@ std::optional<QString> EntryImport::check(const QStringList& fields, Record* out
     r.shift = *shiftNo;
     if (auto refusal = outOfRange(r)) return refusal;
 
-    const QString key = dayKey(r);
-    for (int i = 0; i < records_.size(); ++i)
-        if (dayKey(records_[i]) == key)
-            return kDuplicateEntry + QStringLiteral(" (повторяет строку %1)").arg(lines_[i]);
-    if (db_.scalarInt(sql::duplicateCheck(r)) != 0) return kDuplicateEntry;
-
-    // The worker's month as the timesheet sums it, with this file's earlier rows.
-    const QString month = monthKey(r.w_id, r.date);
-    if (!monthAmount_.contains(month)) monthAmount_.insert(month, monthAmount(db_, r.w_id, r.date));
-    const Decimal sum = monthAmount_.value(month) + amount(r);
-    if (auto refusal = limits::checkAmount(sum)) return refusal;
-    monthAmount_.insert(month, sum);
+    // Duplicates and the worker's month need what is stored: they are checked for all
+    // rows at once when the file is posted.
     return std::nullopt;
 }
 
@@ -170,14 +150,20 @@ std::optional<QString> EntryImport::findWorker(const QString& text, int* w_id) {
     const auto number = wholeNumber(text);
     if (!number) return notANumberMessage(QStringLiteral("Рабочий"), text);
     // As the journal finds an entry's worker: by person id or by the worker number
-    // (s_code), skipping codes that are no number instead of failing on them.
-    Query q(db_);
-    q.setText(sqltext::workerKnown());
-    q.setParam(QStringLiteral("n"), *number);
-    q.setParam(QStringLiteral("code"), *number);
-    q.open();
-    if (q.isEmpty() || toInt(q.value(0, 0)) == 0)
-        return QStringLiteral("рабочий с номером или кодом %1 не найден").arg(*number);
+    // (s_code), skipping codes that are no number instead of failing on them. Every key
+    // is read once for the whole file.
+    if (!workers_) {
+        Query q(db_);
+        q.setText(sqltext::workerKeys());
+        q.open();
+        workers_.emplace();
+        for (int i = 0; i < q.recordCount(); ++i) {
+            bool ok = false;
+            const qint64 k = q.value(i, 0).toString().toLongLong(&ok);
+            if (ok) workers_->insert(k);
+        }
+    }
+    if (!workers_->contains(*number)) return QStringLiteral("рабочий с номером или кодом %1 не найден").arg(*number);
     *w_id = *number;
     return std::nullopt;
 }
@@ -218,25 +204,49 @@ QString EntryImport::closedMonthText(const QDate& day) {
 }
 
 BatchResult EntryImport::post() {
-    if (!headerOk_ || !refusals_.isEmpty()) return {};
-    if (records_.isEmpty()) return {{}, true};
+    if (!headerOk_) return {};
+    if (records_.isEmpty()) {
+        if (!refusals_.isEmpty()) return {};
+        return {{}, true};
+    }
+    BatchOptions options;
+    // With a row refused already the others are still checked, so that every refused
+    // line is named at once; nothing is stored.
+    options.checkOnly = !refusals_.isEmpty();
+    options.repeats = [this](int earlier) {
+        return kDuplicateEntry + QStringLiteral(" (повторяет строку %1)").arg(lines_[earlier]);
+    };
+    options.progress = progress;
     BatchResult result;
     try {
-        result = EntryStore(db_).insertAll(records_, /*skipRefused=*/false);
+        result = EntryStore(db_).insertAll(records_, options);
     } catch (const ClosedMonthError& e) {
         // A month closed after the rows were checked: nothing is stored; the rows of the
         // months now closed are named, or every row when none can be told.
         const period::PeriodStore months(db_);
-        for (int i = 0; i < records_.size(); ++i)
-            if (months.isClosed(records_[i].date))
-                refusals_ << ImportRefusal{lines_[i], closedMonthText(records_[i].date)};
+        QHash<QString, bool> closed;
+        for (int i = 0; i < records_.size(); ++i) {
+            const QString month = records_[i].date.toString(QStringLiteral("yyyy-MM"));
+            if (!closed.contains(month)) closed.insert(month, months.isClosed(records_[i].date));
+            if (closed.value(month)) refusals_ << ImportRefusal{lines_[i], closedMonthText(records_[i].date)};
+        }
         if (refusals_.isEmpty())
             for (int line : std::as_const(lines_)) refusals_ << ImportRefusal{line, QString::fromStdString(e.what())};
+        sortRefusals();
         return {};
     }
     for (int k = 0; k < result.items.size(); ++k)
         if (!result.items[k].saved()) refusals_ << ImportRefusal{lines_[k], result.items[k].message};
-    return result;
+    if (refusals_.isEmpty()) return result;
+    // The refusals of the stored rows' checks came after those of the rows themselves:
+    // the report names them in the file's order.
+    sortRefusals();
+    return {};
+}
+
+void EntryImport::sortRefusals() {
+    std::stable_sort(refusals_.begin(), refusals_.end(),
+                     [](const ImportRefusal& a, const ImportRefusal& b) { return a.line < b.line; });
 }
 
 }  // namespace entry

@@ -2,11 +2,14 @@
 // Shift entries from a file (one row per entry): each row is checked and priced as the
 // shift entry dialog checks and prices what a foreman picks and types, then all rows are
 // posted in one transaction through EntryStore::insertAll. All or nothing: one refused
-// row keeps every row out.
+// row keeps every row out. Rows are checked on their own as they are added; what needs
+// the stored entries (duplicates, the worker's month) is checked for all rows together
+// when they are posted, so the work grows with the rows, not with their square.
 #include "domain/entry_store.h"
 
 #include <QHash>
 #include <QMultiHash>
+#include <QSet>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -43,6 +46,10 @@ public:
     // same entry meanwhile): then nothing is, and refusals() names every refused line.
     BatchResult post();
 
+    // Told how far the checks and the store are (done of total); answering false
+    // gives the import up: post() throws Cancelled and nothing is stored.
+    std::function<bool(qsizetype done, qsizetype total)> progress;
+
     const QList<Record>& records() const { return records_; }
     const QList<ImportRefusal>& refusals() const { return refusals_; }
 
@@ -58,6 +65,7 @@ private:
     std::optional<QString> findOperation(const QString& mark, const QString& type, int kind, Operation* op);
     // "Месяц закрыт: март 2030", as the database and the client say it.
     static QString closedMonthText(const QDate& day);
+    void sortRefusals();
 
     Db db_;
     QHash<QString, int> column_;  // column name -> index in a row
@@ -65,9 +73,9 @@ private:
     QList<Record> records_;
     QList<int> lines_;  // the line of each record
     QList<ImportRefusal> refusals_;
-    QHash<QString, Decimal> monthAmount_;  // "w_id/yyyy-MM" -> stored amount plus earlier rows
     QHash<QString, bool> closedMonth_;     // "yyyy-MM" -> closed
     std::optional<QMultiHash<QString, Operation>> operations_;  // "MARK\nTYPE\nkind" -> operation
+    std::optional<QSet<qint64>> workers_;  // every person id and worker number
 };
 
 }  // namespace entry

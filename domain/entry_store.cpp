@@ -3,11 +3,42 @@
 #include "domain/clock.h"
 #include "domain/limits.h"
 
+#include <QHash>
+#include <QLoggingCategory>
+#include <QMap>
+#include <QSet>
+
+#include <algorithm>
 #include <cmath>
 
 namespace mirn {
 
 namespace entry {
+
+namespace {
+// The support log names every new entry: the store's own lines go with the statements'.
+Q_LOGGING_CATEGORY(lcStore, "mirn.db")
+
+// "new entry id 7", or the keys of many at once, a run of consecutive ones as a range.
+void logNewIds(QList<qlonglong> ids) {
+    if (ids.isEmpty()) return;
+    if (ids.size() == 1) {
+        qCInfo(lcStore).noquote() << "new entry id" << ids.front() << "in accounts_dep.smena";
+        return;
+    }
+    std::sort(ids.begin(), ids.end());
+    QStringList runs;
+    for (qsizetype i = 0; i < ids.size();) {
+        qsizetype j = i;
+        while (j + 1 < ids.size() && ids[j + 1] == ids[j] + 1) ++j;
+        runs << (j == i ? QString::number(ids[i]) : QString::number(ids[i]) + QLatin1Char('-') + QString::number(ids[j]));
+        i = j + 1;
+    }
+    qCInfo(lcStore).noquote() << QStringLiteral("new entry ids %1 in accounts_dep.smena (%2 entries)")
+                                     .arg(runs.join(QStringLiteral(", ")))
+                                     .arg(ids.size());
+}
+}  // namespace
 
 Decimal amount(const Record& r) {
     // priceText is the text the statements store; a price past the limits is refused
@@ -133,31 +164,148 @@ Result EntryStore::update(int id, const Record& r, const Record& seen) {
 }
 
 BatchResult EntryStore::insertAll(const QList<Record>& records, bool skipRefused) {
+    BatchOptions options;
+    options.skipRefused = skipRefused;
+    return insertAll(records, options);
+}
+
+namespace {
+// Records per statement of a large batch: big enough that the statements cost little
+// beside the rows, small enough that a cancel is seen soon.
+constexpr qsizetype kBatchPart = 5000;
+
+// What tells one entry of a date and shift from another (the duplicate check's fields).
+QString entryKey(int w_id, int o_id, int i_id, const QDate& date, int shift, int color) {
+    return QStringLiteral("%1/%2/%3/%4/%5/%6")
+        .arg(w_id)
+        .arg(o_id)
+        .arg(i_id)
+        .arg(date.toString(Qt::ISODate))
+        .arg(shift)
+        .arg(color);
+}
+QString entryKey(const Record& r) { return entryKey(r.w_id, r.o_id, r.i_id, r.date, r.shift, r.color); }
+QString monthOf(int w_id, const QDate& d) {
+    return QString::number(w_id) + QLatin1Char('/') + QString::number(d.year() * 100 + d.month());
+}
+}  // namespace
+
+BatchResult EntryStore::insertAll(const QList<Record>& records, const BatchOptions& options) {
+    const qsizetype total = records.size();
+    // Checking and storing each count as one step of every record.
+    qsizetype done = 0;
+    const auto advance = [&](qsizetype by) {
+        done += by;
+        if (options.progress && !options.progress(done, 2 * total)) throw Cancelled();
+    };
     QList<Day> days;
+    days.reserve(total);
     for (const Record& r : records) days << r.day();
     BatchResult out;
     Transaction t(db_);
     timesheet_.lockDays(days);
-    QList<Day> posted;
-    for (const Record& r : records) {
-        std::optional<QString> refusal = outOfRange(r);
-        Status status = Status::Invalid;
-        if (!refusal && db_.scalarInt(sql::duplicateCheck(r)) != 0) {
-            refusal = kDuplicateEntry;
-            status = Status::Duplicate;
+
+    // What is stored already, read for all records in a few statements: whether each
+    // is a duplicate of a stored entry, and each worker's month as stored.
+    QList<std::optional<QString>> outside(total);
+    QList<bool> stored(total, false);
+    QHash<QString, Decimal> month;  // "w_id/yyyymm" -> amount stored
+    sql::NumberedRecords part;
+    const auto check = [&] {
+        if (part.isEmpty()) return;
+        Query q(db_);
+        q.setText(sql::batchChecks(part));
+        q.open();
+        for (int row = 0; row < q.recordCount(); ++row) {
+            const int k = toInt(q.value(row, 0));
+            stored[k] = q.value(row, 1).toBool();
+            const QString key = monthOf(records[k].w_id, records[k].date);
+            if (!month.contains(key)) month.insert(key, Decimal::fromVariant(q.value(row, 2)).value_or(Decimal()));
         }
-        // The earlier records of the batch are stored by now and counted in the month.
-        if (!refusal) refusal = monthAmountRefusal(r, amount(r));
+        advance(part.size());
+        part.clear();
+    };
+    for (int k = 0; k < total; ++k) {
+        outside[k] = outOfRange(records[k]);
+        if (outside[k]) continue;
+        part << std::pair{k, records[k]};
+        if (part.size() == kBatchPart) check();
+    }
+    check();
+
+    // In the batch's order, as if each record were stored before the next is checked:
+    // an earlier accepted record counts as stored, in the duplicates and in the month.
+    QHash<QString, int> accepted;  // key -> index of the accepted record
+    sql::NumberedRecords toStore;
+    for (int k = 0; k < total; ++k) {
+        const Record& r = records[k];
+        std::optional<QString> refusal = outside[k];
+        Status status = Status::Invalid;
+        const QString key = refusal ? QString() : entryKey(r);
+        if (!refusal) {
+            const auto earlier = accepted.constFind(key);
+            if (earlier != accepted.cend()) {
+                refusal = options.repeats ? options.repeats(*earlier) : kDuplicateEntry;
+                status = Status::Duplicate;
+            } else if (stored[k]) {
+                refusal = kDuplicateEntry;
+                status = Status::Duplicate;
+            }
+        }
+        if (!refusal) {
+            const QString m = monthOf(r.w_id, r.date);
+            const Decimal sum = month.value(m) + amount(r);
+            refusal = limits::checkAmount(sum);
+            if (!refusal) month.insert(m, sum);
+        }
         if (refusal) {
             out.items << Result::refuse(status, *refusal);
             continue;
         }
-        db_.exec(sql::insert(r, clock::today()));
+        accepted.insert(key, k);
         out.items << Result::ok();
-        if (!posted.contains(r.day())) posted << r.day();
+        toStore << std::pair{k, r};
     }
-    if (!skipRefused && !out.allSaved()) return out;  // rolled back: nothing stored
-    for (const Day& d : posted) timesheet_.postDay(d, true);
+    if (options.checkOnly || (!options.skipRefused && !out.allSaved())) return out;  // rolled back: nothing stored
+
+    const QDate today = clock::today();
+    QMap<QDate, QList<std::pair<int, int>>> posted;  // date -> (worker, shift) pairs
+    QSet<QString> postedDay;
+    for (qsizetype from = 0; from < toStore.size(); from += kBatchPart) {
+        const sql::NumberedRecords chunk = toStore.mid(from, kBatchPart);
+        Query q(db_);
+        q.setText(sql::batchInsert(chunk, today));
+        q.open();
+        // No two accepted records share a key: each new entry is found by it.
+        QList<qlonglong> ids;
+        for (int row = 0; row < q.recordCount(); ++row) {
+            auto v = [&](const char* name) { return q.value(row, QLatin1String(name)); };
+            const QVariant data = v("data");
+            const QDate date = data.typeId() == QMetaType::QDateTime ? data.toDateTime().date() : data.toDate();
+            const auto found = accepted.constFind(
+                entryKey(toInt(v("w_id")), toInt(v("o_id")), toInt(v("i_id")), date, toInt(v("smena")), toInt(v("color"))));
+            if (found != accepted.cend()) out.items[*found].id = v("id").toLongLong();
+            ids << v("id").toLongLong();
+        }
+        logNewIds(ids);
+        for (const auto& [k, r] : chunk) {
+            const QString day = QString::number(r.w_id) + QLatin1Char('/') + QString::number(r.shift) +
+                                QLatin1Char('/') + r.date.toString(Qt::ISODate);
+            if (postedDay.contains(day)) continue;
+            postedDay.insert(day);
+            posted[r.date] << std::pair{r.w_id, r.shift};
+        }
+        advance(chunk.size());
+    }
+    int dates = 0;
+    for (auto it = posted.cbegin(); it != posted.cend(); ++it) {
+        db_.exec(sql::batchPostDate(it.key(), it.value()));
+        // A file of many days posts for a while: a cancel is still seen.
+        if (++dates % 100 == 0) advance(0);
+    }
+    // The last word before the commit: the refused records were checked but are not
+    // stored, so the count ends at the total here.
+    advance(2 * total - done);
     t.commit();
     out.stored = true;
     return out;

@@ -60,6 +60,25 @@ inline const QString kEntryChanged = QStringLiteral(
 // The first limit a record's values break (see the limits in entry_rules.h), or none.
 std::optional<QString> outOfRange(const Record& r);
 
+// A long batch given up by the user: nothing of it is stored.
+class Cancelled : public std::runtime_error {
+public:
+    Cancelled() : std::runtime_error("cancelled") {}
+};
+
+struct BatchOptions {
+    // Store the accepted records even when others are refused.
+    bool skipRefused = false;
+    // Check and refuse as for storing, and store nothing.
+    bool checkOnly = false;
+    // The refusal of a record that repeats an earlier accepted record of the batch (its
+    // index); the duplicate sentence when not given.
+    std::function<QString(int earlier)> repeats;
+    // Called as the records are checked and stored (done of total, each counted once
+    // per step); answering false gives the batch up: Cancelled is thrown, nothing stored.
+    std::function<bool(qsizetype done, qsizetype total)> progress;
+};
+
 class EntryStore {
 public:
     explicit EntryStore(Db db = {});
@@ -74,7 +93,10 @@ public:
     // entries or of each other), break a limit or take the worker's month past its sum
     // are refused, each with its sentence. With skipRefused the others are stored;
     // without it nothing is stored unless none is refused.
+    // The statements are as many for 300 records as for one, and grow by one per
+    // thousands of records for a large batch. A stored record's Result carries its key.
     BatchResult insertAll(const QList<Record>& records, bool skipRefused);
+    BatchResult insertAll(const QList<Record>& records, const BatchOptions& options);
     // Deletes entry id, as the caller saw it, and recounts the day it really had;
     // refused (Stale) when it was deleted or changed meanwhile.
     Result remove(int id, const Record& seen);

@@ -27,8 +27,19 @@ QString call(const QString& fn, const QList<qint64>& keys) {
     return calls.join(QStringLiteral(", "));
 }
 
+// The server takes at most 1,664 values in one select list: a batch of many months and
+// workers takes its locks in several statements, one after the other, in the same order.
+constexpr qsizetype kCallsPerStatement = 1000;
+
 void run(const Db& db, const QString& sql) {
-    if (!sql.isEmpty()) db.exec(sql);
+    if (sql.isEmpty()) return;
+    const QStringList calls = sql.mid(7).split(QStringLiteral(", "));  // after "select "
+    if (calls.size() <= kCallsPerStatement) {
+        db.exec(sql);
+        return;
+    }
+    for (qsizetype i = 0; i < calls.size(); i += kCallsPerStatement)
+        db.exec(QStringLiteral("select ") + calls.mid(i, kCallsPerStatement).join(QStringLiteral(", ")));
 }
 }  // namespace
 

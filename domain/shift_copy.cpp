@@ -57,12 +57,6 @@ QList<CopiedEntry> readSource(const ShiftRef& from, const ShiftRef& to, bool day
     return all;
 }
 
-// The entry a copy stored, as the duplicate check tells it apart from every other entry
-// of its date and shift.
-bool sameKey(const Record& r, int w_id, int o_id, int i_id, int color) {
-    return r.w_id == w_id && r.o_id == o_id && r.i_id == i_id && r.color == color;
-}
-
 // Stores the entries of `all` that have no reason yet; the refused ones get theirs, the
 // stored ones their keys.
 void store(QList<CopiedEntry>& all, const Db& db) {
@@ -75,27 +69,9 @@ void store(QList<CopiedEntry>& all, const Db& db) {
         }
     if (records.isEmpty()) return;
     const BatchResult outcome = EntryStore(db).insertAll(records, /*skipRefused=*/true);
-    for (qsizetype k = 0; k < outcome.items.size(); ++k)
+    for (qsizetype k = 0; k < outcome.items.size(); ++k) {
         if (!outcome.items[k].saved()) all[recordOf[k]].reason = outcome.items[k].message;
-    // The keys of the stored entries: no two entries of a date and shift share worker,
-    // operation, product and colour, so each is found by them.
-    QList<std::pair<QDate, int>> shifts;
-    for (const Record& r : records)
-        if (!shifts.contains(std::pair{r.date, r.shift})) shifts << std::pair{r.date, r.shift};
-    for (const auto& [date, shift] : shifts) {
-        Query stored(db);
-        stored.setText(QStringLiteral("select id, w_id, o_id, i_id, color from accounts_dep.smena "
-                                      "where data=:data and smena=:smena order by id"));
-        stored.setParam(QStringLiteral("data"), date);
-        stored.setParam(QStringLiteral("smena"), shift);
-        stored.open();
-        for (int row = 0; row < stored.recordCount(); ++row) {
-            auto v = [&](const char* name) { return toInt(stored.value(row, QLatin1String(name))); };
-            for (CopiedEntry& e : all)
-                if (e.reason.isEmpty() && e.newId == 0 && e.record.date == date && e.record.shift == shift &&
-                    sameKey(e.record, v("w_id"), v("o_id"), v("i_id"), v("color")))
-                    e.newId = v("id");
-        }
+        else all[recordOf[k]].newId = int(outcome.items[k].id);
     }
 }
 

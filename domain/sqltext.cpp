@@ -3,6 +3,8 @@
 #include "domain/auxwork.h"
 #include "domain/entry_store.h"
 
+#include <algorithm>
+
 namespace mirn {
 
 namespace sqltext {
@@ -188,20 +190,23 @@ QStringList copySource() {
     return {
         QStringLiteral("select s.id, s.w_id, s.o_id, oper.i_id, s.kol_vo, s.time, s.color, oper.naimen, izdel.marka, vid_oper.vid,"),
         QStringLiteral("(select min(norm.price) from accounts_dep.norm where norm.o_id=s.o_id)::numeric as base,"),
-        QStringLiteral("(select p.s_caption from cmn_contractor.person p where p.id=s.w_id or"),
-        QStringLiteral(" (case when p.s_code ~ '^[[:space:]]*[0-9]{1,15}[[:space:]]*$' then p.s_code::t_id end)=s.w_id"),
-        QStringLiteral(" order by p.id limit 1) as fio"),
+        QStringLiteral("k.s_caption as fio"),
         QStringLiteral("from accounts_dep.smena s left join accounts_dep.oper on oper.id=s.o_id"),
         QStringLiteral("left join accounts_dep.izdel on izdel.id=oper.i_id left join accounts_dep.vid_oper on vid_oper.id=oper.vid"),
+        // Each key once with the lowest person id it names, worked out once per person
+        // rather than once per person for every entry.
+        QStringLiteral("left join (select distinct on (pk.k) pk.k, pk.s_caption from (") + workerKeys() +
+            QStringLiteral(") pk order by pk.k, pk.id) k on k.k=s.w_id"),
         QStringLiteral("where s.data=:data and s.smena=:smena"),
         QStringLiteral("order by fio, izdel.marka, vid_oper.vid, oper.naimen, s.color, s.id"),
     };
 }
 
-QString workerKnown() {
+QString workerKeys() {
     return QStringLiteral(
-        "select count(*) from cmn_contractor.person where id=:n or "
-        "(case when s_code ~ '^[[:space:]]*[0-9]{1,15}[[:space:]]*$' then s_code::t_id end)=:code");
+        "select p.id as k, p.id, p.s_caption from cmn_contractor.person p union all "
+        "select case when p.s_code ~ '^[[:space:]]*[0-9]{1,15}[[:space:]]*$' then p.s_code::t_id end, p.id, p.s_caption "
+        "from cmn_contractor.person p where p.s_code ~ '^[[:space:]]*[0-9]{1,15}[[:space:]]*$'");
 }
 
 QStringList importOperations() {
@@ -253,13 +258,104 @@ QString insertMonth(int month, int year) {
     QString sql = QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year");
     for (int d = 1; d <= 31; ++d) sql += QStringLiteral(", d%1").arg(d);
     sql += QStringLiteral(") select smena, w_id, ") + n(month) + QStringLiteral(", ") + n(year);
-    for (int d = 1; d <= 31; ++d)
-        sql += QStringLiteral(", sum(time) filter (where extract(day from data)=%1)").arg(d);
+    // Summed by day first: the pivot then looks at one row per worker, shift and day
+    // rather than at every entry 31 times.
+    for (int d = 1; d <= 31; ++d) sql += QStringLiteral(", max(tim) filter (where day=%1)").arg(d);
     // Entries without a worker or shift belong to no row of the timesheet.
-    sql += QStringLiteral(" from accounts_dep.smena where data>=to_date('") + dateText(first) +
-           QStringLiteral("', 'DD.MM.YYYY') and data<to_date('") + dateText(first.addMonths(1)) +
-           QStringLiteral("', 'DD.MM.YYYY') and w_id is not null and smena is not null group by smena, w_id");
+    sql += QStringLiteral(" from (select smena, w_id, extract(day from data)::integer as day, sum(time) as tim"
+                          " from accounts_dep.smena where data>=to_date('") +
+           dateText(first) + QStringLiteral("', 'DD.MM.YYYY') and data<to_date('") + dateText(first.addMonths(1)) +
+           QStringLiteral("', 'DD.MM.YYYY') and w_id is not null and smena is not null group by smena, w_id, day) d"
+                          " group by smena, w_id");
     return sql;
+}
+
+// ---------------------------------------------------------------- many new entries
+
+namespace {
+// The records as a derived table b: n, w_id, i_id, o_id, cena, kol_vo, brak, data,
+// smena, color, time, with the values insert() writes. One array per column: the server
+// reads thousands of rows of them far quicker than as many rows of values.
+QString batchTable(const NumberedRecords& rows) {
+    QString c[11];
+    for (QString& t : c) t.reserve(rows.size() * 8);
+    for (const auto& [k, r] : rows) {
+        const QString v[11] = {n(k),       n(r.w_id),   n(r.i_id),  n(r.o_id), entry::priceText(r.cena),
+                               n(r.kol_vo), n(r.brak),  r.date.toString(Qt::ISODate), n(r.shift), n(r.color),
+                               n(r.time)};
+        for (int i = 0; i < 11; ++i) {
+            if (!c[i].isEmpty()) c[i] += QLatin1Char(',');
+            c[i] += v[i];
+        }
+    }
+    static const char* const types[11] = {"integer", "integer", "integer", "integer", "double precision", "integer",
+                                          "integer", "date",    "integer", "integer", "integer"};
+    QString out = QStringLiteral("unnest(");
+    for (int i = 0; i < 11; ++i)
+        out += (i ? QStringLiteral(", '{") : QStringLiteral("'{")) + c[i] + QStringLiteral("}'::") + QLatin1String(types[i]) +
+               QStringLiteral("[]");
+    return out + QStringLiteral(") as b(n, w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time)");
+}
+
+QString workerList(const NumberedRecords& rows) {
+    QList<int> ids;
+    for (const auto& [k, r] : rows) ids << r.w_id;
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    QString out;
+    for (int id : ids) {
+        if (!out.isEmpty()) out += QLatin1Char(',');
+        out += n(id);
+    }
+    return out;
+}
+}  // namespace
+
+QString batchChecks(const NumberedRecords& rows) {
+    QDate first, last;
+    for (const auto& [k, r] : rows) {
+        const QDate month(r.date.year(), r.date.month(), 1);
+        if (!first.isValid() || month < first) first = month;
+        if (!last.isValid() || month > last) last = month;
+    }
+    // The months' entries are read in one pass over their dates (they lie together), not
+    // worker by worker.
+    return QStringLiteral("select b.n, exists (select 1 from accounts_dep.smena s where s.w_id=b.w_id and s.o_id=b.o_id "
+                          "and s.i_id=b.i_id and s.data=b.data and s.smena=b.smena and s.color=b.color) as dup, "
+                          "coalesce(m.amount, 0)::text as amount from ") +
+           batchTable(rows) +
+           QStringLiteral(" left join (select s.w_id, date_trunc('month', s.data)::date as first, "
+                          "sum(s.cena::numeric*(s.kol_vo-s.brak)) as amount from accounts_dep.smena s where s.data>=") +
+           toDate(first) + QStringLiteral(" and s.data<") + toDate(last.addMonths(1)) +
+           QStringLiteral(" and s.w_id in (") + workerList(rows) +
+           QStringLiteral(") group by 1, 2) m on m.w_id=b.w_id and m.first=date_trunc('month', b.data)::date order by b.n");
+}
+
+QString batchInsert(const NumberedRecords& rows, const QDate& enteredOn) {
+    return QStringLiteral("insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, "
+                          "vvod,ok, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) "
+                          "select b.w_id, b.i_id, b.o_id, b.cena, b.kol_vo, b.brak, b.data, b.smena, b.color, b.time, '") +
+           dateText(enteredOn) + QStringLiteral("'::timestamp, 'no', 0, 0, 0, 0, 0, 0 from ") + batchTable(rows) +
+           QStringLiteral(" order by b.n returning id, w_id, o_id, i_id, color, data, smena");
+}
+
+QString batchPostDate(const QDate& date, const QList<std::pair<int, int>>& workerShifts) {
+    QString pairs;
+    for (const auto& [w, s] : workerShifts) {
+        if (!pairs.isEmpty()) pairs += QLatin1Char(',');
+        pairs += QLatin1Char('(') + n(w) + QLatin1Char(',') + n(s) + QLatin1Char(')');
+    }
+    const QString col = QStringLiteral("d") + n(date.day()), m = n(date.month()), y = n(date.year());
+    // A day whose hours are all empty posts 0, as a single save does.
+    return QStringLiteral("with s as (select e.w_id, e.smena, coalesce(sum(e.time), 0) as tim from accounts_dep.smena e "
+                          "where e.data=to_date('") +
+           dateText(date) + QStringLiteral("', 'DD.MM.YYYY') and (e.w_id, e.smena) in (values ") + pairs +
+           QStringLiteral(") group by e.w_id, e.smena), u as (update accounts_dep.h_tabel h set ") + col +
+           QStringLiteral("=s.tim from s where h.w_id=s.w_id and h.smena=s.smena and h.month=") + m +
+           QStringLiteral(" and h.year=") + y +
+           QStringLiteral(" returning h.w_id, h.smena) insert into accounts_dep.h_tabel(smena, w_id, month, year, ") + col +
+           QStringLiteral(") select s.smena, s.w_id, ") + m + QStringLiteral(", ") + y +
+           QStringLiteral(", s.tim from s where not exists (select 1 from u where u.w_id=s.w_id and u.smena=s.smena)");
 }
 
 // ---------------------------------------------------------------- auxiliary work

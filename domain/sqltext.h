@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <utility>
+
 namespace mirn {
 
 namespace entry {
@@ -56,8 +58,9 @@ QString monthAmount(int w_id, const QDate& day);
 // product and lowest norm price as they stand now, and the worker's name as the journal
 // finds it (by person id or by worker number, codes that are no number skipped).
 QStringList copySource();
-// Whether a worker number or person id names a person (parameters n, code).
-QString workerKnown();
+// Every key a person is known by: the person ids and the worker numbers (codes that
+// are no number skipped), one row each.
+QString workerKeys();
 // The priced operations with their lowest norm price, those without norms too.
 QStringList importOperations();
 
@@ -71,6 +74,20 @@ QString deleteMonth(int month, int year);
 // worker and shift with entries, the day's total hours in its column, NULL on days
 // without entries.
 QString insertMonth(int month, int year);
+
+// ---- many new entries at once (EntryStore::insertAll): a fixed number of statements
+// whatever the number of entries. `rows` pairs each record with its number in the batch.
+using NumberedRecords = QList<std::pair<int, entry::Record>>;
+// Per record: n, whether an entry with its worker, operation, product, date, shift and
+// colour is stored (dup), and the worker's month as stored (amount, as text), summed as
+// monthAmount sums it.
+QString batchChecks(const NumberedRecords& rows);
+// Inserts the records in their order, each as insert() stores it; returns id, w_id, o_id,
+// i_id, color, data, smena of every new entry.
+QString batchInsert(const NumberedRecords& rows, const QDate& enteredOn);
+// Posts one date's column for these workers and shifts as postDay does (updates the
+// month's rows, inserts those missing): one statement for any number of them.
+QString batchPostDate(const QDate& date, const QList<std::pair<int, int>>& workerShifts);
 
 // ---- auxiliary work
 // The register's query: the entries of every shift of one date (parameter d_date).

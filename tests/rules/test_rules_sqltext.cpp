@@ -181,17 +181,52 @@ private slots:
             QStringLiteral("select s.id, s.w_id, s.o_id, oper.i_id, s.kol_vo, s.time, s.color, oper.naimen, izdel.marka, vid_ope"
              "r.vid,"),
             QStringLiteral("(select min(norm.price) from accounts_dep.norm where norm.o_id=s.o_id)::numeric as base,"),
-            QStringLiteral("(select p.s_caption from cmn_contractor.person p where p.id=s.w_id or"),
-            QStringLiteral(" (case when p.s_code ~ '^[[:space:]]*[0-9]{1,15}[[:space:]]*$' then p.s_code::t_id end)=s.w_id"),
-            QStringLiteral(" order by p.id limit 1) as fio"),
+            QStringLiteral("k.s_caption as fio"),
             QStringLiteral("from accounts_dep.smena s left join accounts_dep.oper on oper.id=s.o_id"),
             QStringLiteral("left join accounts_dep.izdel on izdel.id=oper.i_id left join accounts_dep.vid_oper on vid_oper.id=op"
              "er.vid"),
+            QStringLiteral("left join (select distinct on (pk.k) pk.k, pk.s_caption from (select p.id as k, p.id, p.s_caption fr"
+             "om cmn_contractor.person p union all select case when p.s_code ~ '^[[:space:]]*[0-9]{1,15}[[:space:]"
+             "]*$' then p.s_code::t_id end, p.id, p.s_caption from cmn_contractor.person p where p.s_code ~ '^[[:s"
+             "pace:]]*[0-9]{1,15}[[:space:]]*$') pk order by pk.k, pk.id) k on k.k=s.w_id"),
             QStringLiteral("where s.data=:data and s.smena=:smena"),
             QStringLiteral("order by fio, izdel.marka, vid_oper.vid, oper.naimen, s.color, s.id")};
-        QTest::newRow("workerKnown") << QStringList{sqltext::workerKnown()}
-                                << QStringList{QStringLiteral("select count(*) from cmn_contractor.person where id=:n or (case when s_code ~ '^[[:space:]]*[0-9]{1,"
-             "15}[[:space:]]*$' then s_code::t_id end)=:code")};
+        QTest::newRow("workerKeys") << QStringList{sqltext::workerKeys()}
+                                << QStringList{QStringLiteral("select p.id as k, p.id, p.s_caption from cmn_contractor.person p union all select case when p.s_code"
+             " ~ '^[[:space:]]*[0-9]{1,15}[[:space:]]*$' then p.s_code::t_id end, p.id, p.s_caption from cmn_contr"
+             "actor.person p where p.s_code ~ '^[[:space:]]*[0-9]{1,15}[[:space:]]*$'")};
+        // Many entries at once: two records numbered 4 and 7 of a batch, in two months.
+        entry::Record r2 = r;
+        r2.w_id = 102;
+        r2.date = QDate(2024, 4, 30);
+        const sqltext::NumberedRecords batch{{4, r}, {7, r2}};
+        QTest::newRow("batchChecks") << QStringList{sqltext::batchChecks(batch)}
+                                << QStringList{QStringLiteral("select b.n, exists (select 1 from accounts_dep.smena s where s.w_id=b.w_id and s.o_id=b.o_id and s.i"
+             "_id=b.i_id and s.data=b.data and s.smena=b.smena and s.color=b.color) as dup, coalesce(m.amount, 0):"
+             ":text as amount from unnest('{4,7}'::integer[], '{101,102}'::integer[], '{1,1}'::integer[], '{2,2}':"
+             ":integer[], '{12.5,12.5}'::double precision[], '{8,8}'::integer[], '{1,1}'::integer[], '{2024-03-05,"
+             "2024-04-30}'::date[], '{1,1}'::integer[], '{3,3}'::integer[], '{5,5}'::integer[]) as b(n, w_id, i_id"
+             ", o_id, cena, kol_vo, brak, data, smena, color, time) left join (select s.w_id, date_trunc('month', "
+             "s.data)::date as first, sum(s.cena::numeric*(s.kol_vo-s.brak)) as amount from accounts_dep.smena s w"
+             "here s.data>=to_date('01.03.2024', 'DD.MM.YYYY') and s.data<to_date('01.05.2024', 'DD.MM.YYYY') and "
+             "s.w_id in (101,102) group by 1, 2) m on m.w_id=b.w_id and m.first=date_trunc('month', b.data)::date "
+             "order by b.n")};
+        QTest::newRow("batchInsert") << QStringList{sqltext::batchInsert(batch, QDate(2024, 3, 6))}
+                                << QStringList{QStringLiteral("insert into accounts_dep.SMENA(w_id, i_id, o_id, cena, kol_vo, brak, data, smena, color, time, vvod,"
+             "ok, prize, id_doc, id_doc_item, f_gds_qty_use, id_gds_use, id_cons_use) select b.w_id, b.i_id, b.o_i"
+             "d, b.cena, b.kol_vo, b.brak, b.data, b.smena, b.color, b.time, '06.03.2024'::timestamp, 'no', 0, 0, "
+             "0, 0, 0, 0 from unnest('{4,7}'::integer[], '{101,102}'::integer[], '{1,1}'::integer[], '{2,2}'::inte"
+             "ger[], '{12.5,12.5}'::double precision[], '{8,8}'::integer[], '{1,1}'::integer[], '{2024-03-05,2024-"
+             "04-30}'::date[], '{1,1}'::integer[], '{3,3}'::integer[], '{5,5}'::integer[]) as b(n, w_id, i_id, o_i"
+             "d, cena, kol_vo, brak, data, smena, color, time) order by b.n returning id, w_id, o_id, i_id, color,"
+             " data, smena")};
+        QTest::newRow("batchPostDate") << QStringList{sqltext::batchPostDate(QDate(2024, 3, 5), {{101, 1}, {102, 4}})}
+                                << QStringList{QStringLiteral("with s as (select e.w_id, e.smena, coalesce(sum(e.time), 0) as tim from accounts_dep.smena e where e"
+             ".data=to_date('05.03.2024', 'DD.MM.YYYY') and (e.w_id, e.smena) in (values (101,1),(102,4)) group by"
+             " e.w_id, e.smena), u as (update accounts_dep.h_tabel h set d5=s.tim from s where h.w_id=s.w_id and h"
+             ".smena=s.smena and h.month=3 and h.year=2024 returning h.w_id, h.smena) insert into accounts_dep.h_t"
+             "abel(smena, w_id, month, year, d5) select s.smena, s.w_id, 3, 2024, s.tim from s where not exists (s"
+             "elect 1 from u where u.w_id=s.w_id and u.smena=s.smena)")};
         QTest::newRow("importOperations") << sqltext::importOperations() << QStringList{
             QStringLiteral("select oper.id, oper.i_id, oper.naimen, izdel.marka, vid_oper.vid, min(norm.price)::numeric as cena"),
             QStringLiteral("from accounts_dep.oper join accounts_dep.izdel on oper.i_id=izdel.id"),
@@ -209,25 +244,20 @@ private slots:
         QTest::newRow("insertMonth") << QStringList{sqltext::insertMonth(12, 2024)}
                                 << QStringList{QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d1, d2, d3, d4, d5, d6, d7, d8, d9, d10, "
              "d11, d12, d13, d14, d15, d16, d17, d18, d19, d20, d21, d22, d23, d24, d25, d26, d27, d28, d29, d30, "
-             "d31) select smena, w_id, 12, 2024, sum(time) filter (where extract(day from data)=1), sum(time) filt"
-             "er (where extract(day from data)=2), sum(time) filter (where extract(day from data)=3), sum(time) fi"
-             "lter (where extract(day from data)=4), sum(time) filter (where extract(day from data)=5), sum(time) "
-             "filter (where extract(day from data)=6), sum(time) filter (where extract(day from data)=7), sum(time"
-             ") filter (where extract(day from data)=8), sum(time) filter (where extract(day from data)=9), sum(ti"
-             "me) filter (where extract(day from data)=10), sum(time) filter (where extract(day from data)=11), su"
-             "m(time) filter (where extract(day from data)=12), sum(time) filter (where extract(day from data)=13)"
-             ", sum(time) filter (where extract(day from data)=14), sum(time) filter (where extract(day from data)"
-             "=15), sum(time) filter (where extract(day from data)=16), sum(time) filter (where extract(day from d"
-             "ata)=17), sum(time) filter (where extract(day from data)=18), sum(time) filter (where extract(day fr"
-             "om data)=19), sum(time) filter (where extract(day from data)=20), sum(time) filter (where extract(da"
-             "y from data)=21), sum(time) filter (where extract(day from data)=22), sum(time) filter (where extrac"
-             "t(day from data)=23), sum(time) filter (where extract(day from data)=24), sum(time) filter (where ex"
-             "tract(day from data)=25), sum(time) filter (where extract(day from data)=26), sum(time) filter (wher"
-             "e extract(day from data)=27), sum(time) filter (where extract(day from data)=28), sum(time) filter ("
-             "where extract(day from data)=29), sum(time) filter (where extract(day from data)=30), sum(time) filt"
-             "er (where extract(day from data)=31) from accounts_dep.smena where data>=to_date('01.12.2024', 'DD.M"
-             "M.YYYY') and data<to_date('01.01.2025', 'DD.MM.YYYY') and w_id is not null and smena is not null gro"
-             "up by smena, w_id")};
+             "d31) select smena, w_id, 12, 2024, max(tim) filter (where day=1), max(tim) filter (where day=2), max"
+             "(tim) filter (where day=3), max(tim) filter (where day=4), max(tim) filter (where day=5), max(tim) f"
+             "ilter (where day=6), max(tim) filter (where day=7), max(tim) filter (where day=8), max(tim) filter ("
+             "where day=9), max(tim) filter (where day=10), max(tim) filter (where day=11), max(tim) filter (where"
+             " day=12), max(tim) filter (where day=13), max(tim) filter (where day=14), max(tim) filter (where day"
+             "=15), max(tim) filter (where day=16), max(tim) filter (where day=17), max(tim) filter (where day=18)"
+             ", max(tim) filter (where day=19), max(tim) filter (where day=20), max(tim) filter (where day=21), ma"
+             "x(tim) filter (where day=22), max(tim) filter (where day=23), max(tim) filter (where day=24), max(ti"
+             "m) filter (where day=25), max(tim) filter (where day=26), max(tim) filter (where day=27), max(tim) f"
+             "ilter (where day=28), max(tim) filter (where day=29), max(tim) filter (where day=30), max(tim) filte"
+             "r (where day=31) from (select smena, w_id, extract(day from data)::integer as day, sum(time) as tim "
+             "from accounts_dep.smena where data>=to_date('01.12.2024', 'DD.MM.YYYY') and data<to_date('01.01.2025"
+             "', 'DD.MM.YYYY') and w_id is not null and smena is not null group by smena, w_id, day) d group by sm"
+             "ena, w_id")};
         QTest::newRow("registerSql") << sqltext::registerSql() << QStringList{
             QStringLiteral("select distinct vo.vid, p.fio, i.s_caption, (f.cnt*f.price) as summ,  f.* "),
             QStringLiteral("from accounts_dep.fatigue f, cmn_classifier.item i, accounts_dep.person p,accounts_dep.vid_oper vo, "
