@@ -14,4 +14,6 @@ trap '"$root/scripts/pg.sh" stop "$pgdir"' EXIT
 # shellcheck disable=SC1091
 . "$pgdir/env"
 export MIRN_PG_SCRIPT="$root/scripts/pg.sh" MIRN_PG_DIR="$pgdir"
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)" "$@"
+# Most tests wait on the server or on the programs they start: twice the cores keeps
+# both busy.
+ctest --test-dir "$build" --output-on-failure -j"${MIRN_TEST_JOBS:-$(($(nproc) * 2))}" "$@"

@@ -21,7 +21,7 @@
 using namespace mirn;
 
 namespace {
-const QString kDb = QStringLiteral("t_races");
+const QString kDb = testdb::dbName(QStringLiteral("t_races"));
 const int kWorkers = 4;
 
 // Runs body on a connection of its own (QTest's checks belong to the main thread, so

@@ -15,9 +15,9 @@ using namespace mirn;
 
 namespace {
 
-const QString kDb = QStringLiteral("mirn_batch");
+const QString kDb = testdb::dbName(QStringLiteral("mirn_batch"));
 // The demo data with db/extension.sql: closed months and the change history.
-const QString kExtDb = QStringLiteral("mirn_batch_ext");
+const QString kExtDb = testdb::dbName(QStringLiteral("mirn_batch_ext"));
 
 struct Run {
     int code = -1;

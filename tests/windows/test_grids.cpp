@@ -248,7 +248,7 @@ private slots:
         workbook::testing::reset();
         workbook::testing::setOutputDir(dir_.path());
         workbook::testing::setOpener([](const QString&) { return true; });
-        testdb::startApp(QStringLiteral("t_grids"));
+        testdb::startApp(testdb::dbName(QStringLiteral("t_grids")));
     }
     void cleanup() {
         QLocale::setDefault(QLocale::c());
