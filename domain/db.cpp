@@ -413,6 +413,7 @@ void Query::takeRows(Query& other) {
     other.fieldsLower_.clear();
     other.close();
     active_ = true;
+    applySort();
     applyFilter();
 }
 

@@ -461,6 +461,15 @@ private slots:
         shown.clear();
         for (int r = 0; r < q.recordCount(); ++r) shown << q.value(r, QStringLiteral("id")).toInt();
         QCOMPARE(shown, ids);
+        // Rows read elsewhere (a read in another thread) and handed over keep the order too.
+        Query other;
+        other.SQL = q.SQL;
+        other.open();
+        q.takeRows(other);
+        q.setLikeFilter(QStringLiteral("s"), search);
+        shown.clear();
+        for (int r = 0; r < q.recordCount(); ++r) shown << q.value(r, QStringLiteral("id")).toInt();
+        QCOMPARE(shown, ids);
     }
 };
 
