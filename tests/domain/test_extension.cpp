@@ -29,6 +29,8 @@ const QString kRemove = QStringLiteral(MIRN_SOURCE_DIR "/db/extension_drop.sql")
 // Version 1 as it was released, and the step from it to version 2.
 const QString kVersion1 = QStringLiteral(MIRN_SOURCE_DIR "/tests/domain/extension_v1.sql");
 const QString kUpgrade = QStringLiteral(MIRN_SOURCE_DIR "/db/upgrade/extension-1-2.sql");
+// A version 1 database predates the payroll exports too: their step comes after.
+const QString kPayrollStep = QStringLiteral(MIRN_SOURCE_DIR "/db/upgrade/payroll_export-0-1.sql");
 const QString kUpgradeDb = QStringLiteral("t_extension_upgrade");
 const QString kFreshDb = QStringLiteral("t_extension_fresh");
 const QString kClosedCode = QStringLiteral("ML001");
@@ -639,6 +641,8 @@ private slots:
         QCOMPARE(catalog(kUpgradeDb), version1);
 
         r = psqlFile(kUpgradeDb, kUpgrade);
+        QVERIFY2(r.exit == 0, qPrintable(r.err));
+        r = psqlFile(kUpgradeDb, kPayrollStep);
         QVERIFY2(r.exit == 0, qPrintable(r.err));
         QCOMPARE(catalog(kUpgradeDb), fresh);
         QCOMPARE(psql(kUpgradeDb, {}, rowsSql).out, rows);
