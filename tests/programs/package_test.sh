@@ -63,7 +63,7 @@ zcat "$root/usr/share/man/man1/mirn.1.gz" | grep -q 'layout\.conf' && fail "man 
 grep -q 'layout\.ini' "$src/README.md" || fail "README does not name layout.ini"
 grep -q 'layout\.conf' "$src/README.md" && fail "README names layout.conf"
 grep -q 'apt install --no-install-recommends ./mirn_' "$src/README.md" || fail "README: no install line without the recommended packages"
-for f in schema.sql demo.sql extension.sql extension_drop.sql README.md; do
+for f in schema.sql demo.sql extension.sql extension_drop.sql roles.sql roles_drop.sql README.md upgrade/extension-1-2.sql upgrade/payroll_export-0-1.sql; do
   cmp -s "$src/db/$f" "$root/usr/share/mirn/$f" || fail "/usr/share/mirn/$f differs from db/$f"
 done
 man_batch=$(zcat "$root/usr/share/man/man1/mirn-batch.1.gz")
