@@ -253,7 +253,7 @@ Exporter exporter(const QString& role, const Db& db) {
     return out;
 }
 
-QString columnsSpec(const Settings& s) {
+QString columnList(const Settings& s) {
     QStringList parts;
     for (const Column c : s.columns) {
         const QString code = s.codeOf(c);
@@ -262,9 +262,9 @@ QString columnsSpec(const Settings& s) {
     return parts.join(QLatin1Char(','));
 }
 
-std::optional<std::vector<std::pair<Column, QString>>> parseColumnsSpec(const QString& spec) {
+std::optional<std::vector<std::pair<Column, QString>>> parseColumnList(const QString& list) {
     std::vector<std::pair<Column, QString>> out;
-    for (const QString& part : spec.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    for (const QString& part : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const auto c = columnOfKey(part.section(QLatin1Char('='), 0, 0));
         if (!c) return std::nullopt;
         out.emplace_back(*c, part.section(QLatin1Char('='), 1).trimmed());
@@ -328,10 +328,10 @@ QList<QStringList> controlBlock(const Export& e) {
     b << QStringList{kMonthLabel, QStringLiteral("%1.%2").arg(e.month, 2, 10, QLatin1Char('0')).arg(e.year)};
     b << QStringList{kAtLabel, e.at.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))};
     b << QStringList{kWhoLabel, e.who};
-    b << QStringList{kColumnsLabel, columnsSpec(e.settings)};
+    b << QStringList{kColumnsLabel, columnList(e.settings)};
     b << QStringList{kRowsLabel, QString::number(e.rows.size())};
     for (const Total& t : totals(e)) b << QStringList{kTotalLabel + QLatin1Char(' ') + t.code, cellText(ColumnKind::Money, t.sum)};
-    b << QStringList{kHashLabel, hashOf(columnsSpec(e.settings), dataLines(e))};
+    b << QStringList{kHashLabel, hashOf(columnList(e.settings), dataLines(e))};
     return b;
 }
 
@@ -367,12 +367,12 @@ Verdict verify(const QList<QStringList>& table) {
         else
             facts.insert(label, value);
     }
-    const auto spec = parseColumnsSpec(facts.value(kColumnsLabel));
+    const auto list = parseColumnList(facts.value(kColumnsLabel));
     v.month = facts.value(kMonthLabel);
     v.at = facts.value(kAtLabel);
     v.who = facts.value(kWhoLabel);
     v.recordedHash = facts.value(kHashLabel).toLower();
-    if (!spec || v.recordedHash.isEmpty()) {
+    if (!list || v.recordedHash.isEmpty()) {
         v.differences << QStringLiteral("контрольный блок поврежден: нет строки «%1» или «%2»").arg(kColumnsLabel, kHashLabel);
         return v;
     }
@@ -396,13 +396,13 @@ Verdict verify(const QList<QStringList>& table) {
     if (!ok || recordedRows != v.rows)
         v.differences << QStringLiteral("строк данных %1, а в контрольном блоке «%2»").arg(v.rows).arg(facts.value(kRowsLabel));
 
-    const int width = int(spec->size());
+    const int width = int(list->size());
     for (int i = 1; i < end; ++i)
         if (table[i].size() != width)
             v.differences << QStringLiteral("строка %1: полей %2, а столбцов %3").arg(i + 1).arg(table[i].size()).arg(width);
     for (int c = 0; c < width; ++c) {
-        if (kindOf((*spec)[size_t(c)].first) != ColumnKind::Money) continue;
-        const QString code = (*spec)[size_t(c)].second;
+        if (kindOf((*list)[size_t(c)].first) != ColumnKind::Money) continue;
+        const QString code = (*list)[size_t(c)].second;
         Decimal sum;
         for (int i = 1; i < end; ++i) {
             const auto d = parseCommaDecimal(table[i].value(c));

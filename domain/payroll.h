@@ -90,7 +90,7 @@ struct Export {
 
 // The control block's "Столбцы" value: every column's key in order, a money column's with
 // its code ("tab_no,fio,piece=1010,..."). verify learns the layout from it.
-QString columnsSpec(const Settings& s);
+QString columnList(const Settings& s);
 
 // A value as the CSV writes it: money with two decimals, hours and counts exact, the
 // decimal comma, no digit groups.
@@ -101,7 +101,7 @@ QString quoted(const QString& field);
 // The data lines: the header of titles, then one line per worker, fields joined by ";".
 QStringList dataLines(const Export& e);
 
-// SHA-256 (hex, lower case) of the canonical text: the columns spec, the header and each
+// SHA-256 (hex, lower case) of the canonical text: the column list, the header and each
 // data line, every one followed by a line feed, in UTF-8. The file's encoding, its byte
 // order mark, its line ends and its quoting of fields that need none do not enter it.
 QString hashOf(const QString& columns, const QStringList& lines);
@@ -141,8 +141,8 @@ struct Verdict {
 Verdict verify(const QList<QStringList>& table);
 // The canonical text of a workbook cell of the given column (numbers read exactly).
 QString canonicalCell(ColumnKind kind, const QString& raw, bool isNumber);
-// The columns of a spec ("tab_no,fio,piece=1010"), nullopt when a key is unknown.
-std::optional<std::vector<std::pair<Column, QString>>> parseColumnsSpec(const QString& spec);
+// The columns of a column list ("tab_no,fio,piece=1010"), nullopt when a key is unknown.
+std::optional<std::vector<std::pair<Column, QString>>> parseColumnList(const QString& list);
 
 // Splits one CSV text with ";" into rows of fields (quotes as in quoted()).
 QList<QStringList> splitCsv(const QString& text);

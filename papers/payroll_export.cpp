@@ -203,12 +203,12 @@ std::optional<QList<QList<RawCell>>> readSheet(const QString& path, QString* err
 // A workbook's rows as the fields of the table: the data by its columns' kinds, which
 // the control block's "Столбцы" line names.
 QList<QStringList> tableOfSheet(const QList<QList<RawCell>>& sheet) {
-    std::vector<std::pair<Column, QString>> spec;
+    std::vector<std::pair<Column, QString>> columns;
     int control = int(sheet.size());
     for (int i = 0; i < sheet.size(); ++i) {
         if (!sheet[i].isEmpty() && sheet[i].front().text == payroll::kControlTitle) control = i;
         if (i > control && sheet[i].size() >= 2 && sheet[i][0].text == payroll::kColumnsLabel)
-            spec = payroll::parseColumnsSpec(sheet[i][1].text).value_or(spec);
+            columns = payroll::parseColumnList(sheet[i][1].text).value_or(columns);
     }
     QList<QStringList> out;
     for (int i = 0; i < sheet.size(); ++i) {
@@ -216,7 +216,7 @@ QList<QStringList> tableOfSheet(const QList<QList<RawCell>>& sheet) {
         for (int c = 0; c < sheet[i].size(); ++c) {
             const RawCell& cell = sheet[i][c];
             ColumnKind kind = ColumnKind::Text;
-            if (i < control && i > 0 && size_t(c) < spec.size()) kind = payroll::kindOf(spec[size_t(c)].first);
+            if (i < control && i > 0 && size_t(c) < columns.size()) kind = payroll::kindOf(columns[size_t(c)].first);
             else if (i > control && c == 1)
                 kind = sheet[i][0].text.startsWith(payroll::kTotalLabel) ? ColumnKind::Money : ColumnKind::Number;
             r << payroll::canonicalCell(kind, cell.text, cell.number);
@@ -372,7 +372,7 @@ PayrollOutcome exportPayroll(int month, int year, PayrollFormat format, CsvEncod
     out.done = true;
     out.rows = int(e.rows.size());
     out.totals = payroll::totals(e);
-    out.hash = payroll::hashOf(payroll::columnsSpec(settings), payroll::dataLines(e));
+    out.hash = payroll::hashOf(payroll::columnList(settings), payroll::dataLines(e));
     out.recorded = payroll::record(e, QFileInfo(path).fileName(), out.hash, db);
     qInfo().noquote() << "payroll written:" << QFileInfo(path).absoluteFilePath() << "| rows" << out.rows << "| sha256"
                       << out.hash << "| recorded" << out.recorded;

@@ -432,7 +432,7 @@ private slots:
     // The columns and codes of [payroll]; a wrong value keeps the default and says so.
     void settingsRead_data() {
         QTest::addColumn<QString>("ini");
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("columnList");
         QTest::addColumn<QString>("firstTitle");
         QTest::addColumn<int>("problems");
         QTest::newRow("defaults") << "" << "tab_no,fio,piece=1010,aux=1020,shift1,shift2,shift3,overtime,days,total=1000" << "Таб. №" << 0;
@@ -454,7 +454,7 @@ private slots:
     }
     void settingsRead() {
         QFETCH(QString, ini);
-        QFETCH(QString, spec);
+        QFETCH(QString, columnList);
         QFETCH(QString, firstTitle);
         QFETCH(int, problems);
         const QString user = file(QStringLiteral("user.conf")), system = file(QStringLiteral("system.conf"));
@@ -469,7 +469,7 @@ private slots:
         s.close();
         QStringList said;
         const payroll::Settings got = payroll::readSettings(user, {system}, &said);
-        QCOMPARE(payroll::columnsSpec(got), spec);
+        QCOMPARE(payroll::columnList(got), columnList);
         QCOMPARE(got.titleOf(0), firstTitle);
         QCOMPARE(got.encoding, ini.contains(QLatin1String("encoding=utf-8")) ? QStringLiteral("utf-8") : QStringLiteral("cp1251"));
         QCOMPARE(said.size(), problems);
