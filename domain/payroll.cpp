@@ -286,15 +286,25 @@ QString quoted(const QString& field) {
     return QLatin1Char('"') + f + QLatin1Char('"');
 }
 
+QList<QStringList> dataFields(const Export& e) {
+    QList<QStringList> rows;
+    for (const Row& r : e.rows) {
+        QStringList f;
+        for (const Column c : e.settings.columns) f << (c == Column::Name ? r.name : cellText(kindOf(c), valueOf(r, c)));
+        rows << f;
+    }
+    return rows;
+}
+
 QStringList dataLines(const Export& e) {
     QStringList lines;
     QStringList header;
     for (int i = 0; i < int(e.settings.columns.size()); ++i) header << quoted(e.settings.titleOf(i));
     lines << header.join(QLatin1Char(';'));
-    for (const Row& r : e.rows) {
-        QStringList f;
-        for (const Column c : e.settings.columns)
-            f << (c == Column::Name ? quoted(r.name) : cellText(kindOf(c), valueOf(r, c)));
+    const auto& cols = e.settings.columns;
+    for (QStringList f : dataFields(e)) {
+        for (size_t c = 0; c < cols.size(); ++c)
+            if (cols[c] == Column::Name) f[qsizetype(c)] = quoted(f[qsizetype(c)]);
         lines << f.join(QLatin1Char(';'));
     }
     return lines;

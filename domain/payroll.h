@@ -98,6 +98,8 @@ QString cellText(ColumnKind kind, Decimal value);
 // A field quoted where it must be (";", a quote, a line break), quotes doubled.
 QString quoted(const QString& field);
 
+// The data rows' cell texts, as the CSV writes them before any quoting (one list a row).
+QList<QStringList> dataFields(const Export& e);
 // The data lines: the header of titles, then one line per worker, fields joined by ";".
 QStringList dataLines(const Export& e);
 

@@ -281,9 +281,9 @@ bool writePayrollXlsx(const payroll::Export& e, const QString& path, QString* er
         s.setBold(c + 1, 1, true);
     }
     // The CSV's fields are the cells' values: one source for both formats.
-    const QStringList lines = payroll::dataLines(e);
-    for (int r = 1; r < lines.size(); ++r) {
-        const QStringList fields = payroll::splitCsv(lines[r]).value(0);
+    const QList<QStringList> data = payroll::dataFields(e);
+    for (int r = 1; r <= data.size(); ++r) {
+        const QStringList& fields = data[r - 1];
         for (int c = 0; c < width; ++c) {
             const ColumnKind kind = payroll::kindOf(cols[size_t(c)]);
             if (kind == ColumnKind::Text) s.setTextFormat(c + 1, r + 1);
@@ -291,7 +291,7 @@ bool writePayrollXlsx(const payroll::Export& e, const QString& path, QString* er
             if (kind == ColumnKind::Money) s.setNumberFormat(c + 1, r + 1, QStringLiteral("0.00"));
         }
     }
-    int row = int(lines.size()) + 2;
+    int row = int(data.size()) + 3;
     for (const QStringList& b : payroll::controlBlock(e)) {
         const bool total = b.front().startsWith(payroll::kTotalLabel + QLatin1Char(' '));
         const bool count = b.front() == payroll::kRowsLabel;
