@@ -45,7 +45,8 @@ start)
   done
   as_pg "$BIN/psql" -h "$dir" -p "$port" -U postgres -d postgres -qAt -v ON_ERROR_STOP=1 \
         -c "create role sys login createdb password 'wubalem'" \
-        -c "grant pg_signal_backend to sys" >/dev/null
+        -c "grant pg_signal_backend to sys" \
+        -c "grant set on parameter log_statement to sys" >/dev/null
   printf 'export PGHOST=127.0.0.1 PGPORT=%s PGUSER=sys PGPASSWORD=wubalem\n' "$port" >"$dir/env"
   chmod a+r "$dir/env"
   ;;
