@@ -24,6 +24,23 @@ free_port() {
   echo "no free port" >&2; return 1
 }
 
+# A SCRAM secret of one iteration for this throwaway cluster's own login (its password is
+# no secret): a secret of the server's default 4,096 makes every connection pay that many
+# hash rounds on the client, and the tests open thousands of connections. The people's
+# logins keep the server's default.
+scram_secret() {
+  local t hex stored server salt
+  t=$(mktemp -d)
+  openssl rand -out "$t/salt" 16
+  { cat "$t/salt"; printf '\x00\x00\x00\x01'; } | openssl dgst -sha256 -mac HMAC -macopt key:"$1" -binary >"$t/salted"
+  hex=$(od -An -tx1 -v "$t/salted" | tr -d ' \n')
+  stored=$(printf 'Client Key' | openssl dgst -sha256 -mac HMAC -macopt hexkey:"$hex" -binary | openssl dgst -sha256 -binary | base64)
+  server=$(printf 'Server Key' | openssl dgst -sha256 -mac HMAC -macopt hexkey:"$hex" -binary | base64)
+  salt=$(base64 <"$t/salt")
+  rm -rf "$t"
+  printf 'SCRAM-SHA-256$1:%s$%s:%s' "$salt" "$stored" "$server"
+}
+
 server_opts() {
   echo "-p $1 -k $dir -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=200 -c autovacuum=off"
 }
@@ -44,7 +61,7 @@ start)
     sleep 0.$((RANDOM % 9 + 1))
   done
   as_pg "$BIN/psql" -h "$dir" -p "$port" -U postgres -d postgres -qAt -v ON_ERROR_STOP=1 \
-        -c "create role sys login createdb password 'wubalem'" \
+        -c "create role sys login createdb password '$(scram_secret wubalem)'" \
         -c "grant pg_signal_backend to sys" \
         -c "grant set on parameter log_statement to sys" >/dev/null
   printf 'export PGHOST=127.0.0.1 PGPORT=%s PGUSER=sys PGPASSWORD=wubalem\n' "$port" >"$dir/env"
