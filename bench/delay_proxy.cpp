@@ -58,6 +58,7 @@ struct Link {
     Way up;    // client to server
     Way down;  // server to client
     bool asked = false;  // the client sent something the server has not answered yet
+    Clock::time_point askedAt;  // when the last of it went to the server
     bool broken = false;
 };
 }  // namespace
@@ -173,6 +174,7 @@ void DelayProxy::run() {
                 return;
             }
             w.held.pop_front();
+            if (&w == &l.up) l.askedAt = now;
         }
         if (w.ended && w.held.empty() && !w.shutDown) {
             shutdown(w.to, SHUT_WR);
@@ -226,6 +228,7 @@ void DelayProxy::run() {
             if (server & (POLLIN | POLLHUP) && !l.down.ended && take(l, l.down, arrived + half) && l.asked) {
                 // The answer to the client's last burst has begun: one round trip.
                 ++roundTrips_;
+                serverNs_ += std::chrono::duration_cast<std::chrono::nanoseconds>(arrived - l.askedAt).count();
                 l.asked = false;
             }
         }

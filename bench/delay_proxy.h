@@ -36,6 +36,9 @@ public:
     // Since the start, over every connection.
     long roundTrips() const { return roundTrips_.load(); }
     long connections() const { return connections_.load(); }
+    // The server's part of those round trips: from the client's burst written to the
+    // server until its answer began to arrive.
+    std::chrono::nanoseconds serverTime() const { return std::chrono::nanoseconds(serverNs_.load()); }
 
     // How much later than due the chunks were written (the hold's error), since the
     // start or the last reset.
@@ -58,6 +61,7 @@ private:
     std::chrono::nanoseconds roundTrip_;
     std::atomic<long> roundTrips_{0};
     std::atomic<long> connections_{0};
+    std::atomic<std::int64_t> serverNs_{0};
     std::atomic<long> chunks_{0};
     std::atomic<std::int64_t> lateSumNs_{0};
     std::atomic<std::int64_t> lateMaxNs_{0};
