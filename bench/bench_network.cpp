@@ -4,7 +4,8 @@
 // client on the demo database, offscreen, driven through its windows' own handlers; the
 // proxy's count of round trips stands beside the server's log of the same session.
 // Time added by the delay, per round trip and per ms of delay, should come out near 1.
-// Usage: bench_network [repetitions]  (needs the test server and MIRN_PG_DIR, see
+// Usage: bench_network [repetitions] [--statements]  (the latter lists the statements the
+// server logged for each action, once)  (needs the test server and MIRN_PG_DIR, see
 // scripts/test.sh; the server's log must be $MIRN_PG_DIR/server.log)
 #include "delay_proxy.h"
 
@@ -39,6 +40,7 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <utility>
 #include <vector>
 
 using namespace mirn;
@@ -85,6 +87,7 @@ public:
     bench::DelayProxy* proxy = nullptr;
     testdb::ServerLog* log = nullptr;
     int delay = 0;  // index into kDelaysMs
+    bool listStatements = false;
 
     void start() {
         if (running_) fail(QStringLiteral("an action started inside another"));
@@ -105,7 +108,12 @@ public:
         s.connections = proxy->connections() - connections_;
         s.serverMs = double((proxy->serverTime() - server_).count()) / 1e6;
         s.logged = log ? log->roundTrips() : -1;
-        find(name).samples[delay].push_back(s);
+        Action& a = find(name);
+        a.samples[delay].push_back(s);
+        if (listStatements && log && delay == 0 && a.samples[delay].size() == 1) {
+            std::printf("-- %s: %ld round trips\n", name, s.trips);
+            for (const QString& st : log->statements()) std::printf("   %s\n", qPrintable(st.left(150)));
+        }
     }
 
 private:
@@ -343,13 +351,17 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The client's own log of every statement would bury the table.
     QLoggingCategory::setFilterRules(QStringLiteral("*.info=false\nqt.qpa.*=false"));
-    const int reps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    int reps = 5;
+    Stopwatch sw;
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--statements") == 0) sw.listStatements = true;
+        else reps = std::max(1, std::atoi(argv[i]));
+    }
     const QString db = testdb::dbName(QStringLiteral("b_network"));
     const std::string serverHost = testdb::host().toStdString();
     const int serverPort = qEnvironmentVariableIsSet("PGPORT") ? qEnvironmentVariableIntValue("PGPORT") : 5432;
     const QString loadBefore = loadAverage();
 
-    Stopwatch sw;
     double bare[kDelays] = {};
     bench::DelayProxy::Lateness late[kDelays];
     long connections[kDelays] = {};
@@ -359,8 +371,10 @@ int main(int argc, char** argv) {
         sw.delay = d;
         if (d == 0) {
             // The first start of the windows in a process pays for fonts, styles and caches.
+            const bool list = std::exchange(sw.listStatements, false);
             runClient(sw, db);
             for (Action& a : sw.actions) a.samples[0].clear();
+            sw.listStatements = list;
         }
         for (int r = 0; r < reps; ++r) {
             runClient(sw, db);
