@@ -365,6 +365,7 @@ int main(int argc, char** argv) {
     double bare[kDelays] = {};
     bench::DelayProxy::Lateness late[kDelays];
     long connections[kDelays] = {};
+    bool realTime = true;
     for (int d = 0; d < kDelays; ++d) {
         bench::DelayProxy proxy(serverHost, serverPort, std::chrono::milliseconds(kDelaysMs[d]));
         sw.proxy = &proxy;
@@ -383,6 +384,7 @@ int main(int argc, char** argv) {
         bare[d] = bareStatementMs();
         late[d] = proxy.lateness();
         connections[d] = proxy.connections();
+        realTime = realTime && proxy.realTime();
         testdb::stopApp();
         sw.proxy = nullptr;
     }
@@ -426,7 +428,8 @@ int main(int argc, char** argv) {
     std::printf("A bare statement (select 1) through the proxy:");
     for (int d = 0; d < kDelays; ++d) std::printf(" %.3f ms at %d ms;", bare[d], kDelaysMs[d]);
     for (int d = 1; d < kDelays; ++d) std::printf(" %.3f ms added by %d ms;", bare[d] - bare[0], kDelaysMs[d]);
-    std::printf("\nThe proxy's hold, beyond its due time:");
+    std::printf("\nThe proxy's hold (%s), beyond its due time:",
+                realTime ? "real-time priority" : "normal priority: no real-time one allowed");
     for (int d = 0; d < kDelays; ++d)
         std::printf(" at %d ms mean %.1f us, max %.1f us over %ld chunks (%ld connections);", kDelaysMs[d],
                     late[d].meanUs, late[d].maxUs, late[d].chunks, connections[d]);

@@ -48,6 +48,8 @@ public:
         double maxUs = 0;
     };
     Lateness lateness() const;
+    // Whether its thread got a real-time priority (not given to every user).
+    bool realTime() const { return realTime_.load(); }
     void resetLateness();
 
 private:
@@ -59,6 +61,7 @@ private:
     std::vector<unsigned char> upstream_;  // the server's address (a sockaddr)
     int family_ = 0;
     std::chrono::nanoseconds roundTrip_;
+    std::atomic<bool> realTime_{false};
     std::atomic<long> roundTrips_{0};
     std::atomic<long> connections_{0};
     std::atomic<std::int64_t> serverNs_{0};
