@@ -39,6 +39,14 @@ Query& TDataModule6::shiftQuery(int shift) {
     }
 }
 
+journalday::MonthState TDataModule6::openShifts(const QDate& date) {
+    return journalday::openDay({&Smena1, &Smena2, &Smena3, &Smena4}, date);
+}
+
+journalday::MonthState TDataModule6::reopenShifts() {
+    return journalday::reopenDay({&Smena1, &Smena2, &Smena3, &Smena4});
+}
+
 bool TDataModule6::CheckExists(const QString& sql, const QString& message, const Params& params) {
     Control.close();
     Control.clearParams();

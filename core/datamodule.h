@@ -2,6 +2,7 @@
 // The shared data module: the one connection and the queries and commands that
 // several windows use. Created once, when the journal window is created.
 #include "domain/db.h"
+#include "domain/journal_day.h"
 #include "domain/sqltext.h"
 
 #include <QString>
@@ -26,6 +27,16 @@ public:
 
     // The journal query of a shift: 2, 3, 4 pick their own, anything else shift 1.
     Query& shiftQuery(int shift);
+
+    // The four shift queries on a date (or again on theirs) and the date's month, in one
+    // round trip; one shift query read again in one round trip. The journal reads through
+    // these rather than each query's reopen, which the driver sends as three apiece.
+    journalday::MonthState openShifts(const QDate& date);
+    journalday::MonthState reopenShifts();
+    void reopenShift(Query& shift) { journalday::reopenShift(shift); }
+    void reopenShiftKeepingRow(Query& shift, Query::KeepRow how = Query::KeepRow::Nearest) {
+        journalday::reopenShiftKeepingRow(shift, how);
+    }
 
     // Runs sql (one row, integer column cnt) through Control, with typed values bound
     // to its :name parameters; on cnt > 0 shows message under "Ошибка" and returns true.

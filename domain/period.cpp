@@ -86,6 +86,10 @@ QString monthCaption(int month, int year) {
     return QStringLiteral("%1 %2").arg(QString::fromUtf8(names[month - 1])).arg(year);
 }
 
+QString closedByText(const QString& who, const QString& at) {
+    return QStringLiteral("Закрыл: %1, %2").arg(who, at);
+}
+
 PeriodStore::PeriodStore(Db db) : db_(std::move(db)) {}
 
 bool PeriodStore::isClosed(int month, int year) const {
@@ -108,7 +112,7 @@ QString PeriodStore::closedBy(int month, int year) const {
     q.setParam(QStringLiteral("m"), month);
     q.open();
     if (q.isEmpty()) return {};
-    return QStringLiteral("Закрыл: %1, %2").arg(q.asString(QStringLiteral("who")), q.asString(QStringLiteral("at")));
+    return closedByText(q.asString(QStringLiteral("who")), q.asString(QStringLiteral("at")));
 }
 
 // With roles.sql a month is closed and reopened only through the database's functions,

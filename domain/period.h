@@ -42,6 +42,9 @@ void signIn(Role role, const Db& db = {});
 // "ноябрь 2026"
 QString monthCaption(int month, int year);
 
+// Who closed a month and when ("DD.MM.YYYY HH:MI"), as the banner's tool tip names them.
+QString closedByText(const QString& who, const QString& at);
+
 // The sentence of a closed month's banner.
 inline const QString kClosedBanner = QStringLiteral("Месяц закрыт");
 

@@ -288,23 +288,13 @@ void TForm1::CheckBuildStamp() {
 }
 
 void TForm1::openShifts(const QDate& date) {
-    Query* q[] = {&dm().Smena1, &dm().Smena2, &dm().Smena3, &dm().Smena4};
-    for (Query* s : q) s->close();
-    for (Query* s : q) {
-        s->setParam(QStringLiteral("data"), date);
-        s->open();
-    }
-    applyMonthState();
+    applyMonthState(dm().openShifts(date));
 }
 
-void TForm1::applyMonthState() {
+void TForm1::applyMonthState(const journalday::MonthState& month) {
     Button9->setVisible(period::installed());
-    const period::PeriodStore store;
-    const QDate d = DateT->date();
-    const bool closed = store.isClosed(d);
-    monthlock::apply(MonthBanner, {Button1, Button2, Button3}, closed,
-                     closed ? store.closedBy(d.month(), d.year()) : QString());
-    if (Keys) Keys->setMonthClosed(closed);
+    monthlock::apply(MonthBanner, {Button1, Button2, Button3}, month.closed, month.closedBy);
+    if (Keys) Keys->setMonthClosed(month.closed);
 }
 
 void TForm1::Button9Click() {
@@ -379,9 +369,8 @@ void TForm1::CBox1Click() {
 
 void TForm1::Button8Click() {
     ui::BusyCursor busy;
-    for (Query* s : {&dm().Smena1, &dm().Smena2, &dm().Smena3, &dm().Smena4}) s->reopen();
-    // Another workstation may have closed or reopened the month meanwhile.
-    applyMonthState();
+    // Another workstation may have closed or reopened the month meanwhile: read with the shifts.
+    applyMonthState(dm().reopenShifts());
 }
 
 void TForm1::DBGrid2DblClick() {
@@ -393,7 +382,7 @@ void TForm1::DBGrid2DblClick() {
     if (q.isEmpty()) return;
     const Result r =
         entry::EntryStore().setConfirmation(q.asInt(QStringLiteral("id")), toggledOk(q.asString(QStringLiteral("ok"))));
-    q.reopenKeepingRow();
+    dm().reopenShiftKeepingRow(q);
     if (!r.saved()) ui::error(r.message);
 }
 

@@ -3,6 +3,7 @@
 #include "core/navigator.h"
 #include "core/signin.h"
 #include "domain/db.h"
+#include "domain/journal_day.h"
 #include "gui/dbgrid.h"
 
 #include <QCheckBox>
@@ -112,8 +113,9 @@ public:
     void applyRole(Role role) override;
     void openAfterSignIn() override;
 
-    // Marks the date's month when it is closed and switches off what would change it.
-    void applyMonthState();
+    // Marks the date's month when it is closed and switches off what would change it
+    // (the month as read with the shifts).
+    void applyMonthState(const journalday::MonthState& month);
 
     // Shows a window opened from the journal; the journal then becomes active
     // again, which returns it to today's date and re-reads the shifts.
