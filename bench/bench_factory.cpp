@@ -45,6 +45,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 using namespace mirn;
@@ -191,6 +192,24 @@ QStringList earningsBefore() {
       << QStringLiteral(" left join accounts_dep.person ap on ap.id=x.w_id")
       << QStringLiteral(" cross join lateral (select case when cp.s_caption is null and pi.s_code ~ '^[0-9]{1,9}$'")
       << QStringLiteral("  then pi.s_code::integer else x.w_id end as tab_no) t")
+      << QStringLiteral(" where (:worker=0 or t.tab_no=:worker or x.w_id=:worker)")
+      << QStringLiteral(" order by fio, t.tab_no, x.section, x.data, x.smena, x.marka, x.vid, x.color");
+    return s;
+}
+
+// The earnings statement as it was until now: every person of the register given a number
+// and hashed, joined to the rows.
+QStringList earningsWholeRegister() {
+    QStringList s = earnings::statementSql();
+    s = s.mid(0, s.indexOf(QStringLiteral(") x")) + 1);
+    s << QStringLiteral(" left join (select c.code, min(c.s_caption) as s_caption from (select case when p.s_code ~ '^[0-9]{1,9}$'")
+      << QStringLiteral("  then p.s_code::integer end as code, p.s_caption from cmn_contractor.person p) c")
+      << QStringLiteral("  where c.code is not null group by c.code) cp on cp.code=x.w_id")
+      << QStringLiteral(" left join (select p.id, p.s_caption, case when p.s_code ~ '^[0-9]{1,9}$' then p.s_code::integer end as code")
+      << QStringLiteral("  from cmn_contractor.person p) pi on pi.id=x.w_id")
+      << QStringLiteral(" left join accounts_dep.person ap on ap.id=x.w_id")
+      << QStringLiteral(" cross join lateral (select case when cp.s_caption is null and pi.code is not null")
+      << QStringLiteral("  then pi.code else x.w_id end as tab_no) t")
       << QStringLiteral(" where (:worker=0 or t.tab_no=:worker or x.w_id=:worker)")
       << QStringLiteral(" order by fio, t.tab_no, x.section, x.data, x.smena, x.marka, x.vid, x.color");
     return s;
@@ -410,18 +429,41 @@ void benchEarnings(int runs) {
     g_table.push_back({QStringLiteral("earnings statement, all workers, one month"), QString::number(rows), before, after,
                        std::min(after, base), base < after ? QString() : QStringLiteral("(the statement is the fastest form)")});
     benchEarningsPreview(runs, after);
+    // The server's own time of each form at both sizes of the register, the month and one day:
+    // the cost must not follow the number of persons.
+    auto server = [&](const QStringList& sql, const QDate& from, const QDate& to) {
+        std::vector<double> v;
+        for (int i = 0; i < runs; ++i) v.push_back(serverMs(withValues(sql, from, to, 0)));
+        return median(v);
+    };
+    QHash<QString, double> own;
     for (int persons : {300, 3000}) {
         if (persons > kWorkers) growRegister(persons);
         int dayRows = 0;
-        QByteArray b, a;
+        QByteArray b, a, w;
         const double da = run(earnings::statementSql(), kBusyDay, kBusyDay.addDays(1), &a, &dayRows);
         const double dx = run(earningsBaseline(), kBusyDay, kBusyDay.addDays(1), nullptr, nullptr);
         const double db = run(earningsBefore(), kBusyDay, kBusyDay.addDays(1), &b, nullptr);
-        std::printf("one day, %d persons: %d rows, same as before: %s\n", persons, dayRows, a == b ? "yes" : "NO");
+        run(earningsWholeRegister(), kBusyDay, kBusyDay.addDays(1), &w, nullptr);
+        std::printf("one day, %d persons: %d rows, same as before: %s, as every person's number hashed: %s\n", persons,
+                    dayRows, a == b ? "yes" : "NO", a == w ? "yes" : "NO");
         g_table.push_back({QStringLiteral("earnings statement, one day, %1 persons").arg(persons), QString::number(dayRows), db,
                            da, std::min(da, dx), {}});
+        for (const auto& [what, from, to] : {std::tuple{QStringLiteral("one day"), kBusyDay, kBusyDay.addDays(1)},
+                                             std::tuple{QStringLiteral("the month"), kMonth, kMonth.addMonths(1)}}) {
+            const double now = server(earnings::statementSql(), from, to);
+            const double whole = server(earningsWholeRegister(), from, to);
+            const double rewrite = server(earningsBaseline(), from, to);
+            own.insert(what + QString::number(persons), now);
+            g_table.push_back({QStringLiteral("server time, %1, %2 persons").arg(what).arg(persons), QString(), whole, now,
+                               std::min(now, rewrite), QStringLiteral("(before: every person's number hashed)")});
+        }
     }
     testdb::exec(QStringLiteral("delete from cmn_contractor.person where id>%1").arg(kWorkers));
+    testdb::exec(QStringLiteral("analyze cmn_contractor.person"));
+    for (const QString& what : {QStringLiteral("one day"), QStringLiteral("the month")})
+        g_table.push_back({QStringLiteral("server time, %1, 3000 persons against 300").arg(what), QString(), -1,
+                           own.value(what + QStringLiteral("3000")), own.value(what + QStringLiteral("300")), {}});
     std::fflush(stdout);
 }
 
