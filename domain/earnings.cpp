@@ -36,13 +36,13 @@ QStringList statementSql() {
         QStringLiteral("  union all select f.id_p::integer from accounts_dep.fatigue f where f.d_date>=:data1 and f.d_date<:data2) e"),
         QStringLiteral("  group by e.w_id) w) cp on cp.w_id=x.w_id"),
         // The journal knows a worker by the register's code or by its row number: so does this.
-        QStringLiteral(" left join (select p.id, p.s_caption, case when p.s_code ~ '^[0-9]{1,9}$' then p.s_code::integer end as code"),
-        QStringLiteral("  from cmn_contractor.person p) pi on pi.id=x.w_id"),
+        QStringLiteral(" left join cmn_contractor.person pi on pi.id=x.w_id"),
         QStringLiteral(" left join accounts_dep.person ap on ap.id=x.w_id"),
         // The personnel number is the worker number, whichever way the entry names the worker:
-        // a row number of the register stands for that person's number.
-        QStringLiteral(" cross join lateral (select case when cp.s_caption is null and pi.code is not null"),
-        QStringLiteral("  then pi.code else x.w_id end as tab_no) t"),
+        // a row number of the register stands for that person's number. Only such rows test
+        // the code, rather than every person of the register.
+        QStringLiteral(" cross join lateral (select case when cp.s_caption is null and pi.s_code ~ '^[0-9]{1,9}$'"),
+        QStringLiteral("  then pi.s_code::integer else x.w_id end as tab_no) t"),
         // The chosen worker by that number, or by the key an entry names them with.
         QStringLiteral(" where (:worker=0 or t.tab_no=:worker or x.w_id=:worker)"),
         QStringLiteral(" order by fio, t.tab_no, x.section, x.data, x.smena, x.marka, x.vid, x.color"),
