@@ -2,9 +2,14 @@
 // the month rebuild on a generated database of 1.44 M entries (300 workers, two years,
 // a month of about 58,000 entries), each beside the way it was done before and beside
 // the best equivalent statement, in the same run.
-// Usage: bench_factory [earnings] [import] [copy] [rebuild] [--runs N] [--before-rows N] [--reuse]
+// Usage: bench_factory [earnings|preview] [import] [copy] [rebuild] [--runs N] [--before-rows N] [--reuse]
 //   (nothing named: all four; needs the test server, see scripts/test.sh, and psql)
+// The earnings part also times the statement for all workers as the user gets it: the
+// click in the summary reports window (offscreen) until its preview shows the first page,
+// beside the server's own time for the statement and the statement read through psql;
+// "preview" times that alone.
 // --before-rows: the largest file the old, quadratic import is timed on (default 3000).
+#include "domain/cancellable_read.h"
 #include "domain/connection.h"
 #include "domain/earnings.h"
 #include "domain/entry_import.h"
@@ -12,9 +17,21 @@
 #include "domain/shift_copy.h"
 #include "domain/sqltext.h"
 #include "domain/timesheet_service.h"
+#include "engine/engine.h"
+#include "gui/forms.h"
+#include "gui/preview.h"
+#include "papers/earnings.h"
+#include "reports/tform18.h"
 #include "support/database.h"
+#include "support/testdb.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPushButton>
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
@@ -28,6 +45,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 using namespace mirn;
@@ -68,6 +86,7 @@ struct Row {
     QString note;
 };
 std::vector<Row> g_table;
+QString g_psqlDb;  // the generated database, for psql
 
 void printTable() {
     std::printf("\n| work | rows | before, ms | after, ms | baseline, ms | after/baseline | before/after |\n");
@@ -178,6 +197,24 @@ QStringList earningsBefore() {
     return s;
 }
 
+// The earnings statement as it was until now: every person of the register given a number
+// and hashed, joined to the rows.
+QStringList earningsWholeRegister() {
+    QStringList s = earnings::statementSql();
+    s = s.mid(0, s.indexOf(QStringLiteral(") x")) + 1);
+    s << QStringLiteral(" left join (select c.code, min(c.s_caption) as s_caption from (select case when p.s_code ~ '^[0-9]{1,9}$'")
+      << QStringLiteral("  then p.s_code::integer end as code, p.s_caption from cmn_contractor.person p) c")
+      << QStringLiteral("  where c.code is not null group by c.code) cp on cp.code=x.w_id")
+      << QStringLiteral(" left join (select p.id, p.s_caption, case when p.s_code ~ '^[0-9]{1,9}$' then p.s_code::integer end as code")
+      << QStringLiteral("  from cmn_contractor.person p) pi on pi.id=x.w_id")
+      << QStringLiteral(" left join accounts_dep.person ap on ap.id=x.w_id")
+      << QStringLiteral(" cross join lateral (select case when cp.s_caption is null and pi.code is not null")
+      << QStringLiteral("  then pi.code else x.w_id end as tab_no) t")
+      << QStringLiteral(" where (:worker=0 or t.tab_no=:worker or x.w_id=:worker)")
+      << QStringLiteral(" order by fio, t.tab_no, x.section, x.data, x.smena, x.marka, x.vid, x.color");
+    return s;
+}
+
 // An equivalent: names and numbers worked out for the period's distinct workers first,
 // then joined to the rows.
 QStringList earningsBaseline() {
@@ -251,6 +288,123 @@ QByteArray signature(const Query& q) {
 
 // ---------------------------------------------------------------- earnings
 
+// The statement's text with its parameters written in, for EXPLAIN and psql.
+QString withValues(const QStringList& sql, const QDate& from, const QDate& to, int worker) {
+    QString t = sql.join(QLatin1Char('\n'));
+    t.replace(QStringLiteral(":data1"), QStringLiteral("date '%1'").arg(from.toString(Qt::ISODate)));
+    t.replace(QStringLiteral(":data2"), QStringLiteral("date '%1'").arg(to.toString(Qt::ISODate)));
+    t.replace(QStringLiteral(":worker"), QString::number(worker));
+    return t;
+}
+
+// The server's own time for a statement: EXPLAIN ANALYZE's execution time, without the
+// per-node clock that would slow it down.
+double serverMs(const QString& sql) {
+    const QVariant plan = testdb::scalar(QStringLiteral("explain (analyze, timing off, format json) ") + sql);
+    const QJsonArray a = QJsonDocument::fromJson(plan.toString().toUtf8()).array();
+    return a.at(0).toObject().value(QStringLiteral("Execution Time")).toDouble();
+}
+
+// The statement run alone through psql, every row fetched (into /dev/null): the time
+// psql reports for each of `runs` runs, their median.
+double psqlMs(const QString& sql, int runs) {
+    QString script = QStringLiteral("\\timing on\n\\o /dev/null\n");
+    for (int i = 0; i < runs; ++i) script += sql + QStringLiteral(";\n");
+    QProcess p;
+    p.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-d"), g_psqlDb});
+    p.waitForStarted();
+    p.write(script.toUtf8());
+    p.closeWriteChannel();
+    p.waitForFinished(-1);
+    std::vector<double> v;
+    for (const QByteArray& line : p.readAllStandardOutput().split('\n'))
+        if (line.startsWith("Time: ")) v.push_back(line.mid(6).split(' ').value(0).toDouble());
+    if (int(v.size()) != runs) std::printf("psql gave %d times for %d runs: %s\n", int(v.size()), runs, p.readAllStandardError().constData());
+    return median(v);
+}
+
+// The statement for all workers of the month as the user gets it: the click on
+// "Расчётный листок" in the summary reports window until the preview shows its first page,
+// and each step the click takes on its own: the read on a connection of its own, the
+// count of the pages, the first page laid out and painted.
+void benchEarningsPreview(int runs, double statementMs) {
+    std::printf("\n== earnings statement, all workers: click to preview\n");
+    const QDate from = kMonth, to = kMonth.addMonths(1);
+    const QString sql = withValues(earnings::statementSql(), from, to, 0);
+    std::vector<double> server;
+    for (int i = 0; i < runs; ++i) server.push_back(serverMs(sql));
+    const double psql = psqlMs(sql, runs);
+
+    papers::EarningsLayout& layout = forms::form<papers::EarningsLayout>();
+    Query& q = layout.query();
+    q.setParam(QStringLiteral("data1"), from);
+    q.setParam(QStringLiteral("data2"), to);
+    q.setParam(QStringLiteral("worker"), 0);
+    layout.QuickRep1.setCaption(QStringLiteral("period"), papers::EarningsLayout::periodText(from, to));
+    std::vector<double> read, count, first;
+    int rows = 0, pages = 0;
+    for (int i = 0; i < runs; ++i) {
+        q.close();
+        QElapsedTimer t;
+        t.start();
+        openCancellable(q, [] { return false; });
+        read.push_back(ms(t));
+        rows = q.recordCount();
+        t.restart();
+        std::unique_ptr<rpt::LazyReport> lazy = layout.PrepareLazily();
+        count.push_back(ms(t));
+        pages = lazy->pageCount();
+        t.restart();
+        {
+            rpt::PagedPreview preview(*lazy, QStringLiteral("Расчётный листок"));
+            preview.resize(1200, 900);
+            preview.show();
+            QCoreApplication::processEvents();
+            if (preview.pageImage().isNull()) std::printf("the preview painted no page\n");
+        }
+        first.push_back(ms(t));
+        lazy.reset();
+        q.close();
+    }
+
+    TForm18& f = forms::form<TForm18>();
+    f.FillWorkers();
+    f.CBWorker->setCurrentIndex(0);
+    f.DTPicker1->setDate(from);
+    f.DTPicker2->setDate(to);
+    std::vector<double> click;
+    int shownPages = 0;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        double shownAt = 0;
+        ModalScript modal([&](QDialog* d) {
+            d->show();
+            QCoreApplication::processEvents();
+            shownAt = ms(t);
+            if (auto* p = qobject_cast<rpt::PagedPreview*>(d)) shownPages = p->pageImage().isNull() ? -1 : p->pageCount();
+            return int(QDialog::Rejected);
+        });
+        t.start();
+        f.Button7->click();
+        click.push_back(shownAt);
+    }
+    const double s = median(server);
+    std::printf("rows %d, pages %d (the window's preview: %d)\n", rows, pages, shownPages);
+    std::printf("server (EXPLAIN ANALYZE) %.1f ms; through psql %.1f ms", s, psql);
+    if (statementMs >= 0) std::printf("; the product's read on the shared connection %.1f ms", statementMs);
+    std::printf("\n");
+    std::printf("steps of the click: read on a connection of its own %.1f ms, page count %.1f ms, first page laid out "
+                "and painted %.1f ms\n",
+                median(read), median(count), median(first));
+    std::printf("click -> preview shown %.1f ms: %.2f x the server's time, %.2f x psql's\n", median(click),
+                median(click) / s, median(click) / psql);
+    g_table.push_back({QStringLiteral("earnings statement, all workers, click to preview (baseline: the server's time)"),
+                       QString::number(rows), -1, median(click), s, {}});
+    g_table.push_back({QStringLiteral("the same statement through psql, rows fetched (baseline: the server's time)"),
+                       QString::number(rows), -1, psql, s, {}});
+    std::fflush(stdout);
+}
+
 void benchEarnings(int runs) {
     std::printf("\n== earnings statement\n");
     auto run = [&](const QStringList& sql, const QDate& from, const QDate& to, QByteArray* sig, int* rows) {
@@ -259,11 +413,11 @@ void benchEarnings(int runs) {
         q.setParam(QStringLiteral("data1"), from);
         q.setParam(QStringLiteral("data2"), to);
         q.setParam(QStringLiteral("worker"), 0);
-        return timed(runs, [&] {
-            q.reopen();
-            if (sig) *sig = signature(q);
-            if (rows) *rows = q.recordCount();
-        });
+        // The read alone is timed; the rows' signature is taken from the last one.
+        const double took = timed(runs, [&] { q.reopen(); });
+        if (sig) *sig = signature(q);
+        if (rows) *rows = q.recordCount();
+        return took;
     };
     QByteArray sb, sa, sx;
     int rows = 0;
@@ -274,18 +428,42 @@ void benchEarnings(int runs) {
                 sa == sx ? "yes" : "NO");
     g_table.push_back({QStringLiteral("earnings statement, all workers, one month"), QString::number(rows), before, after,
                        std::min(after, base), base < after ? QString() : QStringLiteral("(the statement is the fastest form)")});
+    benchEarningsPreview(runs, after);
+    // The server's own time of each form at both sizes of the register, the month and one day:
+    // the cost must not follow the number of persons.
+    auto server = [&](const QStringList& sql, const QDate& from, const QDate& to) {
+        std::vector<double> v;
+        for (int i = 0; i < runs; ++i) v.push_back(serverMs(withValues(sql, from, to, 0)));
+        return median(v);
+    };
+    QHash<QString, double> own;
     for (int persons : {300, 3000}) {
         if (persons > kWorkers) growRegister(persons);
         int dayRows = 0;
-        QByteArray b, a;
+        QByteArray b, a, w;
         const double da = run(earnings::statementSql(), kBusyDay, kBusyDay.addDays(1), &a, &dayRows);
         const double dx = run(earningsBaseline(), kBusyDay, kBusyDay.addDays(1), nullptr, nullptr);
         const double db = run(earningsBefore(), kBusyDay, kBusyDay.addDays(1), &b, nullptr);
-        std::printf("one day, %d persons: %d rows, same as before: %s\n", persons, dayRows, a == b ? "yes" : "NO");
+        run(earningsWholeRegister(), kBusyDay, kBusyDay.addDays(1), &w, nullptr);
+        std::printf("one day, %d persons: %d rows, same as before: %s, as every person's number hashed: %s\n", persons,
+                    dayRows, a == b ? "yes" : "NO", a == w ? "yes" : "NO");
         g_table.push_back({QStringLiteral("earnings statement, one day, %1 persons").arg(persons), QString::number(dayRows), db,
                            da, std::min(da, dx), {}});
+        for (const auto& [what, from, to] : {std::tuple{QStringLiteral("one day"), kBusyDay, kBusyDay.addDays(1)},
+                                             std::tuple{QStringLiteral("the month"), kMonth, kMonth.addMonths(1)}}) {
+            const double now = server(earnings::statementSql(), from, to);
+            const double whole = server(earningsWholeRegister(), from, to);
+            const double rewrite = server(earningsBaseline(), from, to);
+            own.insert(what + QString::number(persons), now);
+            g_table.push_back({QStringLiteral("server time, %1, %2 persons").arg(what).arg(persons), QString(), whole, now,
+                               std::min(now, rewrite), QStringLiteral("(before: every person's number hashed)")});
+        }
     }
     testdb::exec(QStringLiteral("delete from cmn_contractor.person where id>%1").arg(kWorkers));
+    testdb::exec(QStringLiteral("analyze cmn_contractor.person"));
+    for (const QString& what : {QStringLiteral("one day"), QStringLiteral("the month")})
+        g_table.push_back({QStringLiteral("server time, %1, 3000 persons against 300").arg(what), QString(), -1,
+                           own.value(what + QStringLiteral("3000")), own.value(what + QStringLiteral("300")), {}});
     std::fflush(stdout);
 }
 
@@ -395,7 +573,6 @@ int importAfter(const QList<QStringList>& rows) {
 // The file through psql: \copy into a staging table, then set-based checks (worker,
 // operation and its price, duplicates in the file and stored, the month's amount) and
 // the priced insert with its day postings, all in one transaction.
-QString g_psqlDb;
 double importBaseline(const QString& csv) {
     QString days;
     for (int d = 1; d <= 31; ++d)
@@ -660,7 +837,7 @@ void benchRebuild(int runs) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     // The statements' own log lines would drown the results.
     QLoggingCategory::setFilterRules(QStringLiteral("mirn.*.info=false\nmirn.*.debug=false\nmirn.db.warning=false"));
     QStringList what;
@@ -686,6 +863,7 @@ int main(int argc, char** argv) {
         generate();
     }
     if (what.contains(QLatin1String("earnings"))) benchEarnings(runs);
+    else if (what.contains(QLatin1String("preview"))) benchEarningsPreview(runs, -1);
     if (what.contains(QLatin1String("copy"))) benchCopy(runs);
     if (what.contains(QLatin1String("rebuild"))) benchRebuild(runs);
     if (what.contains(QLatin1String("import"))) benchImport(beforeRows);

@@ -25,19 +25,24 @@ QStringList statementSql() {
         QStringLiteral(" left join cmn_classifier.item i on i.id=f.id_nom"),
         QStringLiteral(" where f.d_date>=:data1 and f.d_date<:data2"),
         QStringLiteral(") x"),
-        // A code that is not a number names nobody here rather than failing the cast. Each
-        // person's number is worked out once, not once for every row.
-        QStringLiteral(" left join (select c.code, min(c.s_caption) as s_caption from (select case when p.s_code ~ '^[0-9]{1,9}$'"),
-        QStringLiteral("  then p.s_code::integer end as code, p.s_caption from cmn_contractor.person p) c"),
-        QStringLiteral("  where c.code is not null group by c.code) cp on cp.code=x.w_id"),
+        // The register's name for each worker of the period, looked up by the worker's number
+        // (the code index) once per worker: the cost follows the period's workers, not the
+        // register's size. A code that is not a number of up to nine digits names nobody here.
+        // Joined on the workers' own key, the planner expects one name per row, as it is;
+        // a table of every person's number would make it expect many, and plan far slower.
+        QStringLiteral(" left join (select w.w_id, (select min(p.s_caption) from cmn_contractor.person p"),
+        QStringLiteral("  where p.s_code::t_id=w.w_id and p.s_code ~ '^[0-9]{1,9}$') as s_caption"),
+        QStringLiteral("  from (select e.w_id from (select s.w_id from accounts_dep.smena s where s.data>=:data1 and s.data<:data2"),
+        QStringLiteral("  union all select f.id_p::integer from accounts_dep.fatigue f where f.d_date>=:data1 and f.d_date<:data2) e"),
+        QStringLiteral("  group by e.w_id) w) cp on cp.w_id=x.w_id"),
         // The journal knows a worker by the register's code or by its row number: so does this.
-        QStringLiteral(" left join (select p.id, p.s_caption, case when p.s_code ~ '^[0-9]{1,9}$' then p.s_code::integer end as code"),
-        QStringLiteral("  from cmn_contractor.person p) pi on pi.id=x.w_id"),
+        QStringLiteral(" left join cmn_contractor.person pi on pi.id=x.w_id"),
         QStringLiteral(" left join accounts_dep.person ap on ap.id=x.w_id"),
         // The personnel number is the worker number, whichever way the entry names the worker:
-        // a row number of the register stands for that person's number.
-        QStringLiteral(" cross join lateral (select case when cp.s_caption is null and pi.code is not null"),
-        QStringLiteral("  then pi.code else x.w_id end as tab_no) t"),
+        // a row number of the register stands for that person's number. Only such rows test
+        // the code, rather than every person of the register.
+        QStringLiteral(" cross join lateral (select case when cp.s_caption is null and pi.s_code ~ '^[0-9]{1,9}$'"),
+        QStringLiteral("  then pi.s_code::integer else x.w_id end as tab_no) t"),
         // The chosen worker by that number, or by the key an entry names them with.
         QStringLiteral(" where (:worker=0 or t.tab_no=:worker or x.w_id=:worker)"),
         QStringLiteral(" order by fio, t.tab_no, x.section, x.data, x.smena, x.marka, x.vid, x.color"),

@@ -403,6 +403,12 @@ private:
         int field = -1;
         std::optional<Mask> mask;
         int acc = -1;  // accumulator of a Sum
+        // A wrapped element: its font and line spacing, and the lines of each text met so
+        // far. Long reports repeat the same few names row after row; measuring a text
+        // asks the font system every time, so each distinct one is broken only once.
+        QFont font;
+        double lineSpacing = 0;
+        std::shared_ptr<QHash<QString, QStringList>> lines;
     };
     struct CBand {
         const Band* def = nullptr;
@@ -443,7 +449,12 @@ private:
                 fail(QStringLiteral("Элемент «%1» полосы «%2» без выражения").arg(e.name, band.name));
             if (e.kind == K::Field || e.kind == K::Computed || e.kind == K::Sum)
                 ce.mask = compileMask(e.mask);
-            if (e.wrap) cb.wraps = true;
+            if (e.wrap) {
+                cb.wraps = true;
+                ce.font = fontOf(e, band);
+                ce.lineSpacing = lineSpacingMm(ce.font);
+                ce.lines = std::make_shared<QHash<QString, QStringList>>();
+            }
             if (e.kind == K::Sum) {
                 ce.acc = int(acc_.size());
                 acc_.emplace_back();
@@ -506,6 +517,16 @@ private:
         return font;
     }
 
+    // The lines of a wrapped element's text, broken once for each distinct text.
+    static const QStringList& wrapped(const CElement& ce, const QString& text) {
+        constexpr qsizetype kKept = 4096;  // distinct texts kept per element
+        QHash<QString, QStringList>& known = *ce.lines;
+        auto it = known.constFind(text);
+        if (it != known.constEnd()) return *it;
+        if (known.size() >= kKept) known.clear();
+        return *known.insert(text, wrapLines(text, ce.font, ce.def->rect.width()));
+    }
+
     Measured measure(const CBand& band, int row) const {
         Measured m;
         m.height = band.def->height;
@@ -513,12 +534,12 @@ private:
         m.wrapped.resize(band.elements.size());
         m.heights.resize(band.elements.size());
         for (size_t i = 0; i < band.elements.size(); ++i) {
-            const Element& e = *band.elements[i].def;
+            const CElement& ce = band.elements[i];
+            const Element& e = *ce.def;
             if (!e.wrap) continue;
-            const QFont font = fontOf(e, *band.def);
-            const QStringList lines = wrapLines(text(band.elements[i], row), font, e.rect.width());
-            m.wrapped[i] = lines.join(QLatin1Char('\n'));
-            const double extra = double(lines.size() - 1) * lineSpacingMm(font);
+            const QStringList& lines = wrapped(ce, text(ce, row));
+            m.wrapped[i] = lines.size() == 1 ? lines.front() : lines.join(QLatin1Char('\n'));
+            const double extra = double(lines.size() - 1) * ce.lineSpacing;
             m.heights[i] = e.rect.height() + extra;
             m.height = std::max(m.height, e.rect.bottom() + extra);
         }
