@@ -25,7 +25,12 @@ int Service::postDay(StatementBatch& batch, const Day& d, bool insertMissing) co
 }
 
 void Service::recountDays(const QList<Day>& days) const {
-    for (const Day& d : days) postDay(d, false);
+    // All of them in one round trip, in the order given.
+    StatementBatch batch(db_);
+    for (const Day& d : days) postDay(batch, d, false);
+    batch.run();
+    batch.check();
+    for (qsizetype i = 0; i < days.size(); ++i) posted();
 }
 
 void Service::rebuildMonth(int month, int year, const std::function<void(int day)>& onDay) const {
