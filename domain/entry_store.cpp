@@ -336,12 +336,22 @@ BatchResult EntryStore::insertAll(const QList<Record>& records, const BatchOptio
         }
         advance(chunk.size());
     }
-    int dates = 0;
+    // The dates' postings go to the server a hundred at a time, one round trip each: a
+    // file of many days posts for a while, and a cancel is still seen between them.
+    StatementBatch postings(db_);
+    const auto sendPostings = [&] {
+        postings.run();
+        postings.check();
+        postings = StatementBatch(db_);
+    };
     for (auto it = posted.cbegin(); it != posted.cend(); ++it) {
-        db_.exec(sql::batchPostDate(it.key(), it.value()));
-        // A file of many days posts for a while: a cancel is still seen.
-        if (++dates % 100 == 0) advance(0);
+        postings.add(sql::batchPostDate(it.key(), it.value()));
+        if (postings.size() == 100) {
+            sendPostings();
+            advance(0);
+        }
     }
+    sendPostings();
     // The last word before the commit: the refused records were checked but are not
     // stored, so the count ends at the total here.
     advance(2 * total - done);

@@ -262,6 +262,44 @@ private slots:
         QCOMPARE(testdb::advisoryLocks(), 0);
     }
 
+    // Many new entries at once: their days post in a round trip per hundred dates, not
+    // one per date, and the timesheet holds each day's total.
+    void batchPostsDatesTogether_data() {
+        QTest::addColumn<int>("dates");
+        QTest::addColumn<int>("maxTrips");
+        QTest::newRow("two dates") << 2 << 5;
+        QTest::newRow("150 dates") << 150 << 6;
+    }
+    void batchPostsDatesTogether() {
+        QFETCH(int, dates);
+        QFETCH(int, maxTrips);
+        testdb::exec(QStringLiteral("delete from accounts_dep.smena where w_id between 300 and 302"));
+        testdb::exec(QStringLiteral("delete from accounts_dep.h_tabel where w_id between 300 and 302"));
+        const QDate first(2025, 1, 1);
+        QList<entry::Record> records;
+        for (int i = 0; i < dates; ++i) {
+            records << record(300 + i % 3, first.addDays(i), 1 + i % 5);
+            records << record(300 + i % 3, first.addDays(i), 2, 1);
+        }
+        testdb::ServerLog log(Db().database());
+        const BatchResult res = entry::EntryStore().insertAll(records, false);
+        const int trips = log.roundTrips();
+        QVERIFY(res.stored && res.allSaved());
+        QVERIFY2(trips <= maxTrips, qPrintable(QString::number(trips)));
+        QString days;
+        for (int d = 1; d <= 31; ++d)
+            days += QStringLiteral(" union all select w_id, smena, make_date(year, month, %1) as data, d%1 as tim from "
+                                   "accounts_dep.h_tabel where %1 <= extract(day from (make_date(year, month, 1) + "
+                                   "interval '1 month - 1 day'))").arg(d);
+        const int mismatches = testdb::scalarInt(
+            QStringLiteral("select count(*) from (select w_id, smena, data, sum(time) as t from accounts_dep.smena where w_id "
+                           "between 300 and 302 group by 1, 2, 3) s full join (select * from (") +
+            days.mid(11) +
+            QStringLiteral(") h where w_id between 300 and 302 and tim is not null) h using (w_id, smena, data) "
+                           "where s.t is distinct from h.tim"));
+        QCOMPARE(mismatches, 0);
+    }
+
     // The day posting's one statement against the four it replaces (count, sum, insert
     // or update), each on the same stored state.
     void postingAsBefore_data() {
