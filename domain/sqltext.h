@@ -65,6 +65,9 @@ QString workerKeys();
 QStringList importOperations();
 
 // ---- day postings of the hours timesheet
+// The posting as four statements, each sent on its own: the month row's count, the day's
+// total, then the row's insert or update. The client posts with postDay, which leaves
+// the timesheet as these do.
 QString timesheetCount(const locks::Day& d);
 QString daySum(const locks::Day& d);
 QString timesheetInsert(const locks::Day& d, int tim);
