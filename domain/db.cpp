@@ -9,14 +9,16 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QLoggingCategory>
+#include <QMutex>
 #include <QRegularExpression>
-
-#include <cmath>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
 #include <atomic>
+#include <cmath>
 
 namespace mirn {
 
@@ -33,6 +35,91 @@ constexpr qint64 kSlowMs = 500;
 int g_txDepth = 0;
 // The shared connection was found dead; the next statement reconnects first.
 bool g_lost = false;
+
+// A transaction on a connection: none, begun on the client only (its BEGIN goes with
+// the next statement sent), or begun on the server.
+enum class Tx { None, Pending, Begun };
+QMutex g_txMutex;
+QHash<QString, Tx> g_tx;
+
+Tx txState(const QString& connection) {
+    QMutexLocker lock(&g_txMutex);
+    return g_tx.value(connection, Tx::None);
+}
+void setTxState(const QString& connection, Tx state) {
+    QMutexLocker lock(&g_txMutex);
+    if (state == Tx::None) g_tx.remove(connection);
+    else g_tx.insert(connection, state);
+}
+// Whether the server has the connection's transaction (a COMMIT or ROLLBACK is owed);
+// the connection has none afterwards.
+bool takeBegun(const QString& connection) {
+    QMutexLocker lock(&g_txMutex);
+    return g_tx.take(connection) == Tx::Begun;
+}
+constexpr QLatin1StringView kBegin("BEGIN; ");
+
+// The value as the driver writes it into its EXECUTE: quoted and escaped by its own
+// formatter, NULL for an empty value of any type.
+bool nullValue(const QVariant& v) {
+    if (v.isNull()) return true;
+    switch (v.typeId()) {
+    case QMetaType::QString: return static_cast<const QString*>(v.constData())->isNull();
+    case QMetaType::QByteArray: return static_cast<const QByteArray*>(v.constData())->isNull();
+    case QMetaType::QDate: return static_cast<const QDate*>(v.constData())->isNull();
+    case QMetaType::QTime: return static_cast<const QTime*>(v.constData())->isNull();
+    case QMetaType::QDateTime: return static_cast<const QDateTime*>(v.constData())->isNull();
+    default: return false;
+    }
+}
+
+QString literal(const QVariant& v, const QSqlDriver* driver) {
+    QSqlField f(QString(), v.metaType());
+    if (nullValue(v)) f.clear();
+    else f.setValue(v);
+    return driver->formatValue(f);
+}
+
+bool placeholderChar(QChar c) {
+    const char16_t u = c.unicode();
+    return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'_';
+}
+
+QString inlineParams(const QString& sql, const std::vector<std::pair<QString, QVariant>>& params,
+                     const QSqlDriver* driver) {
+    if (params.empty()) return sql;
+    QString out;
+    out.reserve(sql.size() + 16 * qsizetype(params.size()));
+    QChar quote;
+    const qsizetype n = sql.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar ch = sql.at(i);
+        if (!quote.isNull()) {
+            if (ch == quote) quote = QChar();
+            out += ch;
+            ++i;
+            continue;
+        }
+        if (ch == u':' && (i == 0 || sql.at(i - 1) != u':') && i + 1 < n && placeholderChar(sql.at(i + 1))) {
+            qsizetype end = i + 2;
+            while (end < n && placeholderChar(sql.at(end))) ++end;
+            const QStringView name = QStringView(sql).sliced(i + 1, end - i - 1);
+            QVariant value;
+            for (const auto& p : params)
+                if (p.first == name) {
+                    value = p.second;
+                    break;
+                }
+            out += literal(value, driver);
+            i = end;
+            continue;
+        }
+        if (ch == u'\'' || ch == u'"' || ch == u'`') quote = ch;
+        out += ch;
+        ++i;
+    }
+    return out;
+}
 
 QString errorText(const QSqlError& e) {
     const QString db = e.databaseText().trimmed();
@@ -123,6 +210,7 @@ bool reconnect(QString* why) {
     if (ok) {
         g_lost = false;
         g_txDepth = 0;
+        setTxState(kConnectionName, Tx::None);
         qCInfo(lcDb) << "reconnected";
     }
     return ok;
@@ -304,10 +392,39 @@ QVariant Statement::param(const QString& name) const {
 
 QSqlDatabase Statement::database() const { return QSqlDatabase::database(connection_, false); }
 
+QString Statement::sentText(const QSqlDriver* driver) const { return inlineParams(text(), params_, driver); }
+
+namespace {
+// What a failed statement throws: a closed month's refusal is the trigger's own first
+// line, as the user reads it; anything else the server's message.
+std::exception_ptr failureOf(const QString& state, const QString& msg, const QString& sql) {
+    if (state == QLatin1String("ML001")) {
+        QString line = msg.section(QLatin1Char('\n'), 0, 0);
+        static const QRegularExpression severity(QStringLiteral("^[A-Z]+:\\s+"));
+        return std::make_exception_ptr(ClosedMonthError(line.remove(severity).trimmed(), state, sql));
+    }
+    return std::make_exception_ptr(DbError(msg, state, sql));
+}
+
+// After a lost connection, whether the statements may be sent again on a fresh one: a
+// read outside a transaction, or anything whose transaction began with this very send
+// (the server has rolled all of it back). A retry inside a transaction keeps it open.
+bool retryAfterLoss(int attempt, bool began, bool write, const QString& connection) {
+    if (attempt != 0 || !(began || (g_txDepth == 0 && !write))) return false;
+    const int depth = g_txDepth;
+    QString why;
+    if (!reconnect(&why)) return false;
+    if (began) {
+        g_txDepth = depth;
+        setTxState(connection, Tx::Pending);
+    }
+    return true;
+}
+}  // namespace
+
 QSqlQuery Statement::run(bool forwardOnly, const QString& tail) const {
     ensureConnected(connection_);
     const QString sql = text();
-    const QString sent = tail.isEmpty() ? sql : sql + tail;
     const bool write = isWrite(sql);
     // A read, or any statement outside a transaction that found the connection
     // already dead, is tried once more on a fresh connection; a write inside a
@@ -315,26 +432,24 @@ QSqlQuery Statement::run(bool forwardOnly, const QString& tail) const {
     for (int attempt = 0;; ++attempt) {
         QSqlDatabase db = database();
         if (!db.isOpen()) throw DbError(QStringLiteral("Нет подключения к базе данных"), QString(), sql, true);
+        // A transaction's BEGIN goes with its first statement, in the same round trip.
+        const bool begin = txState(connection_) == Tx::Pending;
+        QString sent = params_.empty() ? sql : inlineParams(sql, params_, db.driver());
+        if (!tail.isEmpty()) sent += tail;
+        if (begin) sent.prepend(kBegin);
         QSqlQuery q(db);
         q.setForwardOnly(forwardOnly);
         q.setNumericalPrecisionPolicy(QSql::HighPrecision);
         QElapsedTimer clock;
         clock.start();
-        bool ok;
-        roundTrips_ += params_.empty() ? 1 : 2;  // a bound statement is prepared, then executed
-        if (params_.empty()) {
-            ok = q.exec(sent);
-        } else {
-            ok = q.prepare(sent);
-            if (ok) {
-                for (const auto& p : params_) q.bindValue(QLatin1Char(':') + p.first, p.second);
-                ok = q.exec();
-            }
-        }
+        ++roundTrips_;
+        bool ok = q.exec(sent);
+        if (ok && begin) ok = q.nextResult();  // past BEGIN's own result
         const qint64 ms = clock.elapsed();
         if (ms > kSlowMs)
             qCWarning(lcDb).noquote() << "slow statement" << ms << "ms:" << firstLine(sql);
         if (ok) {
+            if (begin) setTxState(connection_, Tx::Begun);
             if (write)
                 qCInfo(lcDb).noquote() << "stored:" << firstLine(sql) << "|" << paramsText(params_) << "| rows"
                                        << q.numRowsAffected() << (g_txDepth ? "(in transaction)" : "");
@@ -347,19 +462,14 @@ QSqlQuery Statement::run(bool forwardOnly, const QString& tail) const {
         db = QSqlDatabase();
         if (checkLost(connection_, state)) {
             qCWarning(lcDb).noquote() << lostText(msg) << "| statement:" << firstLine(sql);
-            QString why;
-            if (attempt == 0 && g_txDepth == 0 && !write && reconnect(&why)) continue;
+            if (retryAfterLoss(attempt, begin, write, connection_)) continue;
             throw DbError(lostText(msg), state, sql, true);
         }
+        // The server's transaction is open (and aborted): the rollback ends it.
+        if (begin) setTxState(connection_, Tx::Begun);
         qCWarning(lcDb).noquote() << "statement failed:" << state << msg << "| statement:" << firstLine(sql)
                                   << "|" << paramsText(params_);
-        if (state == QLatin1String("ML001")) {
-            // A closed month: the trigger's own first line is what the user reads.
-            QString line = msg.section(QLatin1Char('\n'), 0, 0);
-            static const QRegularExpression severity(QStringLiteral("^[A-Z]+:\\s+"));
-            throw ClosedMonthError(line.remove(severity).trimmed(), state, sql);
-        }
-        throw DbError(msg, state, sql);
+        std::rethrow_exception(failureOf(state, msg, sql));
     }
 }
 
@@ -660,41 +770,150 @@ void Query::applyFilter() {
     emit currentChanged(current_);
 }
 
+// ---------------------------------------------------------------- StatementBatch
+
+StatementBatch::StatementBatch(Db db) : connection_(db.name()) {}
+
+int StatementBatch::add(const QString& text) {
+    texts_ << text;
+    params_.emplace_back();
+    return size() - 1;
+}
+
+int StatementBatch::add(const Statement& statement) {
+    texts_ << statement.text();
+    params_.push_back(statement.params());
+    return size() - 1;
+}
+
+void StatementBatch::run() {
+    outcomes_.clear();
+    failedAt_ = -1;
+    failure_ = nullptr;
+    if (texts_.isEmpty()) return;
+    ensureConnected(connection_);
+    bool write = false;
+    for (const QString& t : texts_) write = write || isWrite(t);
+    for (int attempt = 0;; ++attempt) {
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        if (!db.isOpen())
+            throw DbError(QStringLiteral("Нет подключения к базе данных"), QString(), texts_.value(0), true);
+        const bool begin = txState(connection_) == Tx::Pending;
+        QStringList tables;  // per statement: the entry table whose new key comes back
+        QString sent = begin ? QString(kBegin) : QString();
+        for (int i = 0; i < size(); ++i) {
+            QString t = inlineParams(texts_[i], params_[size_t(i)], db.driver());
+            // As Command::exec does: an entry's insert brings back its new key.
+            QString table = entryTableOf(t);
+            if (t.trimmed().endsWith(QLatin1Char(';')) || t.contains(QLatin1String("--"))) table.clear();
+            if (!table.isEmpty()) t += QStringLiteral(" returning id");
+            tables << table;
+            if (i > 0) sent += t.contains(QLatin1String("--")) ? QStringLiteral("\n;\n") : QStringLiteral(";\n");
+            sent += t;
+        }
+        // Read row by row: the driver then asks the server nothing more about the columns.
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        q.setNumericalPrecisionPolicy(QSql::HighPrecision);
+        QElapsedTimer clock;
+        clock.start();
+        ++roundTrips_;
+        bool ok = q.exec(sent);
+        int index = begin ? -1 : 0;  // the statement whose result q holds
+        std::vector<Outcome> got;
+        while (ok) {
+            if (index >= 0) {
+                Outcome o;
+                const QSqlRecord rec = q.record();
+                for (int c = 0; c < rec.count(); ++c) o.fields << rec.fieldName(c);
+                while (q.next()) {
+                    QVector<QVariant> row(rec.count());
+                    for (int c = 0; c < rec.count(); ++c) row[c] = q.value(c);
+                    o.rows.push_back(std::move(row));
+                }
+                o.affected = q.numRowsAffected();
+                if (o.affected <= 0 && !o.rows.empty()) o.affected = int(o.rows.size());
+                got.push_back(std::move(o));
+            }
+            if (++index >= size()) break;
+            ok = q.nextResult();
+        }
+        const qint64 ms = clock.elapsed();
+        if (ms > kSlowMs)
+            qCWarning(lcDb).noquote() << "slow statement" << ms << "ms:" << firstLine(texts_.join(QStringLiteral("; ")));
+        QString state, msg;
+        if (!ok) {
+            const QSqlError e = q.lastError();
+            state = e.nativeErrorCode();
+            msg = errorText(e);
+            q = QSqlQuery();
+            db = QSqlDatabase();
+            const int at = std::max(index, 0);
+            if (checkLost(connection_, state)) {
+                qCWarning(lcDb).noquote() << lostText(msg) << "| statement:" << firstLine(texts_[at]);
+                if (retryAfterLoss(attempt, begin, write, connection_)) continue;
+                throw DbError(lostText(msg), state, texts_[at], true);
+            }
+            failedAt_ = at;
+            failure_ = failureOf(state, msg, texts_[at]);
+        }
+        if (begin) setTxState(connection_, Tx::Begun);
+        outcomes_ = std::move(got);
+        for (int i = 0; i < int(outcomes_.size()); ++i) {
+            if (!isWrite(texts_[i])) continue;
+            const Outcome& o = outcomes_[size_t(i)];
+            qCInfo(lcDb).noquote() << "stored:" << firstLine(texts_[i]) << "|" << paramsText(params_[size_t(i)])
+                                   << "| rows" << o.affected << (g_txDepth ? "(in transaction)" : "");
+            if (!tables[i].isEmpty() && o.rows.size() == 1 && !o.value().isNull())
+                qCInfo(lcDb).noquote() << "new entry id" << o.value().toString() << "in" << tables[i];
+        }
+        if (failedAt_ >= 0)
+            qCWarning(lcDb).noquote() << "statement failed:" << state << msg << "| statement:"
+                                      << firstLine(texts_[failedAt_]) << "|" << paramsText(params_[size_t(failedAt_)]);
+        return;
+    }
+}
+
+const StatementBatch::Outcome& StatementBatch::at(int i) const {
+    if (failedAt_ >= 0 && i >= failedAt_) std::rethrow_exception(failure_);
+    if (i < 0 || i >= int(outcomes_.size())) throw DbError(QStringLiteral("no such statement in the batch"));
+    return outcomes_[size_t(i)];
+}
+
+void StatementBatch::check() const {
+    if (failure_) std::rethrow_exception(failure_);
+}
+
 // ---------------------------------------------------------------- Transaction
 
 Transaction::Transaction(Db on) : connection_(on.name()) {
+    // A connection known to be lost is opened again now; the BEGIN itself waits for the
+    // first statement (a nested transaction is part of the one already there).
     ensureConnected(connection_);
-    for (int attempt = 0;; ++attempt) {
-        QSqlDatabase db = QSqlDatabase::database(connection_, false);
-        ++roundTrips_;
-        if (db.transaction()) break;
-        const QSqlError e = db.lastError();
-        db = QSqlDatabase();
-        // Nothing has been done yet: a dead connection is simply opened again.
-        if (checkLost(connection_, e.nativeErrorCode())) {
-            QString why;
-            if (attempt == 0 && reconnect(&why)) continue;
-            throw DbError(lostText(errorText(e)), e.nativeErrorCode(), QString(), true);
-        }
-        throw DbError(errorText(e), e.nativeErrorCode());
-    }
+    if (txState(connection_) == Tx::None) setTxState(connection_, Tx::Pending);
     open_ = true;
     if (connection_ == kConnectionName) ++g_txDepth;
 }
 
 Transaction::~Transaction() {
     if (!open_) return;
-    ++roundTrips_;
     if (connection_ == kConnectionName) g_txDepth = std::max(0, g_txDepth - 1);
-    QSqlDatabase::database(connection_, false).rollback();
+    if (takeBegun(connection_)) {
+        ++roundTrips_;
+        QSqlDatabase::database(connection_, false).rollback();
+    }
     qCInfo(lcDb) << "transaction rolled back";
 }
 
 void Transaction::commit() {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    ++roundTrips_;
     if (connection_ == kConnectionName) g_txDepth = std::max(0, g_txDepth - 1);
     open_ = false;
+    if (!takeBegun(connection_)) {
+        qCInfo(lcDb) << "transaction committed";
+        return;
+    }
+    ++roundTrips_;
     if (!db.commit()) {
         const QSqlError e = db.lastError();
         const QString msg = errorText(e);

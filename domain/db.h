@@ -10,11 +10,14 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <stdexcept>
 #include <utility>
 #include <vector>
+
+class QSqlDriver;
 
 namespace mirn {
 
@@ -77,7 +80,10 @@ public:
 };
 
 // A statement whose text is a list of lines joined by line breaks, with named
-// parameters (":name") bound by the driver — never pasted into the text.
+// parameters (":name"). The values never go into the text the caller builds: the
+// driver's own formatter writes each one as a quoted, escaped literal into the text
+// sent, as its EXECUTE would carry it, so a statement with parameters is one round
+// trip (the driver's binding costs three: prepare, execute, deallocate).
 class Statement {
 public:
     explicit Statement(Db db = {});
@@ -94,6 +100,12 @@ public:
 
     QSqlDatabase database() const;
     void setConnectionName(const QString& name) { connection_ = Db(name).name(); }
+
+    // The text as the server is sent it: each placeholder replaced by its value as the
+    // driver writes a literal (a name without a value is NULL). Placeholders are found
+    // as the driver finds them: a ':' outside '…', "…" and `…`, not after another ':'
+    // (a cast), followed by a letter, digit or '_'.
+    QString sentText(const QSqlDriver* driver) const;
 
 protected:
     // Runs the text with the current parameters; throws DbError on failure. A tail is
@@ -226,7 +238,47 @@ private:
     Query& q_;
 };
 
-// Begins a transaction on the connection and rolls it back unless committed.
+// Statements sent together as one simple query: one round trip for all of them. The
+// server runs them one after the other, each seeing what the ones before it did, and
+// stops at the first that fails. Their outcomes are read in order: reading the one that
+// failed, or one after it, throws that failure, so a caller that stops at an earlier
+// statement's refusal acts exactly as if it had sent them one at a time.
+class StatementBatch {
+public:
+    struct Outcome {
+        QStringList fields;
+        std::vector<QVector<QVariant>> rows;
+        int affected = 0;  // rows a write changed
+        bool isEmpty() const { return rows.empty(); }
+        QVariant value(int row = 0, int column = 0) const {
+            return row < int(rows.size()) && column < rows[size_t(row)].size() ? rows[size_t(row)][column] : QVariant();
+        }
+    };
+
+    explicit StatementBatch(Db db = {});
+    // Adds a statement (its parameters written in as literals); returns its index.
+    int add(const QString& text);
+    int add(const Statement& statement);
+    int size() const { return int(texts_.size()); }
+
+    // Sends them all; a lost connection throws here, a statement's failure when it is read.
+    void run();
+    const Outcome& at(int i) const;
+    // Throws the failure of any statement: call it before committing what they did.
+    void check() const;
+
+private:
+    QString connection_;
+    QStringList texts_;                                         // as written, for logs and errors
+    std::vector<std::vector<std::pair<QString, QVariant>>> params_;
+    std::vector<Outcome> outcomes_;
+    int failedAt_ = -1;  // the first statement that failed (the rest did not run); -1 none
+    std::exception_ptr failure_;
+};
+
+// Begins a transaction on the connection and rolls it back unless committed. Its BEGIN
+// goes with the first statement sent on the connection (one round trip for both); a
+// transaction that sent nothing sends no COMMIT or ROLLBACK either.
 class Transaction {
 public:
     explicit Transaction(Db db = {});
@@ -240,12 +292,12 @@ private:
     bool open_ = false;
 };
 
-// Numbers as the database returns them (numeric comes as exact text).
-// Statements sent to the server so far in this process (a bound statement counts
-// twice: the driver prepares it, then executes it; begin, commit and rollback once);
-// for benchmarks.
+// Round trips to the server so far in this process: a statement (with its parameters
+// and any BEGIN sent with it), a batch of statements, a commit or a rollback, each
+// once; for benchmarks.
 long roundTrips();
 
+// Numbers as the database returns them (numeric comes as exact text).
 int toInt(const QVariant& v);
 double toDouble(const QVariant& v);
 // The number a value holds, if it is one: a finite number, or the exact text numeric

@@ -51,22 +51,29 @@ Decimal monthAmount(const Db& db, int w_id, const QDate& day) {
     return db.scalarDecimal(sqltext::monthAmount(w_id, day));
 }
 
-Record recordOf(const Query& row) {
+namespace {
+// An entry from its fields by name: w_id, i_id, o_id, cena, kol_vo, brak, time, color, data, smena.
+Record recordFrom(const std::function<QVariant(const QString&)>& field) {
     Record r;
-    r.w_id = row.asInt(QStringLiteral("w_id"));
-    r.i_id = row.asInt(QStringLiteral("i_id"));
-    r.o_id = row.asInt(QStringLiteral("o_id"));
-    r.cena = row.asDouble(QStringLiteral("cena"));
-    r.kol_vo = row.asInt(QStringLiteral("kol_vo"));
-    r.brak = row.asInt(QStringLiteral("brak"));
-    r.time = row.asInt(QStringLiteral("time"));
-    r.color = row.asInt(QStringLiteral("color"));
-    const QVariant data = row.field(QStringLiteral("data"));
+    r.w_id = toInt(field(QStringLiteral("w_id")));
+    r.i_id = toInt(field(QStringLiteral("i_id")));
+    r.o_id = toInt(field(QStringLiteral("o_id")));
+    r.cena = toDouble(field(QStringLiteral("cena")));
+    r.kol_vo = toInt(field(QStringLiteral("kol_vo")));
+    r.brak = toInt(field(QStringLiteral("brak")));
+    r.time = toInt(field(QStringLiteral("time")));
+    r.color = toInt(field(QStringLiteral("color")));
+    const QVariant data = field(QStringLiteral("data"));
     if (data.typeId() == QMetaType::QDateTime) r.date = data.toDateTime().date();
     else if (data.typeId() == QMetaType::QDate) r.date = data.toDate();
     else r.date = QDate::fromString(data.toString().trimmed().left(10), Qt::ISODate);
-    r.shift = row.asInt(QStringLiteral("smena"));
+    r.shift = toInt(field(QStringLiteral("smena")));
     return r;
+}
+}  // namespace
+
+Record recordOf(const Query& row) {
+    return recordFrom([&](const QString& name) { return row.field(name); });
 }
 
 bool sameEntry(const Record& a, const Record& b) {
@@ -88,19 +95,13 @@ std::optional<QString> outOfRange(const Record& r) {
 
 EntryStore::EntryStore(Db db) : db_(std::move(db)), timesheet_(db_) {}
 
-std::optional<QString> EntryStore::monthAmountRefusal(const Record& r, Decimal adding) const {
-    return limits::checkAmount(monthAmount(db_, r.w_id, r.date) + adding);
-}
-
 namespace {
 // Refused after the rollback, so that no lock is held while the user reads the message.
 struct Refused {
     Result result;
 };
 Refused refuse(Status s, const QString& message) { return {Result::refuse(s, message)}; }
-}  // namespace
 
-namespace {
 std::optional<Record> readStored(const Db& db, int id, bool lock) {
     Query q(db);
     q.setText(sqltext::storedEntry(id, lock));
@@ -108,33 +109,61 @@ std::optional<Record> readStored(const Db& db, int id, bool lock) {
     if (q.isEmpty()) return std::nullopt;
     return recordOf(q);
 }
+
+// The stored row a batch read (sqltext::storedEntry), none when there is no such entry.
+std::optional<Record> storedOf(const StatementBatch::Outcome& o) {
+    if (o.isEmpty()) return std::nullopt;
+    return recordFrom([&](const QString& name) {
+        for (int c = 0; c < o.fields.size(); ++c)
+            if (o.fields[c].compare(name, Qt::CaseInsensitive) == 0) return o.value(0, c);
+        return QVariant();
+    });
+}
+
+// The row read locked after the locks of the day it had when first read: an entry
+// moved meanwhile is refused as changed, a missing one as gone.
+Record lockedRow(const std::optional<Record>& now, const Record& before) {
+    if (!now) throw refuse(Status::Stale, kEntryGone);
+    if (!(now->day() == before.day())) throw refuse(Status::Stale, kEntryChanged);
+    return *now;
+}
+
+// The refusal when the worker's month as the batch summed it no longer fits the limit.
+std::optional<QString> monthRefusal(const StatementBatch::Outcome& o) {
+    if (o.isEmpty() || o.value().isNull()) return limits::checkAmount(Decimal());
+    const auto d = Decimal::fromVariant(o.value());
+    if (!d) throw DbError(QStringLiteral("not a number: ") + o.value().toString());
+    return limits::checkAmount(*d);
+}
 }  // namespace
 
 std::optional<Record> EntryStore::read(int id) const { return readStored(db_, id, false); }
 
-std::optional<Record> EntryStore::lockStored(int id, const QList<Day>& also) const {
-    const auto read = [&](bool lock) { return readStored(db_, id, lock); };
-    // The day is known only from the row, and the locks come before the row lock (a
-    // whole-month writer holds its month and then deletes rows): read, lock, read again.
-    const std::optional<Record> before = read(false);
-    QList<Day> days = also;
-    if (before) days << before->day();
-    timesheet_.lockDays(days);
-    std::optional<Record> now = read(true);
-    if (now && before && !(now->day() == before->day())) throw refuse(Status::Stale, kEntryChanged);
-    return now;
-}
+// The statements of one change go to the server together, in the order of the lock
+// protocol: the locks, the row read locked, the duplicate check, the write, the month's
+// amount, the day postings. Their outcomes are read in that order, so a refusal stops
+// the change where it would have stopped had they gone one by one, and the rollback
+// takes back what the later ones did. A change or delete first reads the stored row
+// (with the transaction's BEGIN) to know the day whose locks it takes.
 
 Result EntryStore::insert(const Record& r) {
     if (auto refusal = outOfRange(r)) return Result::refuse(Status::Invalid, *refusal);
     try {
         Transaction t(db_);
-        timesheet_.lockDays({r.day()});
-        if (db_.scalarInt(sql::duplicateCheck(r)) != 0) throw refuse(Status::Duplicate, kDuplicateEntry);
+        StatementBatch b(db_);
+        timesheet_.lockDays(b, {r.day()});
+        const int dup = b.add(sql::duplicateCheck(r));
+        const int ins = b.add(sql::insert(r, clock::today()));
+        const int month = b.add(sql::monthAmount(r.w_id, r.date));
+        const int post = timesheet_.postDay(b, r.day(), true);
+        b.run();
+        if (toInt(b.at(dup).value()) != 0) throw refuse(Status::Duplicate, kDuplicateEntry);
         if (afterCheck) afterCheck();
-        db_.exec(sql::insert(r, clock::today()));
-        if (auto refusal = monthAmountRefusal(r)) throw refuse(Status::Invalid, *refusal);
-        timesheet_.postDay(r.day(), true);
+        b.at(ins);
+        if (auto refusal = monthRefusal(b.at(month))) throw refuse(Status::Invalid, *refusal);
+        b.at(post);
+        b.check();
+        timesheet_.posted();
         t.commit();
         return Result::ok();
     } catch (const Refused& refused) {
@@ -146,16 +175,26 @@ Result EntryStore::update(int id, const Record& r, const Record& seen) {
     if (auto refusal = outOfRange(r)) return Result::refuse(Status::Invalid, *refusal);
     try {
         Transaction t(db_);
-        const std::optional<Record> stored = lockStored(id, {r.day()});
-        if (!stored) throw refuse(Status::Stale, kEntryGone);
-        if (!sameEntry(*stored, seen)) throw refuse(Status::Stale, kEntryChanged);
-        if (db_.scalarInt(sql::duplicateCheck(r, id)) != 0) throw refuse(Status::Duplicate, kDuplicateEntry);
-        if (afterCheck) afterCheck();
-        db_.exec(sql::update(id, r, clock::today()));
-        if (auto refusal = monthAmountRefusal(r)) throw refuse(Status::Invalid, *refusal);
-        timesheet_.postDay(r.day(), true);
+        const std::optional<Record> before = read(id);
+        if (!before) throw refuse(Status::Stale, kEntryGone);
+        StatementBatch b(db_);
+        timesheet_.lockDays(b, {r.day(), before->day()});
+        const int now = b.add(sql::storedEntry(id, true));
+        const int dup = b.add(sql::duplicateCheck(r, id));
+        const int upd = b.add(sql::update(id, r, clock::today()));
+        const int month = b.add(sql::monthAmount(r.w_id, r.date));
+        timesheet_.postDay(b, r.day(), true);
         // The day the entry left would otherwise keep its hours.
-        if (!(stored->day() == r.day())) timesheet_.postDay(stored->day(), false);
+        if (!(before->day() == r.day())) timesheet_.postDay(b, before->day(), false);
+        b.run();
+        const Record stored = lockedRow(storedOf(b.at(now)), *before);
+        if (!sameEntry(stored, seen)) throw refuse(Status::Stale, kEntryChanged);
+        if (toInt(b.at(dup).value()) != 0) throw refuse(Status::Duplicate, kDuplicateEntry);
+        if (afterCheck) afterCheck();
+        b.at(upd);
+        if (auto refusal = monthRefusal(b.at(month))) throw refuse(Status::Invalid, *refusal);
+        b.check();
+        timesheet_.posted();
         t.commit();
         return Result::ok(id);
     } catch (const Refused& refused) {
@@ -297,12 +336,22 @@ BatchResult EntryStore::insertAll(const QList<Record>& records, const BatchOptio
         }
         advance(chunk.size());
     }
-    int dates = 0;
+    // The dates' postings go to the server a hundred at a time, one round trip each: a
+    // file of many days posts for a while, and a cancel is still seen between them.
+    StatementBatch postings(db_);
+    const auto sendPostings = [&] {
+        postings.run();
+        postings.check();
+        postings = StatementBatch(db_);
+    };
     for (auto it = posted.cbegin(); it != posted.cend(); ++it) {
-        db_.exec(sql::batchPostDate(it.key(), it.value()));
-        // A file of many days posts for a while: a cancel is still seen.
-        if (++dates % 100 == 0) advance(0);
+        postings.add(sql::batchPostDate(it.key(), it.value()));
+        if (postings.size() == 100) {
+            sendPostings();
+            advance(0);
+        }
     }
+    sendPostings();
     // The last word before the commit: the refused records were checked but are not
     // stored, so the count ends at the total here.
     advance(2 * total - done);
@@ -314,11 +363,19 @@ BatchResult EntryStore::insertAll(const QList<Record>& records, const BatchOptio
 Result EntryStore::remove(int id, const Record& seen) {
     try {
         Transaction t(db_);
-        const std::optional<Record> stored = lockStored(id, {});
-        if (!stored) throw refuse(Status::Stale, kEntryGone);
-        if (!sameEntry(*stored, seen)) throw refuse(Status::Stale, kEntryChanged);
-        db_.exec(sql::deleteEntry(id));
-        timesheet_.postDay(stored->day(), false);
+        const std::optional<Record> before = read(id);
+        if (!before) throw refuse(Status::Stale, kEntryGone);
+        StatementBatch b(db_);
+        timesheet_.lockDays(b, {before->day()});
+        const int now = b.add(sql::storedEntry(id, true));
+        const int del = b.add(sql::deleteEntry(id));
+        timesheet_.postDay(b, before->day(), false);
+        b.run();
+        const Record stored = lockedRow(storedOf(b.at(now)), *before);
+        if (!sameEntry(stored, seen)) throw refuse(Status::Stale, kEntryChanged);
+        b.at(del);
+        b.check();
+        timesheet_.posted();
         t.commit();
         return Result::ok(id);
     } catch (const Refused& refused) {
@@ -331,12 +388,19 @@ Result EntryStore::setConfirmation(int id, const QString& ok) {
         Transaction t(db_);
         // The confirmation posts no hours, but it is a change of the entry like any
         // other: it waits for a rebuild or a delete of its month, never the other way.
-        if (!lockStored(id, {})) throw refuse(Status::Stale, kEntryGone);
+        const std::optional<Record> before = read(id);
+        if (!before) throw refuse(Status::Stale, kEntryGone);
+        StatementBatch b(db_);
+        timesheet_.lockDays(b, {before->day()});
+        const int now = b.add(sql::storedEntry(id, true));
         Command c(db_);
         c.setText(sql::confirm());
         c.setParam(QStringLiteral("ok"), ok);
         c.setParam(QStringLiteral("id"), id);
-        c.exec();
+        b.add(c);
+        b.run();
+        lockedRow(storedOf(b.at(now)), *before);
+        b.check();
         t.commit();
         return Result::ok(id);
     } catch (const Refused& refused) {

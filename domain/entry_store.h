@@ -86,7 +86,7 @@ public:
     // A new entry with "no" as its confirmation, and its day posted.
     Result insert(const Record& r);
     // A change of entry id to r; seen is the entry as the caller read it. The stored row
-    // is read and locked inside the transaction: the days it really leaves and enters
+    // is read, then read again locked under the locks of its day, inside the transaction: the days it really leaves and enters
     // are recounted, and an entry deleted or changed meanwhile is refused (Stale).
     Result update(int id, const Record& r, const Record& seen);
     // Many new entries in one transaction: the ones that would be duplicates (of stored
@@ -110,19 +110,11 @@ public:
     // The day postings of this store's changes.
     timesheet::Service& timesheet() { return timesheet_; }
 
-    // Runs inside the transaction right after the duplicate check (tests hold a save
-    // there to let a second client in).
+    // Runs inside the transaction, its locks held, once the duplicate check has passed
+    // (tests hold a save there to let a second client in).
     std::function<void()> afterCheck;
 
 private:
-    // Inside the transaction: the stored row of entry id, with the locks of its day and
-    // of `also` taken (one statement, the protocol's order) and the row locked; none
-    // when there is no such entry. An entry moved between the first read and the lock
-    // is refused as changed (throws the refusal to the caller's catch).
-    std::optional<Record> lockStored(int id, const QList<Day>& also) const;
-    // The refusal when the worker's month, as stored plus adding, no longer fits the
-    // month's sums (adding is 0 once the entry itself is stored).
-    std::optional<QString> monthAmountRefusal(const Record& r, Decimal adding = {}) const;
     Db db_;
     timesheet::Service timesheet_;
 };

@@ -31,15 +31,18 @@ QString call(const QString& fn, const QList<qint64>& keys) {
 // workers takes its locks in several statements, one after the other, in the same order.
 constexpr qsizetype kCallsPerStatement = 1000;
 
-void run(const Db& db, const QString& sql) {
-    if (sql.isEmpty()) return;
+QStringList split(const QString& sql) {
+    if (sql.isEmpty()) return {};
     const QStringList calls = sql.mid(7).split(QStringLiteral(", "));  // after "select "
-    if (calls.size() <= kCallsPerStatement) {
-        db.exec(sql);
-        return;
-    }
+    if (calls.size() <= kCallsPerStatement) return {sql};
+    QStringList out;
     for (qsizetype i = 0; i < calls.size(); i += kCallsPerStatement)
-        db.exec(QStringLiteral("select ") + calls.mid(i, kCallsPerStatement).join(QStringLiteral(", ")));
+        out << QStringLiteral("select ") + calls.mid(i, kCallsPerStatement).join(QStringLiteral(", "));
+    return out;
+}
+
+void run(const Db& db, const QString& sql) {
+    for (const QString& s : split(sql)) db.exec(s);
 }
 }  // namespace
 
@@ -89,6 +92,8 @@ QString monthsStatement(QList<QPair<int, int>> months) {
     if (keys.isEmpty()) return {};
     return QStringLiteral("select ") + call(QStringLiteral("pg_advisory_xact_lock"), keys);
 }
+
+QStringList dayStatements(const QList<Day>& days) { return split(statement(days, MonthMode::Shared)); }
 
 void takeDays(const Db& db, const QList<Day>& days) { run(db, statement(days, MonthMode::Shared)); }
 

@@ -55,6 +55,10 @@ QString statement(const QList<Day>& days, MonthMode mode);
 // The statement of exclusive month locks for these (year, month) pairs.
 QString monthsStatement(QList<QPair<int, int>> months);
 
+// The statements that take the locks of a posting for these days, in their order (one
+// unless there are very many), for a caller that sends them with other statements.
+QStringList dayStatements(const QList<Day>& days);
+
 // Takes them on the connection (inside its open transaction).
 void takeDays(const Db& db, const QList<Day>& days);
 void takeMonths(const Db& db, const QList<QPair<int, int>>& months);

@@ -248,6 +248,24 @@ QString timesheetUpdate(const locks::Day& d, int tim) {
            monthRow(d);
 }
 
+QString postDay(const locks::Day& d, bool insertMissing) {
+    const QString col = QStringLiteral("d") + n(d.date.day());
+    // A day without entries sums to no row: 0 hours, as the day's total read on its own.
+    const QString tim = QStringLiteral("select coalesce(sum(time), 0) as tim from accounts_dep.smena where w_id=") +
+                        n(d.w_id) + QStringLiteral(" and smena=") + n(d.shift) + QStringLiteral(" and data=") +
+                        toDate(d.date);
+    if (!insertMissing)
+        return QStringLiteral("update accounts_dep.h_tabel set ") + col + QStringLiteral("=(") + tim + QStringLiteral(")") +
+               monthRow(d);
+    // The month's rows updated; none there, one inserted holding only this day.
+    return QStringLiteral("with s as (") + tim + QStringLiteral("), u as (update accounts_dep.h_tabel set ") + col +
+           QStringLiteral("=(select tim from s)") + monthRow(d) +
+           QStringLiteral(" returning 1) insert into accounts_dep.h_tabel(smena, w_id, month, year, ") + col +
+           QStringLiteral(") select ") + n(d.shift) + QStringLiteral(", ") + n(d.w_id) + QStringLiteral(", ") +
+           n(d.date.month()) + QStringLiteral(", ") + n(d.date.year()) +
+           QStringLiteral(", tim from s where not exists (select 1 from u)");
+}
+
 QString deleteMonth(int month, int year) {
     return QStringLiteral("delete from accounts_dep.h_tabel where month=") + n(month) + QStringLiteral(" and year=") +
            n(year);

@@ -65,10 +65,17 @@ QString workerKeys();
 QStringList importOperations();
 
 // ---- day postings of the hours timesheet
+// The posting as four statements, each sent on its own: the month row's count, the day's
+// total, then the row's insert or update. The client posts with postDay, which leaves
+// the timesheet as these do.
 QString timesheetCount(const locks::Day& d);
 QString daySum(const locks::Day& d);
 QString timesheetInsert(const locks::Day& d, int tim);
 QString timesheetUpdate(const locks::Day& d, int tim);
+// The day posting in one statement, as the four above leave the timesheet: the day's
+// column set to its total hours (0 without entries) in the month's rows, and a row
+// holding only that day inserted when there is none and insertMissing.
+QString postDay(const locks::Day& d, bool insertMissing);
 QString deleteMonth(int month, int year);
 // The month's rows computed from the shift entries in one statement: one row per
 // worker and shift with entries, the day's total hours in its column, NULL on days

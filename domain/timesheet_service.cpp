@@ -6,21 +6,31 @@ namespace mirn {
 
 namespace timesheet {
 
-
 Service::Service(Db db) : db_(std::move(db)) {}
 
 void Service::lockDays(const QList<Day>& days) const { locks::takeDays(db_, days); }
 
 void Service::postDay(const Day& d, bool insertMissing) const {
-    // A day without entries reads no row: 0 hours.
-    const int cnt = insertMissing ? db_.scalarInt(sql::timesheetCount(d)) : 1;
-    const int tim = db_.scalarInt(sql::daySum(d));
-    if (afterSum) afterSum();
-    db_.exec(cnt == 0 ? sql::timesheetInsert(d, tim) : sql::timesheetUpdate(d, tim));
+    // The total, the row's update and the missing row's insert are one statement.
+    db_.exec(sql::postDay(d, insertMissing));
+    posted();
+}
+
+void Service::lockDays(StatementBatch& batch, const QList<Day>& days) const {
+    for (const QString& s : locks::dayStatements(days)) batch.add(s);
+}
+
+int Service::postDay(StatementBatch& batch, const Day& d, bool insertMissing) const {
+    return batch.add(sql::postDay(d, insertMissing));
 }
 
 void Service::recountDays(const QList<Day>& days) const {
-    for (const Day& d : days) postDay(d, false);
+    // All of them in one round trip, in the order given.
+    StatementBatch batch(db_);
+    for (const Day& d : days) postDay(batch, d, false);
+    batch.run();
+    batch.check();
+    for (qsizetype i = 0; i < days.size(); ++i) posted();
 }
 
 void Service::rebuildMonth(int month, int year, const std::function<void(int day)>& onDay) const {

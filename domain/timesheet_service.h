@@ -32,13 +32,22 @@ public:
     // postDay(d, false) for each day, in the order given.
     void recountDays(const QList<Day>& days) const;
 
+    // The same locks and posting added to statements the caller sends together in one
+    // round trip (the locks first); the caller reads the posting's outcome, then calls
+    // posted().
+    void lockDays(StatementBatch& batch, const QList<Day>& days) const;
+    int postDay(StatementBatch& batch, const Day& d, bool insertMissing) const;
+    void posted() const {
+        if (afterSum) afterSum();
+    }
+
     // Rebuilds the month's rows from the shift entries in a transaction of its own
     // (exclusive month lock, delete, one insert); onDay(i) is called for each day of
     // the month before the commit, so a throw from it leaves the month as it was.
     void rebuildMonth(int month, int year, const std::function<void(int day)>& onDay = {}) const;
 
-    // Runs between reading a day's total and storing it (tests hold a posting there to
-    // let another client in).
+    // Runs once a day is posted, inside the transaction with its locks held (tests hold
+    // a posting there to let another client in).
     std::function<void()> afterSum;
 
 private:

@@ -157,6 +157,17 @@ private slots:
             << QStringList{QStringLiteral("insert into accounts_dep.h_tabel(smena, w_id, month, year, d5) values(4, 101, 3, 2024, 7)")};
         QTest::newRow("timesheetUpdate") << QStringList{sqltext::timesheetUpdate(overtime, 7)}
             << QStringList{QStringLiteral("update accounts_dep.h_tabel set d5=7 where w_id=101 and smena=4 and month=3 and year=2024")};
+        QTest::newRow("postDay") << QStringList{sqltext::postDay(overtime, true)}
+            << QStringList{QStringLiteral("with s as (select coalesce(sum(time), 0) as tim from accounts_dep.smena where w_id=101 "
+                                          "and smena=4 and data=to_date('05.03.2024', 'DD.MM.YYYY')), u as (update "
+                                          "accounts_dep.h_tabel set d5=(select tim from s) where w_id=101 and smena=4 and "
+                                          "month=3 and year=2024 returning 1) insert into accounts_dep.h_tabel(smena, w_id, "
+                                          "month, year, d5) select 4, 101, 3, 2024, tim from s where not exists (select 1 "
+                                          "from u)")};
+        QTest::newRow("postDay without a missing row") << QStringList{sqltext::postDay(overtime, false)}
+            << QStringList{QStringLiteral("update accounts_dep.h_tabel set d5=(select coalesce(sum(time), 0) as tim from "
+                                          "accounts_dep.smena where w_id=101 and smena=4 and data=to_date('05.03.2024', "
+                                          "'DD.MM.YYYY')) where w_id=101 and smena=4 and month=3 and year=2024")};
         auxwork::Entry e;
         e.id_nom = 2;
         e.kind = 7777;
