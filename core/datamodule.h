@@ -29,14 +29,9 @@ public:
     Query& shiftQuery(int shift);
 
     // The four shift queries on a date (or again on theirs) and the date's month, in one
-    // round trip; one shift query read again in one round trip. The journal reads through
-    // these rather than each query's reopen, which the driver sends as three apiece.
+    // round trip rather than one per query and two for the month.
     journalday::MonthState openShifts(const QDate& date);
     journalday::MonthState reopenShifts();
-    void reopenShift(Query& shift) { journalday::reopenShift(shift); }
-    void reopenShiftKeepingRow(Query& shift, Query::KeepRow how = Query::KeepRow::Nearest) {
-        journalday::reopenShiftKeepingRow(shift, how);
-    }
 
     // Runs sql (one row, integer column cnt) through Control, with typed values bound
     // to its :name parameters; on cnt > 0 shows message under "Ошибка" and returns true.

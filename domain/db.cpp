@@ -527,6 +527,17 @@ void Query::takeRows(Query& other) {
     applyFilter();
 }
 
+void Query::setRows(QStringList fields, std::vector<Row> rows) {
+    close();
+    fieldsLower_.clear();
+    for (const QString& f : fields) fieldsLower_ << f.toLower();
+    fields_ = std::move(fields);
+    rows_ = std::move(rows);
+    active_ = true;
+    applySort();
+    applyFilter();
+}
+
 void Query::close() {
     if (!active_) return;
     active_ = false;

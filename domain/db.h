@@ -141,6 +141,9 @@ public:
     // another thread): this one is then open on them as if it had read them itself, and
     // the other is closed.
     void takeRows(Query& other);
+    // Opens on rows read elsewhere (one read split between several queries), with these
+    // fields, as if it had read them itself.
+    void setRows(QStringList fields, std::vector<Row> rows);
 
     // Where a query goes back to after its rows were read again: the record number it
     // stood on, or the last row when there are fewer rows now (Nearest); or that number

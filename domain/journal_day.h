@@ -1,9 +1,7 @@
 #pragma once
 // The journal's day as one read: the four shift queries of a date and whether the date's
-// month is closed come back from one statement, and one shift is read again by one
-// statement. The driver sends a statement with bound parameters as three round trips
-// (prepare, execute, deallocate); these reads write the parameters in as literals and so
-// cost one each, whatever the distance to the server.
+// month is closed come back from one statement, one round trip whatever the distance to
+// the server, instead of one per query and two for the month.
 #include "domain/db.h"
 
 #include <QDate>
@@ -36,20 +34,9 @@ MonthState openDay(const Shifts& shifts, const QDate& date);
 // The same on the date the queries hold now.
 MonthState reopenDay(const Shifts& shifts);
 
-// One shift query read again in one round trip, as Query::reopen and
-// Query::reopenKeepingRow read it.
-void reopenShift(Query& shift);
-void reopenShiftKeepingRow(Query& shift, Query::KeepRow how = Query::KeepRow::Nearest);
-
 // The columns of a shift query, in its own order: shift 1 reads the key first, the
 // others after the premium.
 const QStringList& shiftColumns(int shift);
-
-// A statement's text with its parameters written in as literals, as the driver would
-// bind them: a date as to_date('DD.MM.YYYY', 'DD.MM.YYYY'), a text quoted, a number in
-// digits, a null or a parameter without a value as null. Quoted texts and "::" casts
-// are left alone. Throws DbError for a value of another type.
-QString withLiterals(const Statement& s);
 
 // The one statement of openDay: every row of the four shifts tagged by its shift and
 // its place there, then the month's lock row when withMonth (needs the extension).

@@ -382,7 +382,7 @@ void TForm1::DBGrid2DblClick() {
     if (q.isEmpty()) return;
     const Result r =
         entry::EntryStore().setConfirmation(q.asInt(QStringLiteral("id")), toggledOk(q.asString(QStringLiteral("ok"))));
-    dm().reopenShiftKeepingRow(q);
+    q.reopenKeepingRow();
     if (!r.saved()) ui::error(r.message);
 }
 

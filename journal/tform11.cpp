@@ -344,7 +344,7 @@ void TForm11::Button1Click() {
         return;
     }
 
-    dm().reopenShiftKeepingRow(journal, Query::KeepRow::OnlyIfThere);
+    journal.reopenKeepingRow(Query::KeepRow::OnlyIfThere);
     for (Query* q : {&dm().H_Tabel_1, &dm().H_Tabel_2, &dm().H_Tabel_3}) q->close();
 
     for (QLineEdit* e : {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8, Edit9}) e->clear();

@@ -58,12 +58,12 @@ void TForm1::Button3Click() {
     const QString id = q.asString(QStringLiteral("id"));
     if (id.isEmpty()) return;
     if (!ui::confirmDelete(QStringLiteral("Удалить позицию из списка?"))) {
-        dm().reopenShift(q);
+        q.reopen();
         return;
     }
     // The entry as the journal shows it; the store recounts the day it really has.
     const Result r = entry::EntryStore().remove(q.asInt(QStringLiteral("id")), entry::recordOf(q));
-    dm().reopenShift(q);
+    q.reopen();
     if (!r.saved()) ui::error(r.message);
 }
 

@@ -110,55 +110,6 @@ class TestJournalDay : public QObject {
     Q_OBJECT
 
 private slots:
-    void literals_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("date") << "data=:data and x::numeric" << QVariant(kDay)
-                              << "data=to_date('05.03.2024', 'DD.MM.YYYY') and x::numeric";
-        QTest::newRow("no date") << "data=:data" << QVariant(QDate()) << "data=null";
-        QTest::newRow("null") << "data=:data" << QVariant() << "data=null";
-        QTest::newRow("text with a quote") << "ok<>:data" << QVariant(QStringLiteral("д'а")) << "ok<>'д''а'";
-        QTest::newRow("text with a backslash") << "ok<>:data" << QVariant(QStringLiteral("a\\'b"))
-                                               << "ok<>E'a\\\\''b'";
-        QTest::newRow("number") << "id=:data" << QVariant(42) << "id=42";
-        QTest::newRow("quoted colon left alone") << "to_char(x, 'HH24:MI') || ':data' || \":data\", :data"
-                                                 << QVariant(7) << "to_char(x, 'HH24:MI') || ':data' || \":data\", 7";
-        QTest::newRow("unknown name is null") << "a=:other and b=:data" << QVariant(1) << "a=null and b=1";
-        QTest::newRow("name ends at a non-word") << "(:data)" << QVariant(1) << "(1)";
-    }
-    void literals() {
-        QFETCH(QString, text);
-        QFETCH(QVariant, value);
-        QFETCH(QString, expected);
-        Query q;
-        q.setText(text);
-        q.setParam(QStringLiteral("data"), value);
-        QCOMPARE(journalday::withLiterals(q), expected);
-    }
-
-    void literalOfAnotherTypeRefused() {
-        Query q;
-        q.setText(QStringLiteral("x=:data"));
-        q.setParam(QStringLiteral("data"), QVariant(1.5));
-        QVERIFY_THROWS_EXCEPTION(DbError, journalday::withLiterals(q));
-    }
-
-    // A written-in text reads what the bound one read: quotes and a backslash included.
-    void literalTextReadsAsBound() {
-        testdb::openFresh(QStringLiteral("t_journal_day"));
-        for (const QString& s : {QStringLiteral("О'Брайен"), QStringLiteral("a\\b"), QStringLiteral("\\'"),
-                                 QStringLiteral("Покраска: 2")}) {
-            Query q;
-            q.setText(QStringLiteral("select :v::text as v"));
-            q.setParam(QStringLiteral("v"), s);
-            Query written;
-            written.setText(journalday::withLiterals(q));
-            written.open();
-            QCOMPARE(written.value(0, 0).toString(), s);
-        }
-    }
-
     void columnsAsEachShiftReadsThem() {
         testdb::openFresh(QStringLiteral("t_journal_day"));
         Four f(kDay, kSignedIn);
@@ -201,8 +152,8 @@ private slots:
         QVERIFY(rows > 100);  // the comparison saw real days
     }
 
-    // Reading one shift again: what Query::reopen reads, the filter, sort and row kept
-    // as reopenKeepingRow keeps them.
+    // One shift read again after the day's read: what its own query reads, the filter,
+    // sort and row kept.
     void oneShiftAgain() {
         testdb::openFresh(QStringLiteral("t_journal_day"));
         loadAwkwardDay();
@@ -211,7 +162,7 @@ private slots:
         f.q[2]->setSort(QStringLiteral("summa"), Qt::DescendingOrder);
         f.q[2]->setRecNo(3);
         testdb::exec(QStringLiteral("update accounts_dep.smena set kol_vo = 40 where id = 7"));
-        journalday::reopenShiftKeepingRow(*f.q[2]);
+        f.q[2]->reopenKeepingRow();
         reference.q[2]->setSort(QStringLiteral("summa"), Qt::DescendingOrder);
         reference.openEach();
         QCOMPARE(dump(*f.q[2]), dump(*reference.q[2]));
@@ -219,7 +170,7 @@ private slots:
         QCOMPARE(f.q[2]->value(0, QStringLiteral("id")).toInt(), 7);  // 35 × 3 now leads
 
         f.q[0]->setLikeFilter(QStringLiteral("fio"), QStringLiteral("о'"));
-        journalday::reopenShift(*f.q[0]);
+        f.q[0]->reopen();
         QCOMPARE(f.q[0]->recordCount(), 2);
         f.q[0]->clearFilter();
         QCOMPARE(dump(*f.q[0]), dump(*reference.q[0]));
