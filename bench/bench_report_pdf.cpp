@@ -158,6 +158,9 @@ int main(int argc, char** argv) {
     std::printf("  before (layout + PDF)     %8.1f ms\n  after  (layout + PDF)     %8.1f ms\n"
                 "  baseline (report's query) %8.1f ms\n  ratio after/baseline %.2f (before %.2f)\n",
                 was, now, base, now / base, was / base);
+    std::printf("  best of %d: query %.1f ms, layout %.1f ms, PDF before %.1f ms, now %.1f ms\n", runs,
+                *std::min_element(query.begin(), query.end()), *std::min_element(prepareMs.begin(), prepareMs.end()),
+                *std::min_element(oldPdf.begin(), oldPdf.end()), *std::min_element(newPdf.begin(), newPdf.end()));
     std::printf("  same text on every page: %s (%lld characters)\n",
                 textBefore == textAfter && !textAfter.isEmpty() ? "yes" : "NO", qlonglong(textAfter.size()));
     std::printf("  load: %s", load.readAll().constData());

@@ -160,7 +160,9 @@ void render(const PreparedReport& report, int pageIndex, QPainter& painter, Shap
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);  // crisp rules
     painter.setRenderHint(QPainter::TextAntialiasing, true);
-    QPen rule(Qt::black, kLineWidth * sx, Qt::SolidLine, Qt::SquareCap);
+    // Texts take their colour from the pen: one black pen paints both them and the rules,
+    // so the writer is not told a new pen for every framed cell.
+    painter.setPen(QPen(Qt::black, kLineWidth * sx, Qt::SolidLine, Qt::SquareCap));
     QFont font(report.fontFamily);
     font.setStyleHint(QFont::SansSerif);  // a metric twin of Arial, or any sans with Cyrillic
 
@@ -170,7 +172,6 @@ void render(const PreparedReport& report, int pageIndex, QPainter& painter, Shap
         if (!it.text.isEmpty()) {
             font.setPointSizeF(it.fontSize);
             font.setBold(it.bold);
-            painter.setPen(Qt::black);
             const QRectF inner = r.adjusted(kPadding * sx, 0, -kPadding * sx, 0);
             if (it.text.contains(QLatin1Char('\n'))) {
                 // A wrapped text: its lines as laid out, each in its own slice of the box,
@@ -186,7 +187,6 @@ void render(const PreparedReport& report, int pageIndex, QPainter& painter, Shap
             }
         }
         if (it.frame != NoSides) {
-            painter.setPen(rule);
             if (it.frame & Top) painter.drawLine(r.topLeft(), r.topRight());
             if (it.frame & Bottom) painter.drawLine(r.bottomLeft(), r.bottomRight());
             if (it.frame & Left) painter.drawLine(r.topLeft(), r.bottomLeft());

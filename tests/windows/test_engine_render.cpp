@@ -252,15 +252,18 @@ private slots:
     // pictures of the pages.
     void pdfTextsStandWhereDrawTextPutsThem_data() {
         QTest::addColumn<int>("alignment");
-        QTest::newRow("left") << int(Qt::AlignLeft | Qt::AlignVCenter);
-        QTest::newRow("right") << int(Qt::AlignRight | Qt::AlignVCenter);
-        QTest::newRow("centre") << int(Qt::AlignCenter);
-        QTest::newRow("top right") << int(Qt::AlignRight | Qt::AlignTop);
-        QTest::newRow("bottom centre") << int(Qt::AlignHCenter | Qt::AlignBottom);
-        QTest::newRow("the products report") << -1;
+        QTest::addColumn<bool>("mixedFrames");  // some sides framed, some cells shaded
+        QTest::newRow("left") << int(Qt::AlignLeft | Qt::AlignVCenter) << false;
+        QTest::newRow("right") << int(Qt::AlignRight | Qt::AlignVCenter) << false;
+        QTest::newRow("centre") << int(Qt::AlignCenter) << false;
+        QTest::newRow("top right") << int(Qt::AlignRight | Qt::AlignTop) << false;
+        QTest::newRow("bottom centre") << int(Qt::AlignHCenter | Qt::AlignBottom) << false;
+        QTest::newRow("sides and shades") << int(Qt::AlignLeft | Qt::AlignVCenter) << true;
+        QTest::newRow("the products report") << -1 << false;
     }
     void pdfTextsStandWhereDrawTextPutsThem() {
         QFETCH(int, alignment);
+        QFETCH(bool, mixedFrames);
         PreparedReport r;
         if (alignment < 0) {
             r = prepare(productsReport(), productsRows(160));
@@ -272,6 +275,8 @@ private slots:
                                     QStringLiteral("КР-100\tсмена"), QStringLiteral("Очень длинное название изделия, которое не входит"),
                                     QStringLiteral("первая строка\nвторая строка"), QStringLiteral("a&b"), QStringLiteral(" ")};
             r.pages.resize(2);
+            const int sides[] = {Top | Left, Bottom, Right | Bottom, NoSides, AllSides, Left | Right};
+            int n = 0;
             for (PreparedPage& page : r.pages) {
                 double y = 10;
                 for (const QString& t : texts)
@@ -283,6 +288,13 @@ private slots:
                         it.bold = bold;
                         it.fontSize = bold ? 12 : 8;
                         it.frame = AllSides;
+                        if (mixedFrames) {
+                            // Cells touching one another, so that rules and fills overlap.
+                            it.frame = sides[n % 6];
+                            if (n % 3 == 1) it.shade = QColor(228, 228, 228);
+                            ++n;
+                            y -= 2;
+                        }
                         page.items.push_back(it);
                         y += it.rect.height() + 2;
                     }
