@@ -5,6 +5,7 @@
 #include "domain/period.h"
 #include "domain/sqltext.h"
 #include "support/database.h"
+#include "support/query_dump.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -34,20 +35,7 @@ struct Four {
     }
 };
 
-// Everything a grid sees of a query: names, then per row each value's type and text.
-QStringList dump(const Query& q) {
-    QStringList out{q.fieldNames().join(QLatin1Char('|'))};
-    for (int r = 0; r < q.recordCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < q.fieldNames().size(); ++c) {
-            const QVariant v = q.value(r, c);
-            cells << QStringLiteral("%1:%2").arg(QString::fromLatin1(v.metaType().name()),
-                                                 v.isNull() ? QStringLiteral("<null>") : v.toString());
-        }
-        out << cells.join(QLatin1Char('|'));
-    }
-    return out;
-}
+using testdb::dump;
 
 void compareWithReference(const QDate& date, const QStringList& ok) {
     Four fresh(date, ok), reference(date, ok);

@@ -6,6 +6,7 @@
 #include "gui/forms.h"
 #include "journal/tform1.h"
 #include "journal/tform11.h"
+#include "support/query_dump.h"
 #include "support/server_log.h"
 #include "support/testdb.h"
 
@@ -19,20 +20,7 @@ using namespace mirn;
 namespace {
 const QString kDb = QStringLiteral("t_journal_roundtrips");
 
-// Everything a grid sees of a query: names, then per row each value's type and text.
-QStringList dump(const Query& q) {
-    QStringList out{q.fieldNames().join(QLatin1Char('|'))};
-    for (int r = 0; r < q.recordCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < q.fieldNames().size(); ++c) {
-            const QVariant v = q.value(r, c);
-            cells << QStringLiteral("%1:%2").arg(QString::fromLatin1(v.metaType().name()),
-                                                 v.isNull() ? QStringLiteral("<null>") : v.toString());
-        }
-        out << cells.join(QLatin1Char('|'));
-    }
-    return out;
-}
+using testdb::dump;
 
 QList<QStringList> dumpShifts() {
     QList<QStringList> out;
