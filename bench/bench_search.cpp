@@ -24,33 +24,11 @@ double median(std::vector<double> v) {
 }
 
 // The former way: every key filtered the rows in the server's order and then built a sort
-// key for each row found and sorted them (texts piece by piece, digit runs by value).
+// key for each row found and sorted them (with the list's own comparison of texts).
 struct OldKey {
     bool empty = true;
     QString text;
 };
-int oldCompare(const QString& a, const QString& b, const QCollator& collator) {
-    qsizetype i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        const bool da = a.at(i).isDigit(), db = b.at(j).isDigit();
-        qsizetype ei = i, ej = j;
-        while (ei < a.size() && a.at(ei).isDigit() == da) ++ei;
-        while (ej < b.size() && b.at(ej).isDigit() == db) ++ej;
-        int c = 0;
-        if (da && db) {
-            QStringView x = QStringView(a).sliced(i, ei - i), y = QStringView(b).sliced(j, ej - j);
-            while (x.size() > 1 && x.front() == u'0') x = x.sliced(1);
-            while (y.size() > 1 && y.front() == u'0') y = y.sliced(1);
-            c = x.size() != y.size() ? (x.size() < y.size() ? -1 : 1) : x.compare(y);
-        } else {
-            c = collator.compare(QStringView(a).sliced(i, ei - i), QStringView(b).sliced(j, ej - j));
-        }
-        if (c != 0) return c < 0 ? -1 : 1;
-        i = ei;
-        j = ej;
-    }
-    return i < a.size() ? 1 : (j < b.size() ? -1 : 0);
-}
 std::vector<int> oldSearch(const Query& q, int col, const QString& key) {
     const QString needle = key.toLower();
     std::vector<int> visible;
@@ -69,7 +47,7 @@ std::vector<int> oldSearch(const Query& q, int col, const QString& key) {
     std::stable_sort(visible.begin(), visible.end(), [&](int a, int b) {
         const OldKey &x = keys[size_t(a)], &y = keys[size_t(b)];
         if (x.empty != y.empty) return x.empty;
-        return oldCompare(x.text, y.text, collator) < 0;
+        return compareTexts(x.text, y.text, collator) < 0;
     });
     return visible;
 }

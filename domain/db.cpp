@@ -689,6 +689,8 @@ SortKey sortKey(const QVariant& v) {
     return k;
 }
 
+}  // namespace
+
 // Texts compare piece by piece: runs of digits by their value, the rest by the collation,
 // so that "КР-20" comes before "КР-100" whatever the desktop's locale.
 int compareTexts(const QString& a, const QString& b, const QCollator& collator) {
@@ -713,6 +715,8 @@ int compareTexts(const QString& a, const QString& b, const QCollator& collator) 
     }
     return i < a.size() ? 1 : (j < b.size() ? -1 : 0);
 }
+
+namespace {
 
 int compareKeys(const SortKey& a, const SortKey& b, const QCollator& collator) {
     if (a.kind != b.kind) return a.kind < b.kind ? -1 : 1;

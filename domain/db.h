@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+class QCollator;
 class QSqlDriver;
 
 namespace mirn {
@@ -306,5 +307,9 @@ double toDouble(const QVariant& v);
 // The number a value holds, if it is one: a finite number, or the exact text numeric
 // columns arrive as ("-12.50"); anything else, empty values included, is none.
 std::optional<double> numberOf(const QVariant& v);
+
+// Texts as a sorted list orders them: runs of digits by their value, the rest by the
+// collation, so that "КР-20" comes before "КР-100". Negative, 0 or positive.
+int compareTexts(const QString& a, const QString& b, const QCollator& collator);
 
 }  // namespace mirn

@@ -278,6 +278,29 @@ void TForm19::applyMonthState() {
 namespace {
 const QString kNoCloseReason = QStringLiteral("Укажите причину, по которой месяц закрывается с ошибками.");
 
+// The reason's line of a month question and the dialog's buttons under it.
+struct ReasonRow {
+    QLineEdit* edit;
+    QPushButton* ok;
+};
+ReasonRow addReasonRow(QDialog& dlg, QVBoxLayout* box, const QString& caption, const QString& okText) {
+    auto* label = new QLabel(caption, &dlg);
+    auto* edit = new QLineEdit(&dlg);
+    edit->setObjectName(QStringLiteral("ReasonEdit"));
+    edit->setMaxLength(500);
+    label->setBuddy(edit);
+    box->addWidget(label);
+    box->addWidget(edit);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setText(okText);
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    box->addWidget(buttons);
+    return {edit, ok};
+}
+
 // The month's problems and the reason to close it all the same. Nothing when the
 // administrator cancels; the button stays off until a reason is typed.
 std::optional<QString> askCloseReason(QWidget* parent, const QString& caption,
@@ -294,27 +317,16 @@ std::optional<QString> askCloseReason(QWidget* parent, const QString& caption,
     list->setReadOnly(true);
     list->setLineWrapMode(QPlainTextEdit::NoWrap);
     box->addWidget(list, 1);
-    auto* label = new QLabel(QStringLiteral("Причина закрытия:"), &dlg);
-    auto* edit = new QLineEdit(&dlg);
-    edit->setObjectName(QStringLiteral("ReasonEdit"));
-    edit->setMaxLength(500);
-    label->setBuddy(edit);
-    box->addWidget(label);
-    box->addWidget(edit);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
-    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
-    ok->setText(QStringLiteral("Закрыть месяц"));
+    const ReasonRow reason =
+        addReasonRow(dlg, box, QStringLiteral("Причина закрытия:"), QStringLiteral("Закрыть месяц"));
+    QPushButton* ok = reason.ok;
     ok->setEnabled(false);
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
-    QObject::connect(edit, &QLineEdit::textChanged, ok,
+    QObject::connect(reason.edit, &QLineEdit::textChanged, ok,
                      [ok](const QString& text) { ok->setEnabled(!text.trimmed().isEmpty()); });
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-    box->addWidget(buttons);
     dlg.resize(760, 420);
-    edit->setFocus();
+    reason.edit->setFocus();
     if (ui::execModal(&dlg) != QDialog::Accepted) return {};
-    return edit->text().trimmed();
+    return reason.edit->text().trimmed();
 }
 }  // namespace
 
@@ -368,21 +380,9 @@ std::optional<QString> askReopenReason(QWidget* parent, const QString& caption) 
     dlg.setWindowTitle(QStringLiteral("Открыть месяц"));
     auto* box = new QVBoxLayout(&dlg);
     box->addWidget(new QLabel(QStringLiteral("Открыть месяц %1?").arg(caption), &dlg));
-    auto* label = new QLabel(QStringLiteral("Причина:"), &dlg);
-    auto* edit = new QLineEdit(&dlg);
-    edit->setObjectName(QStringLiteral("ReasonEdit"));
-    edit->setMaxLength(500);
-    label->setBuddy(edit);
-    box->addWidget(label);
-    box->addWidget(edit);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Открыть"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-    box->addWidget(buttons);
+    const ReasonRow reason = addReasonRow(dlg, box, QStringLiteral("Причина:"), QStringLiteral("Открыть"));
     if (ui::execModal(&dlg) != QDialog::Accepted) return {};
-    return edit->text().trimmed();
+    return reason.edit->text().trimmed();
 }
 }  // namespace
 
